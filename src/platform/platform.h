@@ -1,0 +1,75 @@
+// The one narrow layer between the program and the operating system:
+// files, console, arguments, the wait for a key and the process end.
+// platform_posix.cc and platform_win32.cc implement it.
+#ifndef TARVELIN_PLATFORM_PLATFORM_H_
+#define TARVELIN_PLATFORM_PLATFORM_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// Marks the lead bytes of the double-byte characters of the system's narrow code page.
+using LeadByteTable = std::array<bool, 256>;
+
+// How this system writes file names.
+struct PathRules {
+  std::string_view separators;  // bytes that end a directory name
+  std::string_view doneMark;    // "済" in the file-name encoding
+  LeadByteTable leadBytes{};    // a lead byte and the byte after it form one character
+};
+
+// Returns the rules of this system's narrow file names.
+PathRules pathRules();
+
+// File operations, behind an interface so that tests can fake them and fail any one.
+class FileSystem {
+ public:
+  using Handle = std::intptr_t;
+  virtual ~FileSystem() = default;
+  // Opens an existing file for reading; returns false on failure.
+  virtual bool openRead(const std::string& path, Handle* file) = 0;
+  // Creates a new empty file under a fresh name in the directory of `target`,
+  // with the permissions a plain create would give; returns false on failure.
+  virtual bool createTemp(const std::string& target, Handle* file, std::string* tempPath) = 0;
+  // Reads up to `size` bytes; returns the count, 0 at the end, -1 on error.
+  virtual std::ptrdiff_t read(Handle file, char* buffer, size_t size) = 0;
+  // Goes back to the start of the file; returns false on error.
+  virtual bool rewind(Handle file) = 0;
+  // Writes all `size` bytes; returns false on error.
+  virtual bool write(Handle file, const char* data, size_t size) = 0;
+  // Closes the file; returns false if its data may not all have been stored.
+  virtual bool close(Handle file) = 0;
+  // Puts the file `from` in place of `to`, replacing any file there; false on failure.
+  virtual bool rename(const std::string& from, const std::string& to) = 0;
+  // Deletes the file; returns false on failure.
+  virtual bool remove(const std::string& path) = 0;
+};
+
+// Returns the operating system's file system.
+FileSystem& systemFileSystem();
+
+// Returns the files named on the command line, in order.
+std::vector<std::string> arguments(int argc, char** argv);
+
+// Prints one of the program's fixed messages, given in UTF-8, in the console's encoding.
+void printMessage(std::string_view utf8);
+// Prints a file name, given in the file-name encoding.
+void printName(std::string_view name);
+// Writes out everything printed so far.
+void flushConsole();
+
+// Waits for the user to press a key, after writing out the console. Returns at
+// once when nobody can press one.
+void waitForKey();
+
+// Writes out the console and ends the process with `status`.
+[[noreturn]] void exitProcess(int status);
+
+}  // namespace platform
+
+#endif  // TARVELIN_PLATFORM_PLATFORM_H_

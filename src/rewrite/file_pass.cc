@@ -1,0 +1,114 @@
+#include "rewrite/file_pass.h"
+
+#include "rewrite/nc_text.h"
+#include "rewrite/plunge_scanner.h"
+
+namespace {
+
+using platform::FileSystem;
+
+// Where the file name starts in a path, and where its extension starts.
+struct NameSpan {
+  size_t nameBegin;
+  size_t baseEnd;
+};
+
+// Finds the file name and its extension, stepping over double-byte characters
+// whose second byte may look like a separator.
+NameSpan locateName(std::string_view path, const platform::PathRules& rules) {
+  NameSpan span{0, std::string_view::npos};
+  for (size_t i = 0; i < path.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(path[i]);
+    if (rules.leadBytes[byte] && i + 1 < path.size()) {
+      ++i;
+    } else if (rules.separators.find(path[i]) != std::string_view::npos) {
+      span = NameSpan{i + 1, std::string_view::npos};
+    } else if (path[i] == '.') {
+      span.baseEnd = i;
+    }
+  }
+  if (span.baseEnd == std::string_view::npos) span.baseEnd = path.size();
+  return span;
+}
+
+class FileSource : public ByteSource {
+ public:
+  FileSource(FileSystem& fileSystem, FileSystem::Handle file) : fs_(fileSystem), file_(file) {}
+  std::ptrdiff_t read(char* buffer, size_t size) override { return fs_.read(file_, buffer, size); }
+  bool rewind() override { return fs_.rewind(file_); }
+
+ private:
+  FileSystem& fs_;
+  FileSystem::Handle file_;
+};
+
+class FileSink : public ByteSink {
+ public:
+  FileSink(FileSystem& fileSystem, FileSystem::Handle file) : fs_(fileSystem), file_(file) {}
+  bool write(const char* data, size_t size) override { return fs_.write(file_, data, size); }
+
+ private:
+  FileSystem& fs_;
+  FileSystem::Handle file_;
+};
+
+// Streams the input through a fresh scanner into the output, header first.
+PassResult rewrite(FileSystem& fileSystem, FileSystem::Handle input, FileSystem::Handle output) {
+  FileSource source(fileSystem, input);
+  FileSink sink(fileSystem, output);
+  NcReader reader(source);
+  NcWriter writer(sink);
+  PlungeScanner scanner;
+  writer.write("(Tarvelin Ver ");
+  writer.write(kVersion);
+  writer.write(")");
+  writer.writeLineEnd();
+  std::string_view line;
+  ReadResult read;
+  while ((read = reader.next(&line)) == ReadResult::line && writer.ok()) {
+    const std::string_view approach = scanner.scanLine(line);
+    if (!approach.empty()) {
+      writer.write(approach);
+      writer.writeLineEnd();
+    }
+    writer.writeLine(line);
+  }
+  if (read == ReadResult::error) return PassResult::readFailed;
+  return writer.flush() ? PassResult::done : PassResult::writeFailed;
+}
+
+}  // namespace
+
+std::string outputPathFor(std::string_view path, const platform::PathRules& rules) {
+  std::string output(path.substr(0, locateName(path, rules).baseEnd));
+  output += rules.doneMark;
+  output += ".ncd";
+  return output;
+}
+
+std::string_view echoNameFor(std::string_view path, const platform::PathRules& rules) {
+  const NameSpan span = locateName(path, rules);
+  return path.substr(span.nameBegin, span.baseEnd - span.nameBegin);
+}
+
+PassResult processFile(FileSystem& fileSystem, const std::string& path,
+                       const platform::PathRules& rules) {
+  FileSystem::Handle input = 0;
+  if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
+  const std::string outputPath = outputPathFor(path, rules);
+  FileSystem::Handle output = 0;
+  std::string tempPath;
+  if (!fileSystem.createTemp(outputPath, &output, &tempPath)) {
+    fileSystem.close(input);
+    return PassResult::openFailed;
+  }
+  PassResult result = rewrite(fileSystem, input, output);
+  fileSystem.close(input);
+  if (!fileSystem.close(output) && result == PassResult::done) result = PassResult::writeFailed;
+  // A target that cannot be replaced (a directory, say) is one that cannot be opened.
+  if (result == PassResult::done && !fileSystem.rename(tempPath, outputPath)) {
+    result = PassResult::openFailed;
+  }
+  if (result != PassResult::done) fileSystem.remove(tempPath);
+  return result;
+}

@@ -1,0 +1,108 @@
+#include "rewrite/file_pass.h"
+
+#include <gtest/gtest.h>
+
+#include "memory_file_system.h"
+
+namespace {
+
+platform::PathRules windowsRules() {
+  platform::PathRules rules{"\\/", "\x8D\xCF", {}};
+  for (int b = 0x81; b <= 0xFC; ++b) rules.leadBytes[b] = b <= 0x9F || b >= 0xE0;
+  return rules;
+}
+
+const platform::PathRules kPosix{"/", "\xE6\xB8\x88", {}};
+const platform::PathRules kWindows = windowsRules();
+
+struct NameCase {
+  const platform::PathRules* rules;
+  std::string path;
+  std::string output;
+  std::string echo;
+};
+
+class NameCases : public testing::TestWithParam<NameCase> {};
+
+TEST_P(NameCases, DerivesOutputAndEcho) {
+  const NameCase& c = GetParam();
+  EXPECT_EQ(outputPathFor(c.path, *c.rules), c.output);
+  EXPECT_EQ(echoNameFor(c.path, *c.rules), c.echo);
+}
+
+// "済" is E6 B8 88 in UTF-8 and 8D CF in code page 932; "表" is 95 5C there.
+INSTANTIATE_TEST_SUITE_P(
+    Naming, NameCases,
+    testing::Values(
+        NameCase{&kWindows, "C:\\work\\part.nc", "C:\\work\\part\x8D\xCF.ncd", "part"},
+        NameCase{&kWindows, "C:\\work\\part.final.nc", "C:\\work\\part.final\x8D\xCF.ncd",
+                 "part.final"},
+        NameCase{&kWindows, "C:\\work\\cam.out\\part", "C:\\work\\cam.out\\part\x8D\xCF.ncd",
+                 "part"},
+        NameCase{&kWindows, "C:\\work\\part", "C:\\work\\part\x8D\xCF.ncd", "part"},
+        NameCase{&kWindows, "part.nc", "part\x8D\xCF.ncd", "part"},
+        NameCase{&kWindows, "C:\\work\\part\x8D\xCF.ncd", "C:\\work\\part\x8D\xCF\x8D\xCF.ncd",
+                 "part\x8D\xCF"},
+        NameCase{&kWindows, "C:\\w\\\x95\x5C.nc", "C:\\w\\\x95\x5C\x8D\xCF.ncd", "\x95\x5C"},
+        NameCase{&kWindows, "d/cam.out/p", "d/cam.out/p\x8D\xCF.ncd", "p"},
+        NameCase{&kPosix, "dir/cam.out/part", "dir/cam.out/part\xE6\xB8\x88.ncd", "part"},
+        NameCase{&kPosix, "../part", "../part\xE6\xB8\x88.ncd", "part"},
+        NameCase{&kPosix, "/w/part.nc", "/w/part\xE6\xB8\x88.ncd", "part"},
+        NameCase{&kPosix, "a\\b.nc", "a\\b\xE6\xB8\x88.ncd", "a\\b"},
+        NameCase{&kPosix, "", "\xE6\xB8\x88.ncd", ""}));
+
+class FilePass : public testing::Test {
+ protected:
+  // Rewrites `input` as "w/part.nc"; returns the result.
+  PassResult run(const std::string& input) {
+    fs.files["w/part.nc"] = input;
+    return processFile(fs, "w/part.nc", kPosix);
+  }
+  std::string output() { return fs.files["w/part\xE6\xB8\x88.ncd"]; }
+
+  MemoryFileSystem fs;
+};
+
+TEST_F(FilePass, WritesHeaderThenRewrittenLines) {
+  ASSERT_EQ(run("G00Z5.\r\nG00X1.\r\nG01Z-1.F9\r\nM30"), PassResult::done);
+  EXPECT_EQ(output(), "(Tarvelin Ver 1.07)\r\nG00Z5.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r\nM30");
+  EXPECT_EQ(fs.files.size(), 2u);
+  EXPECT_EQ(fs.openHandles(), 0);
+}
+
+TEST_F(FilePass, EmptyInputGivesTheHeaderOnly) {
+  ASSERT_EQ(run(""), PassResult::done);
+  EXPECT_EQ(output(), "(Tarvelin Ver 1.07)\r\n");
+}
+
+TEST_F(FilePass, CrOnlyInputKeepsItsLines) {
+  ASSERT_EQ(run("G00Z5.\rG00X1.\rG01Z-1.F9\r"), PassResult::done);
+  EXPECT_EQ(output(), "(Tarvelin Ver 1.07)\r\nG00Z5.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r\n");
+}
+
+TEST_F(FilePass, ReplacesAnEarlierOutput) {
+  fs.files["w/part\xE6\xB8\x88.ncd"] = "old";
+  ASSERT_EQ(run("A\n"), PassResult::done);
+  EXPECT_EQ(output(), "(Tarvelin Ver 1.07)\r\nA\r\n");
+}
+
+TEST_F(FilePass, MissingInputIsAnOpenFailure) {
+  EXPECT_EQ(processFile(fs, "w/none.nc", kPosix), PassResult::openFailed);
+  EXPECT_EQ(processFile(fs, "", kPosix), PassResult::openFailed);
+  EXPECT_TRUE(fs.files.empty());
+}
+
+TEST_F(FilePass, UnreplaceableOutputIsAnOpenFailure) {
+  fs.directories.insert("w/part\xE6\xB8\x88.ncd");
+  EXPECT_EQ(run("A\n"), PassResult::openFailed);
+  EXPECT_EQ(fs.files.size(), 1u);
+}
+
+TEST_F(FilePass, DirectoryAsInputIsAReadFailure) {
+  fs.directories.insert("w/d");
+  EXPECT_EQ(processFile(fs, "w/d", kPosix), PassResult::readFailed);
+  EXPECT_TRUE(fs.files.empty());
+  EXPECT_EQ(fs.openHandles(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+#include "rewrite/nc_text.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Serves a string in chunks of at most `chunk` bytes, failing once `failAt` bytes were served.
+class MemorySource : public ByteSource {
+ public:
+  explicit MemorySource(std::string data, size_t chunk = SIZE_MAX, size_t failAt = SIZE_MAX)
+      : data_(std::move(data)), chunk_(chunk), failAt_(failAt) {}
+  std::ptrdiff_t read(char* buffer, size_t size) override {
+    if (pos_ >= failAt_) return -1;
+    const size_t n = std::min({size, chunk_, data_.size() - pos_, failAt_ - pos_});
+    std::copy_n(data_.data() + pos_, n, buffer);
+    pos_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  bool rewind() override {
+    pos_ = 0;
+    return true;
+  }
+
+ private:
+  std::string data_;
+  size_t chunk_;
+  size_t failAt_;
+  size_t pos_ = 0;
+};
+
+class StringSink : public ByteSink {
+ public:
+  bool write(const char* data, size_t size) override {
+    if (text.size() + size > limit) return false;
+    text.append(data, size);
+    ++writes;
+    return true;
+  }
+  std::string text;
+  size_t limit = SIZE_MAX;
+  int writes = 0;
+};
+
+// Returns the lines the reader makes of `data`; "<error>" marks a read error.
+Lines readLines(const std::string& data, size_t chunk = SIZE_MAX) {
+  MemorySource source(data, chunk);
+  NcReader reader(source);
+  Lines lines;
+  std::string_view line;
+  ReadResult result;
+  while ((result = reader.next(&line)) == ReadResult::line) lines.emplace_back(line);
+  if (result == ReadResult::error) lines.emplace_back("<error>");
+  return lines;
+}
+
+struct ReadCase {
+  const char* name;
+  std::string input;
+  Lines expected;
+};
+
+class ReaderCases : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReaderCases, CutsLinesAsTextModeDoes) {
+  // Whole reads and one-byte reads must give the same lines.
+  EXPECT_EQ(readLines(GetParam().input), GetParam().expected);
+  EXPECT_EQ(readLines(GetParam().input, 1), GetParam().expected);
+}
+
+const ReadCase kReadCases[] = {
+    {"Empty", "", {}},
+    {"CrLfLines", "G00Z5.\r\nG00X1.\r\n", {"G00Z5.\n", "G00X1.\n"}},
+    {"NoFinalLineFeed", "A\nB", {"A\n", "B"}},
+    {"EveryCrDropped", std::string("A\r\rB\r\n", 6), {"AB\n"}},
+    {"CrInsideJoinsTheLine", "G00Z5.\rG00X1.\r\n", {"G00Z5.G00X1.\n"}},
+    {"CrBeforeALaterLineFeed", "A\rB\rC\n", {"ABC\n"}},
+    {"CtrlZEndsTheInput", "A\r\nB\x1A" "C\r\n", {"A\n", "B"}},
+    {"CtrlZFirst", "\x1A" "A\n", {}},
+    {"CrOnlyLines", "A\rB\r", {"A\n", "B\n"}},
+    {"CrOnlyNoFinalCr", "A\rB", {"A\n", "B"}},
+    {"LineFeedAfterCtrlZDoesNotCount", "A\rB\x1A\nC", {"A\n", "B"}},
+    {"NulIsData", std::string("A\0B\r\n\0", 6), {std::string("A\0B\n", 4), std::string(1, '\0')}},
+    {"EmptyLines", "\n\r\n\n", {"\n", "\n", "\n"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(TextMode, ReaderCases, testing::ValuesIn(kReadCases),
+                         [](const testing::TestParamInfo<ReadCase>& info) {
+                           return info.param.name;
+                         });
+
+TEST(NcReader, KeepsLinesWholeUpToTheLimit) {
+  const std::string longLine(NcReader::kMaxLine, 'a');
+  for (size_t chunk : {size_t{4096}, SIZE_MAX}) {
+    EXPECT_EQ(readLines("X\r\n" + longLine + "\r\nY", chunk), (Lines{"X\n", longLine + "\n", "Y"}));
+  }
+}
+
+TEST(NcReader, CutsOverlongLinesIntoLargePiecesAndLosesNothing) {
+  std::string data(3 * NcReader::kMaxLine + 5, 'b');
+  data += "\nZ";
+  for (size_t chunk : {size_t{100000}, SIZE_MAX}) {
+    const Lines lines = readLines(data, chunk);
+    ASSERT_GE(lines.size(), 3u);
+    std::string joined;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (i + 2 < lines.size()) {
+        EXPECT_GT(lines[i].size(), NcReader::kMaxLine);
+      }
+      joined += lines[i];
+    }
+    EXPECT_EQ(joined, data);
+  }
+}
+
+TEST(NcReader, DecidesLineEndsBeyondTheFirstBuffer) {
+  std::string crOnly;
+  while (crOnly.size() < 3 * NcReader::kMaxLine) crOnly += "G00X1.\r";
+  const Lines lines = readLines(crOnly);
+  ASSERT_EQ(lines.size(), crOnly.size() / 7);
+  EXPECT_EQ(lines.back(), "G00X1.\n");
+  // One line feed far on makes every carriage return vanish instead.
+  const Lines joined = readLines(crOnly + "\n");
+  std::string all;
+  for (const std::string& line : joined) all += line;
+  EXPECT_EQ(all.size(), crOnly.size() / 7 * 6 + 1);
+  EXPECT_EQ(all.find('\r'), std::string::npos);
+}
+
+TEST(NcReader, ReportsReadErrors) {
+  for (size_t failAt : {size_t{0}, size_t{3}, size_t{2000000}}) {
+    MemorySource source(std::string(3000000, 'x') + "\n", 1000, failAt);
+    NcReader reader(source);
+    std::string_view line;
+    ReadResult result;
+    while ((result = reader.next(&line)) == ReadResult::line) {
+    }
+    EXPECT_EQ(result, ReadResult::error) << failAt;
+  }
+}
+
+TEST(NcWriter, WritesCrLfLineEnds) {
+  StringSink sink;
+  NcWriter writer(sink);
+  writer.write("(H)");
+  writer.writeLineEnd();
+  writer.writeLine("G00X1.\n");
+  writer.writeLine("\n");
+  writer.writeLine("LAST");
+  ASSERT_TRUE(writer.flush());
+  EXPECT_EQ(sink.text, "(H)\r\nG00X1.\r\n\r\nLAST");
+}
+
+TEST(NcWriter, PassesLargeTextThroughInOrder) {
+  StringSink sink;
+  NcWriter writer(sink);
+  const std::string big(3 << 20, 'q');
+  writer.write("a");
+  writer.writeLine(big + "\n");
+  writer.write("z");
+  ASSERT_TRUE(writer.flush());
+  EXPECT_EQ(sink.text, "a" + big + "\r\nz");
+}
+
+TEST(NcWriter, KeepsTheFirstWriteFailure) {
+  StringSink sink;
+  sink.limit = 10;
+  NcWriter writer(sink);
+  writer.write(std::string(400000, 'x'));
+  EXPECT_FALSE(writer.ok());
+  writer.write("y");
+  EXPECT_FALSE(writer.flush());
+  EXPECT_EQ(sink.writes, 0);
+}
+
+}  // namespace

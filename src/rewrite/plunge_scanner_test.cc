@@ -1,0 +1,171 @@
+#include "rewrite/plunge_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Runs the lines, each ended by a line feed, through one scanner and returns
+// what is written, inserted approach lines included.
+Lines rewrite(const Lines& input) {
+  PlungeScanner scanner;
+  Lines output;
+  for (const std::string& line : input) {
+    const std::string withEnd = line + "\n";
+    const std::string_view approach = scanner.scanLine(withEnd);
+    if (!approach.empty()) output.emplace_back(approach);
+    output.push_back(line);
+  }
+  return output;
+}
+
+struct Case {
+  const char* name;
+  Lines input;
+  Lines expected;
+};
+
+class ScannerCases : public testing::TestWithParam<Case> {};
+
+TEST_P(ScannerCases, WritesTheExpectedLines) {
+  EXPECT_EQ(rewrite(GetParam().input), GetParam().expected);
+}
+
+const Case kCases[] = {
+    {"ThreePassPocket",
+     {"G00Z5.000", "G00X10.000Y10.000", "G01Z-0.500F100.", "G01X30.000F300.", "G00Z5.000",
+      "G00X10.000Y10.000", "G01Z-1.000F100.", "G01X30.000F300.", "G00Z5.000", "G00X10.000Y10.000",
+      "G01Z-1.500F100."},
+     {"G00Z5.000", "G00X10.000Y10.000", "G00 Z0.050000", "G01Z-0.500F100.", "G01X30.000F300.",
+      "G00Z5.000", "G00X10.000Y10.000", "G00 Z-0.480000", "G01Z-1.000F100.", "G01X30.000F300.",
+      "G00Z5.000", "G00X10.000Y10.000", "G00 Z-0.980000", "G01Z-1.500F100."}},
+    {"RetractRightAfterPlungeResets",
+     {"G00Z1.000", "G00X10.000Y5.000", "G01Z-0.100F100.", "G00Z1.000", "G00X12.000Y5.000",
+      "G01Z-0.200F100."},
+     {"G00Z1.000", "G00X10.000Y5.000", "G00 Z0.050000", "G01Z-0.100F100.", "G00Z1.000",
+      "G00X12.000Y5.000", "G00 Z0.050000", "G01Z-0.200F100."}},
+    {"RetractAfterBlockNumberDoesNotReset",
+     {"N10G00Z1.000", "N20G00X10.000Y5.000", "N30G01Z-0.100F100.", "N40G00Z1.000",
+      "N50G00X12.000Y5.000", "N60G01Z-0.200F100."},
+     {"N10G00Z1.000", "N20G00X10.000Y5.000", "G00 Z0.050000", "N30G01Z-0.100F100.",
+      "N40G00Z1.000", "N50G00X12.000Y5.000", "G00 Z-0.080000", "N60G01Z-0.200F100."}},
+    {"RapidToOriginIsBothClearanceAndRapid",
+     {"G00X0.000Y0.000", "G01Z-0.100F100."},
+     {"G00X0.000Y0.000", "G00 Z0.050000", "G01Z-0.100F100."}},
+    {"OriginAfterThePlungeOnItsLineCountsForTheNext",
+     {"G00X1.", "G01Z-0.100F100X0.000Y0.000", "G00X1.", "G01Z-0.200F100"},
+     {"G00X1.", "G01Z-0.100F100X0.000Y0.000", "G00X1.", "G00 Z-0.080000", "G01Z-0.200F100"}},
+    {"NoRapidXYNoApproach",
+     {"G00Z1.000", "G01Z-0.100F50", "G00Z1.", "G00X1.", "G01Z-0.200F50"},
+     {"G00Z1.000", "G01Z-0.100F50", "G00Z1.", "G00X1.", "G00 Z-0.080000", "G01Z-0.200F50"}},
+    {"SameDepthGetsTheSameApproach",
+     {"G00Z1.", "G00X1.", "G01Z-0.5F9", "G01X2.", "G00Z1.", "G00X1.", "G01Z-1.0F9", "G01X2.",
+      "G00Z1.", "G00X3.", "G01Z-1.0F9"},
+     {"G00Z1.", "G00X1.", "G00 Z0.050000", "G01Z-0.5F9", "G01X2.", "G00Z1.", "G00X1.",
+      "G00 Z-0.480000", "G01Z-1.0F9", "G01X2.", "G00Z1.", "G00X3.", "G00 Z-0.480000",
+      "G01Z-1.0F9"}},
+    {"ShallowerPlungeStartsANewSeries",
+     {"G00Z1.", "G00X1.", "G01Z-1.0F9", "G01X2.", "G00Z1.", "G00X1.", "G01Z-0.5F9", "G01X2.",
+      "G00Z1.", "G00X1.", "G01Z-0.8F9"},
+     {"G00Z1.", "G00X1.", "G00 Z0.050000", "G01Z-1.0F9", "G01X2.", "G00Z1.", "G00X1.",
+      "G00 Z0.050000", "G01Z-0.5F9", "G01X2.", "G00Z1.", "G00X1.", "G00 Z-0.480000",
+      "G01Z-0.8F9"}},
+    {"CommentsCount",
+     {"(G00Z5.)", "(G00X1.)", "G01Z-0.1F9"},
+     {"(G00Z5.)", "(G00X1.)", "G00 Z0.050000", "G01Z-0.1F9"}},
+    {"NearMissesAreNotPatterns",
+     {"G00 Z1.0", "G0Z1.0", "G00Z-1.0", "G00Z+5.", "G00Z.5", "G00X1.", "G01Z-0.1F9", "G00Z1.",
+      "G00X1.", "g01z-0.1", "G01 Z-0.1", "G1Z-0.1", "G00 X1.", "G0X1.", "X0.000Y0.00",
+      "G01Z-0.2F9"},
+     {"G00 Z1.0", "G0Z1.0", "G00Z-1.0", "G00Z+5.", "G00Z.5", "G00X1.", "G01Z-0.1F9", "G00Z1.",
+      "G00X1.", "g01z-0.1", "G01 Z-0.1", "G1Z-0.1", "G00 X1.", "G0X1.", "X0.000Y0.00",
+      "G00 Z-0.080000", "G01Z-0.2F9"}},
+    {"TwoPlungesOnOneLineGetOneApproachInFront",
+     {"G00Z1.", "G00X1.", "G01Z-0.100F100G01Z-0.200F100", "G01X5.", "G00Z1.", "G00X1.",
+      "G01Z-0.3F1"},
+     {"G00Z1.", "G00X1.", "G00 Z0.050000", "G01Z-0.100F100G01Z-0.200F100", "G01X5.", "G00Z1.",
+      "G00X1.", "G00 Z-0.080000", "G01Z-0.3F1"}},
+    {"SecondPlungeOfALineQualifiesAfterItsOwnRetractAndRapid",
+     {"G01Z-0.100F100G00Z5.G00X1.G01Z-0.200F100", "G01X5.", "G00Z1.", "G00X1.", "G01Z-0.3F1"},
+     {"G00 Z-0.080000", "G01Z-0.100F100G00Z5.G00X1.G01Z-0.200F100", "G01X5.", "G00Z1.",
+      "G00X1.", "G00 Z-0.180000", "G01Z-0.3F1"}},
+    {"DepthComesFromThePlungeNotAnEarlierMinus",
+     {"G00Z1.", "G00X1.", "X-5.G01Z-0.5F100", "G01X5.", "G00Z1.", "G00X1.", "X-6.G01Z-0.7F100"},
+     {"G00Z1.", "G00X1.", "G00 Z0.050000", "X-5.G01Z-0.5F100", "G01X5.", "G00Z1.", "G00X1.",
+      "G00 Z-0.480000", "X-6.G01Z-0.7F100"}},
+    {"UnreadableFirstDepthCountsAsZero",
+     {"G00Z1.", "G00X1.", "G01Z-F100", "G01X5.", "G00Z1.", "G00X1.", "G01Z-0.1F9"},
+     {"G00Z1.", "G00X1.", "G00 Z0.050000", "G01Z-F100", "G01X5.", "G00Z1.", "G00X1.",
+      "G00 Z0.020000", "G01Z-0.1F9"}},
+    {"UnreadableLaterDepthRepeatsTheLast",
+     {"G01Z-0.5F9", "G00Z1.", "G00X1.", "G01Z-F100", "G01X5.", "G00Z1.", "G00X1.", "G01Z-0.7F9"},
+     {"G01Z-0.5F9", "G00Z1.", "G00X1.", "G00 Z0.050000", "G01Z-F100", "G01X5.", "G00Z1.",
+      "G00X1.", "G00 Z-0.480000", "G01Z-0.7F9"}},
+    {"NoExponentInADepth",
+     {"G01Z-1E2F9", "G00Z1.", "G00X1.", "G01Z-2F9"},
+     {"G01Z-1E2F9", "G00Z1.", "G00X1.", "G00 Z-0.980000", "G01Z-2F9"}},
+    {"ApproachJustBelowZeroKeepsItsSign",
+     {"G01Z-0.0200004F9", "G00Z1.", "G00X1.", "G01Z-0.1F9", "G01Z-0.020F9", "G00Z1.", "G00X1.",
+      "G01Z-0.1F9"},
+     {"G01Z-0.0200004F9", "G00Z1.", "G00X1.", "G00 Z-0.000000", "G01Z-0.1F9", "G01Z-0.020F9",
+      "G00Z1.", "G00X1.", "G00 Z0.000000", "G01Z-0.1F9"}},
+    {"SinglePrecisionShowsFromSixteen",
+     {"G01Z-16.001F9", "G00Z1.", "G00X1.", "G01Z-17F9", "G01Z-30.3F9", "G00Z1.", "G00X1.",
+      "G01Z-31F9"},
+     {"G01Z-16.001F9", "G00Z1.", "G00X1.", "G00 Z-15.980999", "G01Z-17F9", "G01Z-30.3F9",
+      "G00Z1.", "G00X1.", "G00 Z-30.279999", "G01Z-31F9"}},
+    {"IncrementalPlungesAreLeftAlone",
+     {"G91", "G00Z1.", "G00X1.", "G01Z-0.5F9", "G00Z1.", "G00X1.", "G01Z-0.5F9"},
+     {"G91", "G00Z1.", "G00X1.", "G01Z-0.5F9", "G00Z1.", "G00X1.", "G01Z-0.5F9"}},
+    {"BackToAbsoluteStartsFromTheTop",
+     {"G00Z1.", "G00X1.", "G01Z-0.5F9", "G91G01Z-0.5F9", "G90G00Z1.", "G00X1.", "G01Z-1.5F9"},
+     {"G00Z1.", "G00X1.", "G00 Z0.050000", "G01Z-0.5F9", "G91G01Z-0.5F9", "G90G00Z1.", "G00X1.",
+      "G00 Z0.050000", "G01Z-1.5F9"}},
+    {"LastDistanceWordOfALineHoldsForAllOfIt",
+     {"G00Z1.", "G00X1.", "G01Z-0.5F9G91", "G00Z1.", "G00X1.", "G01Z-0.5F9G91G90"},
+     {"G00Z1.", "G00X1.", "G01Z-0.5F9G91", "G00Z1.", "G00X1.", "G00 Z0.050000",
+      "G01Z-0.5F9G91G90"}},
+    {"DistanceLookalikesDoNotSwitch",
+     {"G91.1", "G910", "(G91)", "G00Z1.", "G00X1.", "G01Z-0.5F9"},
+     {"G91.1", "G910", "(G91)", "G00Z1.", "G00X1.", "G00 Z0.050000", "G01Z-0.5F9"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rules, ScannerCases, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+TEST(PlungeScanner, ApproachAfterRetractWatchesOnlyTheNextLineStart) {
+  PlungeScanner scanner;
+  for (const char* line : {"G00Z1.\n", "G00X1.\n", "G01Z-0.5F9\n", "G01X5.\n"}) {
+    scanner.scanLine(line);
+  }
+  EXPECT_FLOAT_EQ(scanner.lastDepth(), -0.5f);
+  // The watch ended at the start of "G01X5.", so this retract does not reset.
+  scanner.scanLine("G00Z1.\n");
+  EXPECT_FLOAT_EQ(scanner.lastDepth(), -0.5f);
+  EXPECT_FLOAT_EQ(scanner.previousDepth(), 0.03f);
+}
+
+TEST(PlungeScanner, LineWithoutLineFeedIsScannedToItsEnd) {
+  PlungeScanner scanner;
+  EXPECT_TRUE(scanner.scanLine("G00Z1.G00X1.").empty());
+  EXPECT_EQ(scanner.scanLine("G01Z-0.5F9"), "G00 Z0.050000");
+  // A pattern cut short by the end of the line is not one.
+  EXPECT_TRUE(scanner.scanLine("G00Z").empty());
+  EXPECT_TRUE(scanner.scanLine("G01Z").empty());
+}
+
+TEST(PlungeScanner, StartsWithTheInitialDepths) {
+  PlungeScanner scanner;
+  EXPECT_EQ(scanner.lastDepth(), 0.03f);
+  EXPECT_EQ(scanner.previousDepth(), 0.03f);
+  EXPECT_EQ(scanner.plungeDepth(), 0.0f);
+  scanner.scanLine("G01Z-F100\n");
+  EXPECT_EQ(scanner.previousDepth(), 0.03f);
+  EXPECT_EQ(scanner.lastDepth(), 0.0f);
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+// An in-memory file system for tests, able to fail its Nth operation.
+#ifndef TARVELIN_TESTS_MEMORY_FILE_SYSTEM_H_
+#define TARVELIN_TESTS_MEMORY_FILE_SYSTEM_H_
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+
+#include "platform/platform.h"
+
+class MemoryFileSystem : public platform::FileSystem {
+ public:
+  std::map<std::string, std::string> files;
+  std::set<std::string> directories;  // open for reading, but unreadable
+  int failAt = 0;                     // the operation to fail, counting from 1; 0 for none
+  int operations = 0;                 // operations so far
+  int openHandles() const { return static_cast<int>(handles_.size()); }
+
+  bool openRead(const std::string& path, Handle* file) override {
+    if (failNow() || (files.count(path) == 0 && directories.count(path) == 0)) return false;
+    *file = open(path);
+    return true;
+  }
+  bool createTemp(const std::string& target, Handle* file, std::string* tempPath) override {
+    if (failNow() || directories.count(target.substr(0, target.rfind('/'))) != 0) return false;
+    *tempPath = target.substr(0, target.rfind('/') + 1) + ".temp" + std::to_string(++temps_);
+    files[*tempPath];
+    *file = open(*tempPath);
+    return true;
+  }
+  std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
+    Open& f = handles_.at(file);
+    if (failNow() || directories.count(f.path) != 0) return -1;
+    const std::string& data = files.at(f.path);
+    const size_t n = std::min({size, kChunk, data.size() - f.pos});
+    std::copy_n(data.data() + f.pos, n, buffer);
+    f.pos += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  bool rewind(Handle file) override {
+    handles_.at(file).pos = 0;
+    return !failNow();
+  }
+  bool write(Handle file, const char* data, size_t size) override {
+    if (failNow()) return false;
+    files.at(handles_.at(file).path).append(data, size);
+    return true;
+  }
+  bool close(Handle file) override {
+    handles_.erase(file);
+    return !failNow();
+  }
+  bool rename(const std::string& from, const std::string& to) override {
+    if (failNow() || directories.count(to) != 0 || files.count(from) == 0) return false;
+    files[to] = files[from];
+    files.erase(from);
+    return true;
+  }
+  bool remove(const std::string& path) override {
+    if (failNow()) return false;
+    return files.erase(path) == 1;
+  }
+
+ private:
+  struct Open {
+    std::string path;
+    size_t pos;
+  };
+  static constexpr size_t kChunk = 64 << 10;  // reads come in pieces, as from a disk
+
+  bool failNow() { return ++operations == failAt; }
+  Handle open(const std::string& path) {
+    handles_[++lastHandle_] = Open{path, 0};
+    return lastHandle_;
+  }
+
+  std::map<Handle, Open> handles_;
+  Handle lastHandle_ = 0;
+  int temps_ = 0;
+};
+
+#endif  // TARVELIN_TESTS_MEMORY_FILE_SYSTEM_H_
