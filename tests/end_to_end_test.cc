@@ -2,12 +2,11 @@
 // status and files.
 #include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -164,9 +163,9 @@ TEST_F(EndToEnd, FailuresLeaveNothingHalfWritten) {
   ASSERT_EQ(mkdir(path("taken" + kDone + ".ncd").c_str(), 0777), 0);
   writeFile(path("taken.nc"), kProgram);
   ASSERT_EQ(mkdir(path("folder").c_str(), 0777), 0);
-  for (const Case& c : {Case{"output is a directory", path("taken.nc"), kOpenFailed},
-                        Case{"input is a directory", path("folder"),
-                             "ファイルの読み込みに失敗しました。\n"}}) {
+  for (const Case& c :
+       {Case{"output is a directory", path("taken.nc"), kOpenFailed},
+        Case{"input is a directory", path("folder"), "ファイルの読み込みに失敗しました。\n"}}) {
     const ProgramRun run = runProgram({c.input});
     EXPECT_EQ(run.status, 255) << c.name;
     EXPECT_EQ(run.out, kBanner + c.message) << c.name;
@@ -176,8 +175,7 @@ TEST_F(EndToEnd, FailuresLeaveNothingHalfWritten) {
 }
 
 TEST_F(EndToEnd, DiskFullIsAWriteFailure) {
-  if (geteuid() != 0 ||
-      mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=64k") != 0) {
+  if (geteuid() != 0 || mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=64k") != 0) {
     GTEST_SKIP() << "disk-full test needs root to mount a small tmpfs";
   }
   std::string big;

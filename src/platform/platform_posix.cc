@@ -56,8 +56,8 @@ class PosixFileSystem : public FileSystem {
     const std::string dir = target.substr(0, target.rfind('/') + 1);
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-      *tempPath = dir + ".tarvelin-" + std::to_string(getpid()) + "-" + std::to_string(counter++) +
-                  ".tmp";
+      *tempPath =
+          dir + ".tarvelin-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
       // 0666 is narrowed by the umask, as for any newly created file.
       const int fd = ::open(tempPath->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd >= 0) {
@@ -103,7 +103,7 @@ FileSystem& systemFileSystem() {
 std::vector<std::string> arguments(int argc, char** argv) {
   // A closed console pipe must not kill a run halfway through its files.
   std::signal(SIGPIPE, SIG_IGN);
-  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+  return {argv + (argc > 0 ? 1 : 0), argv + argc};
 }
 
 void printMessage(std::string_view utf8) { print(utf8); }

@@ -65,7 +65,8 @@ class FilePass : public testing::Test {
 
 TEST_F(FilePass, WritesHeaderThenRewrittenLines) {
   ASSERT_EQ(run("G00Z5.\r\nG00X1.\r\nG01Z-1.F9\r\nM30"), PassResult::done);
-  EXPECT_EQ(output(), "(Tarvelin Ver 1.07)\r\nG00Z5.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r\nM30");
+  EXPECT_EQ(output(),
+            "(Tarvelin Ver 1.07)\r\nG00Z5.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r\nM30");
   EXPECT_EQ(fs.files.size(), 2u);
   EXPECT_EQ(fs.openHandles(), 0);
 }

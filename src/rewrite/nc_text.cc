@@ -5,7 +5,7 @@
 namespace {
 
 // Returns the first `c` in [from, to), or nullptr.
-char* find(char* from, char* to, char c) {
+char* find(char* from, const char* to, char c) {
   if (from >= to) return nullptr;
   return static_cast<char*>(std::memchr(from, c, static_cast<size_t>(to - from)));
 }
@@ -26,7 +26,7 @@ ReadResult NcReader::next(std::string_view* line) {
     char* from = buffer + pos_;
     char* to = buffer + filled_;
     if (const char* lf = find(from, to, '\n')) {
-      const size_t length = static_cast<size_t>(lf + 1 - from);
+      const auto length = static_cast<size_t>(lf + 1 - from);
       *line = std::string_view(from, length);
       pos_ += length;
       return ReadResult::line;
@@ -106,7 +106,7 @@ void NcReader::normalise(size_t from) {
     while (in < end) {
       char* cr = find(in, end, '\r');
       char* stretchEnd = cr != nullptr ? cr : end;
-      const size_t length = static_cast<size_t>(stretchEnd - in);
+      const auto length = static_cast<size_t>(stretchEnd - in);
       std::memmove(out, in, length);
       out += length;
       in = stretchEnd + 1;

@@ -80,8 +80,14 @@ const ReadCase kReadCases[] = {
     {"EveryCrDropped", std::string("A\r\rB\r\n", 6), {"AB\n"}},
     {"CrInsideJoinsTheLine", "G00Z5.\rG00X1.\r\n", {"G00Z5.G00X1.\n"}},
     {"CrBeforeALaterLineFeed", "A\rB\rC\n", {"ABC\n"}},
-    {"CtrlZEndsTheInput", "A\r\nB\x1A" "C\r\n", {"A\n", "B"}},
-    {"CtrlZFirst", "\x1A" "A\n", {}},
+    {"CtrlZEndsTheInput",
+     "A\r\nB\x1A"
+     "C\r\n",
+     {"A\n", "B"}},
+    {"CtrlZFirst",
+     "\x1A"
+     "A\n",
+     {}},
     {"CrOnlyLines", "A\rB\r", {"A\n", "B\n"}},
     {"CrOnlyNoFinalCr", "A\rB", {"A\n", "B"}},
     {"LineFeedAfterCtrlZDoesNotCount", "A\rB\x1A\nC", {"A\n", "B"}},
