@@ -1,7 +1,17 @@
 #!/usr/bin/env bash
-# Builds the program and runs every test.
+# Builds the program and runs every test: the Linux build, then the Windows
+# build under Wine when MinGW-w64 and Wine are installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build
 cmake --build build --parallel
 ctest --test-dir build --output-on-failure
+
+if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
+  cmake -S . -B build-win --toolchain cmake/mingw-w64-x86_64.cmake
+  cmake --build build-win --parallel
+  cmake --build build-win --target package
+  bash tests/wine_test.sh build-win build/tarvelin
+else
+  echo "SKIPPED the Windows tests: MinGW-w64 (g++-mingw-w64-x86-64-posix) or Wine is not installed."
+fi
