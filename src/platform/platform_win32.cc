@@ -30,7 +30,8 @@ Console& console() {
 // Returns `text` in `codePage` as UTF-16.
 std::wstring toWide(std::string_view text, UINT codePage) {
   const int size = static_cast<int>(text.size());
-  std::wstring wide(static_cast<size_t>(MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0)), L'\0');
+  std::wstring wide(
+      static_cast<size_t>(MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0)), L'\0');
   MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
   return wide;
 }
@@ -38,8 +39,11 @@ std::wstring toWide(std::string_view text, UINT codePage) {
 // Returns UTF-16 text in `codePage`.
 std::string fromWide(const std::wstring& wide, UINT codePage) {
   const int size = static_cast<int>(wide.size());
-  std::string text(static_cast<size_t>(WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr)), '\0');
-  WideCharToMultiByte(codePage, 0, wide.data(), size, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
+  std::string text(static_cast<size_t>(WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr,
+                                                           0, nullptr, nullptr)),
+                   '\0');
+  WideCharToMultiByte(codePage, 0, wide.data(), size, text.data(), static_cast<int>(text.size()),
+                      nullptr, nullptr);
   return text;
 }
 
@@ -147,7 +151,8 @@ LeadByteTable leadBytes() {
   CPINFO info{};
   if (!GetCPInfo(CP_ACP, &info)) return table;
   for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
-    for (int b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b) table[static_cast<size_t>(b)] = true;
+    for (int b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b)
+      table[static_cast<size_t>(b)] = true;
   }
   return table;
 }
@@ -157,7 +162,8 @@ std::vector<std::string> environment() {
   std::vector<std::string> entries;
   char* block = GetEnvironmentStringsA();
   if (block == nullptr) return entries;
-  for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1) entries.emplace_back(entry);
+  for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1)
+    entries.emplace_back(entry);
   FreeEnvironmentStringsA(block);
   return entries;
 }

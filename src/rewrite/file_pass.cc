@@ -1,6 +1,5 @@
 #include "rewrite/file_pass.h"
 
-#include "rewrite/nc_text.h"
 #include "rewrite/plunge_scanner.h"
 
 namespace {
@@ -52,29 +51,18 @@ class FileSink : public ByteSink {
   FileSystem::Handle file_;
 };
 
-// Streams the input through a fresh scanner into the output, header first.
-PassResult rewrite(FileSystem& fileSystem, FileSystem::Handle input, FileSystem::Handle output) {
-  FileSource source(fileSystem, input);
-  FileSink sink(fileSystem, output);
-  NcReader reader(source);
-  NcWriter writer(sink);
-  PlungeScanner scanner;
-  writer.write("(Tarvelin Ver ");
-  writer.write(kVersion);
-  writer.write(")");
-  writer.writeLineEnd();
-  std::string_view line;
-  ReadResult read;
-  while ((read = reader.next(&line)) == ReadResult::line && writer.ok()) {
-    const std::string_view approach = scanner.scanLine(line);
-    if (!approach.empty()) {
-      writer.write(approach);
-      writer.writeLineEnd();
-    }
-    writer.writeLine(line);
+// Writes a run of whole lines as rewritten: approach lines go in front of
+// their plunges, and everything else is copied in long stretches.
+void rewriteLines(std::string_view lines, PlungeScanner& scanner, NcWriter& writer) {
+  size_t lineEnd = 0;
+  for (size_t at; (at = scanner.scanLines(lines, &lineEnd)) != lines.size();) {
+    writer.writeText(lines.substr(0, at));
+    writer.write(scanner.approachLine());
+    writer.writeLineEnd();
+    writer.writeText(lines.substr(at, lineEnd - at));
+    lines.remove_prefix(lineEnd);
   }
-  if (read == ReadResult::error) return PassResult::readFailed;
-  return writer.flush() ? PassResult::done : PassResult::writeFailed;
+  writer.writeText(lines);
 }
 
 }  // namespace
@@ -91,6 +79,23 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
   return path.substr(span.nameBegin, span.baseEnd - span.nameBegin);
 }
 
+PassResult rewriteStream(ByteSource& source, ByteSink& sink) {
+  NcReader reader(source);
+  NcWriter writer(sink);
+  PlungeScanner scanner;
+  writer.write("(Tarvelin Ver ");
+  writer.write(kVersion);
+  writer.write(")");
+  writer.writeLineEnd();
+  std::string_view lines;
+  ReadResult read;
+  while ((read = reader.next(&lines)) == ReadResult::lines && writer.ok()) {
+    rewriteLines(lines, scanner, writer);
+  }
+  if (read == ReadResult::error) return PassResult::readFailed;
+  return writer.flush() ? PassResult::done : PassResult::writeFailed;
+}
+
 PassResult processFile(FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules) {
   FileSystem::Handle input = 0;
@@ -102,7 +107,9 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
     fileSystem.close(input);
     return PassResult::openFailed;
   }
-  PassResult result = rewrite(fileSystem, input, output);
+  FileSource source(fileSystem, input);
+  FileSink sink(fileSystem, output);
+  PassResult result = rewriteStream(source, sink);
   fileSystem.close(input);
   if (!fileSystem.close(output) && result == PassResult::done) result = PassResult::writeFailed;
   // A target that cannot be replaced (a directory, say) is one that cannot be opened.

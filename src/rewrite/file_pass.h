@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "rewrite/nc_text.h"
 
 inline constexpr std::string_view kVersion = "1.07";
 
@@ -17,6 +18,11 @@ std::string outputPathFor(std::string_view path, const platform::PathRules& rule
 
 // Returns the name to echo for `path`: its file name without the extension.
 std::string_view echoNameFor(std::string_view path, const platform::PathRules& rules);
+
+// Writes the rewritten program read from `source` to `sink`: the header
+// line, then every line with approach moves in front of qualifying plunges,
+// all with CR LF line ends.
+PassResult rewriteStream(ByteSource& source, ByteSink& sink);
 
 // Rewrites the file at `path` into outputPathFor(path). The output appears
 // only when complete; on failure nothing of it is left and an earlier output

@@ -81,6 +81,12 @@ TEST_F(FilePass, CrOnlyInputKeepsItsLines) {
   EXPECT_EQ(output(), "(Tarvelin Ver 1.07)\r\nG00Z5.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r\n");
 }
 
+TEST_F(FilePass, EveryLineEndComesOutAsCrLf) {
+  ASSERT_EQ(run("G00Z5.\nG00X1.\r\r\nG01Z-1.F9\nA\rB\r\n\n\x1Atail"), PassResult::done);
+  EXPECT_EQ(output(),
+            "(Tarvelin Ver 1.07)\r\nG00Z5.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r\nAB\r\n\r\n");
+}
+
 TEST_F(FilePass, ReplacesAnEarlierOutput) {
   fs.files["w/part\xE6\xB8\x88.ncd"] = "old";
   ASSERT_EQ(run("A\n"), PassResult::done);

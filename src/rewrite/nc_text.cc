@@ -2,118 +2,127 @@
 
 #include <cstring>
 
+#include "rewrite/byte_search.h"
+
 namespace {
 
-// Returns the first `c` in [from, to), or nullptr.
-char* find(char* from, const char* to, char c) {
-  if (from >= to) return nullptr;
-  return static_cast<char*>(std::memchr(from, c, static_cast<size_t>(to - from)));
-}
-
 constexpr char kEndOfText = 0x1A;
+
+// True iff `c` occurs in [from, to).
+bool contains(const char* from, const char* to, char c) {
+  return from < to && std::memchr(from, c, static_cast<size_t>(to - from)) != nullptr;
+}
 
 }  // namespace
 
 NcReader::NcReader(ByteSource& source) : source_(source), buffer_(new char[kCapacity]) {}
 
-ReadResult NcReader::next(std::string_view* line) {
+ReadResult NcReader::next(std::string_view* lines) {
   if (!started_) {
     started_ = true;
     if (!start()) return ReadResult::error;
   }
   char* buffer = buffer_.get();
   for (;;) {
-    char* from = buffer + pos_;
-    char* to = buffer + filled_;
-    if (const char* lf = find(from, to, '\n')) {
-      const auto length = static_cast<size_t>(lf + 1 - from);
-      *line = std::string_view(from, length);
-      pos_ += length;
-      return ReadResult::line;
+    const char* from = buffer + pos_;
+    const char* to = buffer + ready_;
+    const char* cut = to;
+    while (cut != from && cut[-1] != '\n') --cut;
+    if (cut == from) {
+      const bool inputDone = atEnd_ && ready_ == filled_;
+      if (to - from > static_cast<std::ptrdiff_t>(kMaxLine)) {
+        cut = to[-1] == '\r' ? to - 1 : to;  // keep CR LF together
+      } else if (inputDone) {
+        cut = to;
+      }
+      if (cut == from && inputDone) return ReadResult::end;
     }
-    const size_t rest = filled_ - pos_;
-    if (rest > kMaxLine || (atEnd_ && rest > 0)) {
-      *line = std::string_view(from, rest);
-      pos_ = filled_;
-      return ReadResult::line;
+    if (cut != from) {
+      *lines = std::string_view(from, static_cast<size_t>(cut - from));
+      pos_ = static_cast<size_t>(cut - buffer);
+      return ReadResult::lines;
     }
-    if (atEnd_) return ReadResult::end;
-    std::memmove(buffer, from, rest);
+    // Move the unfinished line to the front and read on.
+    std::memmove(buffer, from, filled_ - pos_);
+    ready_ -= pos_;
+    filled_ -= pos_;
     pos_ = 0;
-    filled_ = rest;
-    if (readChunk() < 0) return ReadResult::error;
-    normalise(rest);
+    if (!fill()) return ReadResult::error;
+    normalise();
   }
 }
 
 bool NcReader::start() {
-  char* buffer = buffer_.get();
-  while (filled_ < kCapacity && !atEnd_) {
-    if (readChunk() < 0) return false;
-  }
+  if (!fill()) return false;
   // The convention depends only on the bytes before the first 0x1A.
-  char* stop = find(buffer, buffer + filled_, kEndOfText);
-  char* end = stop != nullptr ? stop : buffer + filled_;
-  if (find(buffer, end, '\n') != nullptr) {
-    crEndsLines_ = false;
-  } else if (stop != nullptr || atEnd_) {
-    crEndsLines_ = find(buffer, end, '\r') != nullptr;
-  } else {
+  const char* buffer = buffer_.get();
+  const char* stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, filled_));
+  const char* end = stop != nullptr ? stop : buffer + filled_;
+  if (!contains(buffer, end, '\n') && (stop != nullptr || atEnd_)) {
+    crEndsLines_ = contains(buffer, end, '\r');
+  } else if (!contains(buffer, end, '\n')) {
     // A full buffer without a line feed: read on to decide, then start over.
-    bool sawCr = find(buffer, end, '\r') != nullptr;
+    bool sawCr = contains(buffer, end, '\r');
     bool sawLf = false;
-    for (;;) {
-      const std::ptrdiff_t n = source_.read(buffer, kCapacity);
+    while (!sawLf && stop == nullptr) {
+      const std::ptrdiff_t n = source_.read(buffer_.get(), kCapacity);
       if (n < 0) return false;
       if (n == 0) break;
-      stop = find(buffer, buffer + n, kEndOfText);
+      stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, static_cast<size_t>(n)));
       end = stop != nullptr ? stop : buffer + n;
-      sawLf = find(buffer, end, '\n') != nullptr;
-      sawCr = sawCr || find(buffer, end, '\r') != nullptr;
-      if (sawLf || stop != nullptr) break;
+      sawLf = contains(buffer, end, '\n');
+      sawCr = sawCr || contains(buffer, end, '\r');
     }
     crEndsLines_ = !sawLf && sawCr;
     if (!source_.rewind()) return false;
     filled_ = 0;
     atEnd_ = false;
-    while (filled_ < kCapacity && !atEnd_) {
-      if (readChunk() < 0) return false;
-    }
+    if (!fill()) return false;
   }
-  normalise(0);
+  normalise();
   return true;
 }
 
-std::ptrdiff_t NcReader::readChunk() {
-  const std::ptrdiff_t n = source_.read(buffer_.get() + filled_, kCapacity - filled_);
-  if (n == 0) atEnd_ = true;
-  if (n > 0) filled_ += static_cast<size_t>(n);
-  return n;
+bool NcReader::fill() {
+  while (filled_ < kCapacity && !atEnd_) {
+    const std::ptrdiff_t n = source_.read(buffer_.get() + filled_, kCapacity - filled_);
+    if (n < 0) return false;
+    if (n == 0) atEnd_ = true;
+    filled_ += static_cast<size_t>(n);
+  }
+  return true;
 }
 
-void NcReader::normalise(size_t from) {
-  char* begin = buffer_.get() + from;
-  char* end = buffer_.get() + filled_;
-  if (char* stop = find(begin, end, kEndOfText)) {
+void NcReader::normalise() {
+  char* buffer = buffer_.get();
+  char* begin = buffer + ready_;
+  char* end = buffer + filled_;
+  if (char* stop = static_cast<char*>(std::memchr(begin, kEndOfText, filled_ - ready_))) {
     end = stop;
     atEnd_ = true;
   }
   if (crEndsLines_) {
-    for (char* cr = find(begin, end, '\r'); cr != nullptr; cr = find(cr + 1, end, '\r')) *cr = '\n';
-  } else if (char* out = find(begin, end, '\r')) {
-    // Squeeze out every carriage return, moving the text between them down.
-    char* in = out + 1;
-    while (in < end) {
-      char* cr = find(in, end, '\r');
-      char* stretchEnd = cr != nullptr ? cr : end;
-      const auto length = static_cast<size_t>(stretchEnd - in);
-      std::memmove(out, in, length);
-      out += length;
-      in = stretchEnd + 1;
+    forEachMatch(begin, end, '\r', '\r', [](const char* cr) {
+      *const_cast<char*>(cr) = '\n';
+      return false;
+    });
+  } else {
+    // A carriage return stays only in front of a line feed; one at the very
+    // end of what was read waits for the next byte.
+    const auto stray = [&](const char* cr) { return cr + 1 == end ? atEnd_ : cr[1] != '\n'; };
+    const char* first = findUnfollowed(begin, end, '\r', '\n');
+    if (first == end && end != begin && stray(end - 1) && end[-1] == '\r') first = end - 1;
+    if (first != end) {
+      char* out = const_cast<char*>(first);
+      for (const char* in = first; in != end; ++in) {
+        if (*in != '\r' || !stray(in)) *out++ = *in;
+      }
+      end = out;
     }
-    end = out;
   }
-  filled_ = static_cast<size_t>(end - buffer_.get());
+  filled_ = static_cast<size_t>(end - buffer);
+  const bool crWaits = !atEnd_ && end != begin && end[-1] == '\r';
+  ready_ = crWaits ? filled_ - 1 : filled_;
 }
 
 NcWriter::NcWriter(ByteSink& sink) : sink_(sink), buffer_(new char[kCapacity]) {}
@@ -126,6 +135,17 @@ void NcWriter::putSlow(const char* data, size_t size) {
   }
   std::memcpy(buffer_.get(), data, size);
   used_ = size;
+}
+
+void NcWriter::writeText(std::string_view text) {
+  const char* end = text.data() + text.size();
+  for (const char* from = text.data(); from != end;) {
+    const char* lf = findUnpreceded(from, end, '\r', '\n');
+    write(from, lf);
+    if (lf == end) break;
+    writeLineEnd();
+    from = lf + 1;
+  }
 }
 
 bool NcWriter::flush() {

@@ -25,30 +25,34 @@ class ByteSink {
   virtual bool write(const char* data, size_t size) = 0;
 };
 
-enum class ReadResult { line, end, error };
+enum class ReadResult { lines, end, error };
 
-// Cuts a byte stream into NC lines. The first byte 0x1A ends the input. When
-// the input holds a line feed (before any 0x1A), every carriage return is
-// dropped wherever it stands; otherwise each carriage return ends a line.
-// Lines come whole up to kMaxLine bytes; a longer one comes in pieces of more
-// than kMaxLine bytes, so memory stays bounded whatever the input.
+// Reads an NC program as a text file is read. The first byte 0x1A ends the
+// input. When the input holds a line feed (before any 0x1A), a carriage
+// return is dropped wherever it stands, except that one just before a line
+// feed is kept so that CR LF text passes through untouched; otherwise each
+// carriage return ends a line and becomes a line feed.
+//
+// The text comes in runs of whole lines, each ending in "\n" or "\r\n" but the
+// last line of the input. A line longer than kMaxLine bytes comes in pieces
+// of more than kMaxLine bytes, never cut between CR and LF, so that memory
+// stays bounded whatever the input.
 class NcReader {
  public:
   static constexpr size_t kMaxLine = size_t{1} << 20;
 
   explicit NcReader(ByteSource& source);
 
-  // Stores the next line, ending in '\n' unless it is the last line or a
-  // piece of an over-long one, in `*line`; it stays valid until the next call.
-  ReadResult next(std::string_view* line);
+  // Stores the next run of lines in `*lines`; it stays valid until the next call.
+  ReadResult next(std::string_view* lines);
 
  private:
   // Chooses between the two line-end conventions, reading ahead if it must.
   bool start();
-  // Reads once into the free end of the buffer; returns the count or -1.
-  std::ptrdiff_t readChunk();
-  // Applies 0x1A and the carriage-return rule to the buffer from `from` on.
-  void normalise(size_t from);
+  // Fills the buffer to the brim or to the end of the input; false on error.
+  bool fill();
+  // Applies 0x1A and the carriage-return rule to the bytes read since last time.
+  void normalise();
 
   static constexpr size_t kReadSize = size_t{256} << 10;
   static constexpr size_t kCapacity = kMaxLine + kReadSize;
@@ -56,31 +60,26 @@ class NcReader {
   ByteSource& source_;
   std::unique_ptr<char[]> buffer_;
   size_t pos_ = 0;     // first byte not yet handed out
-  size_t filled_ = 0;  // end of the normalised bytes
+  size_t ready_ = 0;   // end of the normalised bytes
+  size_t filled_ = 0;  // end of the bytes read; a carriage return may wait here for its successor
   bool started_ = false;
   bool atEnd_ = false;  // nothing more is to be read from the source
   bool crEndsLines_ = false;
 };
 
-// Writes NC text with CR LF line ends, buffering into large writes. The first
-// failed write is kept: later writes are dropped and flush() reports it.
+// Writes NC text with CR LF line ends, in large blocks. The first failed write is kept: later
+// writes are dropped and flush() reports it.
 class NcWriter {
  public:
   explicit NcWriter(ByteSink& sink);
 
-  // Writes text that holds no line feed.
+  // Writes the bytes as they are.
+  void write(const char* begin, const char* end) { put(begin, static_cast<size_t>(end - begin)); }
   void write(std::string_view text) { put(text.data(), text.size()); }
-  // Ends the line with CR LF.
   void writeLineEnd() { put("\r\n", 2); }
-  // Writes a line from the reader: its final line feed, if any, as CR LF.
-  void writeLine(std::string_view line) {
-    if (!line.empty() && line.back() == '\n') {
-      put(line.data(), line.size() - 1);
-      writeLineEnd();
-    } else {
-      write(line);
-    }
-  }
+  // Writes text that starts a line, giving each line feed without a carriage
+  // return in front of it one.
+  void writeText(std::string_view text);
   // Returns false once a write has failed.
   bool ok() const { return !failed_; }
   // Writes out what is buffered; returns false iff any write failed.

@@ -47,14 +47,21 @@ class StringSink : public ByteSink {
   int writes = 0;
 };
 
-// Returns the lines the reader makes of `data`; "<error>" marks a read error.
+// Returns the lines the reader makes of `data`, each run cut at its line
+// feeds; "<error>" marks a read error.
 Lines readLines(const std::string& data, size_t chunk = SIZE_MAX) {
   MemorySource source(data, chunk);
   NcReader reader(source);
   Lines lines;
-  std::string_view line;
+  std::string_view run;
   ReadResult result;
-  while ((result = reader.next(&line)) == ReadResult::line) lines.emplace_back(line);
+  while ((result = reader.next(&run)) == ReadResult::lines) {
+    EXPECT_FALSE(run.empty());
+    for (size_t lf; (lf = run.find('\n')) != std::string_view::npos; run.remove_prefix(lf + 1)) {
+      lines.emplace_back(run.substr(0, lf + 1));
+    }
+    if (!run.empty()) lines.emplace_back(run);
+  }
   if (result == ReadResult::error) lines.emplace_back("<error>");
   return lines;
 }
@@ -75,15 +82,18 @@ TEST_P(ReaderCases, CutsLinesAsTextModeDoes) {
 
 const ReadCase kReadCases[] = {
     {"Empty", "", {}},
-    {"CrLfLines", "G00Z5.\r\nG00X1.\r\n", {"G00Z5.\n", "G00X1.\n"}},
+    {"CrLfLinesPassThrough", "G00Z5.\r\nG00X1.\r\n", {"G00Z5.\r\n", "G00X1.\r\n"}},
+    {"LfLines", "A\nB\n", {"A\n", "B\n"}},
     {"NoFinalLineFeed", "A\nB", {"A\n", "B"}},
-    {"EveryCrDropped", std::string("A\r\rB\r\n", 6), {"AB\n"}},
-    {"CrInsideJoinsTheLine", "G00Z5.\rG00X1.\r\n", {"G00Z5.G00X1.\n"}},
+    {"StrayCrsDropped", std::string("A\r\rB\r\n", 6), {"AB\r\n"}},
+    {"CrInsideJoinsTheLine", "G00Z5.\rG00X1.\r\n", {"G00Z5.G00X1.\r\n"}},
     {"CrBeforeALaterLineFeed", "A\rB\rC\n", {"ABC\n"}},
+    {"CrAtTheVeryEnd", "A\r\nB\r", {"A\r\n", "B"}},
     {"CtrlZEndsTheInput",
      "A\r\nB\x1A"
      "C\r\n",
-     {"A\n", "B"}},
+     {"A\r\n", "B"}},
+    {"CrBeforeCtrlZ", "A\nB\r\x1A\n", {"A\n", "B"}},
     {"CtrlZFirst",
      "\x1A"
      "A\n",
@@ -91,8 +101,8 @@ const ReadCase kReadCases[] = {
     {"CrOnlyLines", "A\rB\r", {"A\n", "B\n"}},
     {"CrOnlyNoFinalCr", "A\rB", {"A\n", "B"}},
     {"LineFeedAfterCtrlZDoesNotCount", "A\rB\x1A\nC", {"A\n", "B"}},
-    {"NulIsData", std::string("A\0B\r\n\0", 6), {std::string("A\0B\n", 4), std::string(1, '\0')}},
-    {"EmptyLines", "\n\r\n\n", {"\n", "\n", "\n"}},
+    {"NulIsData", std::string("A\0B\r\n\0", 6), {std::string("A\0B\r\n", 5), std::string(1, '\0')}},
+    {"EmptyLines", "\n\r\n\n", {"\n", "\r\n", "\n"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(TextMode, ReaderCases, testing::ValuesIn(kReadCases),
@@ -103,7 +113,8 @@ INSTANTIATE_TEST_SUITE_P(TextMode, ReaderCases, testing::ValuesIn(kReadCases),
 TEST(NcReader, KeepsLinesWholeUpToTheLimit) {
   const std::string longLine(NcReader::kMaxLine, 'a');
   for (size_t chunk : {size_t{4096}, SIZE_MAX}) {
-    EXPECT_EQ(readLines("X\r\n" + longLine + "\r\nY", chunk), (Lines{"X\n", longLine + "\n", "Y"}));
+    EXPECT_EQ(readLines("X\r\n" + longLine + "\r\nY", chunk),
+              (Lines{"X\r\n", longLine + "\r\n", "Y"}));
   }
 }
 
@@ -124,18 +135,34 @@ TEST(NcReader, CutsOverlongLinesIntoLargePiecesAndLosesNothing) {
   }
 }
 
+TEST(NcReader, NeverCutsAPieceBetweenCrAndLf) {
+  for (size_t length : {NcReader::kMaxLine + 1, NcReader::kMaxLine + 2, 2 * NcReader::kMaxLine}) {
+    const std::string data = std::string(length, 'c') + "\r\nE";
+    for (size_t chunk : {size_t{4096}, size_t{1}, SIZE_MAX}) {
+      const Lines lines = readLines(data, chunk);
+      std::string joined;
+      for (const std::string& line : lines) {
+        EXPECT_NE(line.back(), '\r');
+        joined += line;
+      }
+      EXPECT_EQ(joined, data);
+    }
+  }
+}
+
 TEST(NcReader, DecidesLineEndsBeyondTheFirstBuffer) {
   std::string crOnly;
   while (crOnly.size() < 3 * NcReader::kMaxLine) crOnly += "G00X1.\r";
   const Lines lines = readLines(crOnly);
   ASSERT_EQ(lines.size(), crOnly.size() / 7);
   EXPECT_EQ(lines.back(), "G00X1.\n");
-  // One line feed far on makes every carriage return vanish instead.
+  // One line feed far on makes every carriage return vanish instead, but the
+  // one in front of it.
   const Lines joined = readLines(crOnly + "\n");
   std::string all;
   for (const std::string& line : joined) all += line;
-  EXPECT_EQ(all.size(), crOnly.size() / 7 * 6 + 1);
-  EXPECT_EQ(all.find('\r'), std::string::npos);
+  EXPECT_EQ(all.size(), crOnly.size() / 7 * 6 + 2);
+  EXPECT_EQ(all.find('\r'), all.size() - 2);
 }
 
 TEST(NcReader, ReportsReadErrors) {
@@ -144,22 +171,10 @@ TEST(NcReader, ReportsReadErrors) {
     NcReader reader(source);
     std::string_view line;
     ReadResult result;
-    while ((result = reader.next(&line)) == ReadResult::line) {
+    while ((result = reader.next(&line)) == ReadResult::lines) {
     }
     EXPECT_EQ(result, ReadResult::error) << failAt;
   }
-}
-
-TEST(NcWriter, WritesCrLfLineEnds) {
-  StringSink sink;
-  NcWriter writer(sink);
-  writer.write("(H)");
-  writer.writeLineEnd();
-  writer.writeLine("G00X1.\n");
-  writer.writeLine("\n");
-  writer.writeLine("LAST");
-  ASSERT_TRUE(writer.flush());
-  EXPECT_EQ(sink.text, "(H)\r\nG00X1.\r\n\r\nLAST");
 }
 
 TEST(NcWriter, PassesLargeTextThroughInOrder) {
@@ -167,7 +182,8 @@ TEST(NcWriter, PassesLargeTextThroughInOrder) {
   NcWriter writer(sink);
   const std::string big(3 << 20, 'q');
   writer.write("a");
-  writer.writeLine(big + "\n");
+  writer.write(big);
+  writer.writeLineEnd();
   writer.write("z");
   ASSERT_TRUE(writer.flush());
   EXPECT_EQ(sink.text, "a" + big + "\r\nz");

@@ -3,15 +3,11 @@
 #include <charconv>
 #include <cstring>
 
+#include "rewrite/byte_search.h"
+
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Returns the first `c` in [from, to), or nullptr.
-const char* find(const char* from, const char* to, char c) {
-  if (from >= to) return nullptr;
-  return static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(to - from)));
-}
 
 // True iff `text` stands at `at` and ends before `end`.
 bool standsAt(const char* at, const char* end, std::string_view text) {
@@ -24,11 +20,11 @@ bool retractAt(const char* at, const char* end) {
   return standsAt(at, end, "G00Z") && end - at >= 5 && isDigit(at[4]);
 }
 
-// True iff `at` lies inside a parenthesised comment opened earlier on the line.
-bool insideComment(const char* lineBegin, const char* at) {
-  while (at != lineBegin) {
+// True iff `at` lies inside a parenthesised comment opened earlier on its line.
+bool insideComment(const char* textBegin, const char* at) {
+  while (at != textBegin) {
     --at;
-    if (*at == ')') return false;
+    if (*at == ')' || *at == '\n') return false;
     if (*at == '(') return true;
   }
   return false;
@@ -37,62 +33,74 @@ bool insideComment(const char* lineBegin, const char* at) {
 // Returns 1 for a "G91" word at `g`, 0 for "G90", -1 for anything else. A word
 // is not followed by '.' or a digit ("G91.1" is another code) and does not
 // count inside a comment.
-int distanceModeAt(const char* lineBegin, const char* g, const char* end) {
+int distanceModeAt(const char* textBegin, const char* g, const char* end) {
   if (end - g < 3 || g[1] != '9' || (g[2] != '0' && g[2] != '1')) return -1;
   if (end - g > 3 && (g[3] == '.' || isDigit(g[3]))) return -1;
-  if (insideComment(lineBegin, g)) return -1;
+  if (insideComment(textBegin, g)) return -1;
   return g[2] - '0';
 }
 
-// True iff the XY origin "X0.000Y0.000" starts in [from, to) and ends before `end`.
-bool originIn(const char* from, const char* to, const char* end) {
-  for (const char* x = find(from, to, 'X'); x != nullptr; x = find(x + 1, to, 'X')) {
-    if (standsAt(x, end, "X0.000Y0.000")) return true;
-  }
-  return false;
+// Returns the end of the line holding `at`: just past its line feed, or `end`.
+const char* lineEndAfter(const char* at, const char* end) {
+  const void* lf = std::memchr(at, '\n', static_cast<size_t>(end - at));
+  return lf != nullptr ? static_cast<const char*>(lf) + 1 : end;
+}
+
+// Returns the start of the line holding `at`.
+const char* lineStartBefore(const char* textBegin, const char* at) {
+  while (at != textBegin && at[-1] != '\n') --at;
+  return at;
 }
 
 }  // namespace
 
 std::string_view PlungeScanner::scanLine(std::string_view line) {
-  const char* begin = line.data();
-  const char* end = begin + line.size();
+  size_t lineEnd = 0;
+  return scanLines(line, &lineEnd) < line.size() ? approachLine_ : std::string_view();
+}
+
+size_t PlungeScanner::scanLines(std::string_view text, size_t* lineEnd) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (text.empty()) return 0;
   // A retract at the very start of the line after an approach ends the series
   // of passes: the next approach starts again from the top.
   if (retractWatch_) {
     retractWatch_ = false;
     if (retractAt(begin, end)) resetDepths();
   }
-  // Every pattern starts with 'G' but the origin, which only matters once a
-  // plunge is examined, so it is looked for lazily between plunges.
-  const char* originFrom = begin;
-  for (const char* g = find(begin, end, 'G'); g != nullptr; g = find(g + 1, end, 'G')) {
-    if (end - g < 3) break;
-    if (g[1] == '9') {
-      const int mode = distanceModeAt(begin, g, end);
+  // Every pattern starts with 'G' or 'X', so only those bytes are looked at;
+  // no pattern holds a line feed, so whatever matches lies within one line.
+  const char* approachAt = nullptr;
+  forEachMatch(begin, end, 'G', 'X', [&](const char* at) {
+    if (end - at < 3) return false;
+    if (*at == 'X') {
+      if (at[1] == '0' && standsAt(at, end, "X0.000Y0.000")) clearanceSeen_ = true;
+    } else if (at[1] == '9') {
+      const int mode = distanceModeAt(begin, at, end);
       if (mode >= 0) incremental_ = mode == 1;
-      continue;
+    } else if (end - at >= 4 && at[1] == '0' && at[2] == '0') {
+      if (at[3] == 'X' || at[3] == 'Y') rapidXYSeen_ = true;
+      if (retractAt(at, end)) clearanceSeen_ = true;
+    } else if (standsAt(at, end, "G01Z-")) {
+      const char* after = lineEndAfter(at, end);
+      if (plunge(begin, at, after)) {
+        approachAt = lineStartBefore(begin, at);
+        *lineEnd = static_cast<size_t>(after - begin);
+      }
     }
-    if (end - g < 4 || g[1] != '0') continue;
-    if (g[2] == '0') {
-      if (g[3] == 'X' || g[3] == 'Y') rapidXYSeen_ = true;
-      if (retractAt(g, end)) clearanceSeen_ = true;
-    } else if (g[2] == '1' && standsAt(g, end, "G01Z-")) {
-      if (!clearanceSeen_ && originIn(originFrom, g, end)) clearanceSeen_ = true;
-      originFrom = g + 5;
-      if (plunge(begin, g, end)) return approachLine_;
-    }
-  }
-  if (!clearanceSeen_ && originIn(originFrom, end, end)) clearanceSeen_ = true;
-  return {};
+    return approachAt != nullptr;
+  });
+  return approachAt != nullptr ? static_cast<size_t>(approachAt - begin) : text.size();
 }
 
-bool PlungeScanner::plunge(const char* lineBegin, const char* at, const char* end) {
-  // The distance mode words of the whole line apply to it, the last one winning.
-  for (const char* g = find(at + 5, end, 'G'); g != nullptr; g = find(g + 1, end, 'G')) {
-    const int mode = distanceModeAt(lineBegin, g, end);
+bool PlungeScanner::plunge(const char* textBegin, const char* at, const char* lineEnd) {
+  // The distance-mode words of the whole line apply to it, the last one winning.
+  forEachMatch(at + 5, lineEnd, 'G', 'G', [&](const char* g) {
+    const int mode = distanceModeAt(textBegin, g, lineEnd);
     if (mode >= 0) incremental_ = mode == 1;
-  }
+    return false;
+  });
   const bool qualifies = clearanceSeen_ && rapidXYSeen_;
   clearanceSeen_ = false;
   rapidXYSeen_ = false;
@@ -104,7 +112,7 @@ bool PlungeScanner::plunge(const char* lineBegin, const char* at, const char* en
   }
   // The depth is the number right after "G01Z"; an unreadable one keeps the last.
   float depth = 0.0f;
-  const auto parsed = std::from_chars(at + 4, end, depth, std::chars_format::fixed);
+  const auto parsed = std::from_chars(at + 4, lineEnd, depth, std::chars_format::fixed);
   if (parsed.ec == std::errc()) plungeDepth_ = depth;
   if (!(lastDepth_ >= plungeDepth_)) resetDepths();  // shallower: a new series
   if (lastDepth_ > plungeDepth_) {

@@ -3,17 +3,26 @@
 #ifndef TARVELIN_REWRITE_PLUNGE_SCANNER_H_
 #define TARVELIN_REWRITE_PLUNGE_SCANNER_H_
 
+#include <cstddef>
 #include <string_view>
 
 // The state of one NC program, fed its lines in order. Pure: no I/O.
 class PlungeScanner {
  public:
   // Takes one NC line, which holds no line feed except possibly as its last
-  // byte. Returns the approach line (without line end) to write in front of
-  // it, or an empty view when the line is written alone. The view stays valid
-  // until the next call.
+  // byte (a carriage return just before that one changes nothing). Returns
+  // the approach line (without line end) to write in front of it, or an empty
+  // view when the line is written alone. The view stays valid until the next call.
   std::string_view scanLine(std::string_view line);
 
+  // Takes a run of whole NC lines and scans them in order, as scanLine would
+  // one by one, until a line gets an approach: returns that line's offset,
+  // with approachLine() holding the approach and `*lineEnd` the offset just
+  // past the line, where the scan goes on with the next call. Returns
+  // text.size() when no line gets one.
+  size_t scanLines(std::string_view text, size_t* lineEnd);
+
+  std::string_view approachLine() const { return approachLine_; }
   float lastDepth() const { return lastDepth_; }
   float previousDepth() const { return previousDepth_; }
   float plungeDepth() const { return plungeDepth_; }
@@ -21,7 +30,7 @@ class PlungeScanner {
 
  private:
   // Handles the plunge "G01Z-" at `at`; returns true iff it gets an approach.
-  bool plunge(const char* lineBegin, const char* at, const char* end);
+  bool plunge(const char* textBegin, const char* at, const char* lineEnd);
   // Builds the approach line from `previousDepth_`.
   void formatApproach();
   void resetDepths() { lastDepth_ = previousDepth_ = kStartDepth; }

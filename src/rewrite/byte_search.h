@@ -1,0 +1,99 @@
+// Finding bytes sixteen at a time: SSE2 where the compiler has it (every
+// x86-64 target), a plain loop elsewhere. The hot loops of the reader and the
+// scanner visit only the bytes they care about.
+#ifndef TARVELIN_REWRITE_BYTE_SEARCH_H_
+#define TARVELIN_REWRITE_BYTE_SEARCH_H_
+
+#include <bit>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// Returns a mask with bit i set iff p[i] is `a` or `b`, for the 16 bytes at `p`.
+inline uint32_t matchMask16(const char* p, char a, char b) {
+#if defined(__SSE2__)
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(a)),
+                                    _mm_cmpeq_epi8(bytes, _mm_set1_epi8(b)));
+  return static_cast<uint32_t>(_mm_movemask_epi8(hits));
+#else
+  uint32_t mask = 0;
+  for (int i = 0; i < 16; ++i) mask |= static_cast<uint32_t>(p[i] == a || p[i] == b) << i;
+  return mask;
+#endif
+}
+
+// Calls visit(at) for each byte in [begin, end) that is `a` or `b`, in order,
+// until visit returns true. Returns where it stopped, or `end`. Reads nothing
+// outside [begin, end).
+template <typename Visit>
+const char* forEachMatch(const char* begin, const char* end, char a, char b, Visit&& visit) {
+  const char* chunk = begin;
+  for (; end - chunk >= 16; chunk += 16) {
+    for (uint32_t mask = matchMask16(chunk, a, b); mask != 0; mask &= mask - 1) {
+      const char* at = chunk + std::countr_zero(mask);
+      if (visit(at)) return at;
+    }
+  }
+  if (end - begin >= 16) {
+    // The last few bytes: one more 16-byte look that ends at `end`, minus what was seen.
+    const auto seen = static_cast<int>(16 - (end - chunk));
+    for (uint32_t mask = matchMask16(end - 16, a, b) >> seen; mask != 0; mask &= mask - 1) {
+      const char* at = chunk + std::countr_zero(mask);
+      if (visit(at)) return at;
+    }
+    return end;
+  }
+  for (; chunk < end; ++chunk) {
+    if ((*chunk == a || *chunk == b) && visit(chunk)) return chunk;
+  }
+  return end;
+}
+
+// Returns the first `a` in [begin, end) that has no `b` right after it, or
+// `end`; an `a` in the last position counts as followed.
+inline const char* findUnfollowed(const char* begin, const char* end, char a, char b) {
+  const char* chunk = begin;
+#if defined(__SSE2__)
+  for (; end - chunk > 16; chunk += 16) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + 1));
+    const __m128i lone = _mm_andnot_si128(_mm_cmpeq_epi8(next, _mm_set1_epi8(b)),
+                                          _mm_cmpeq_epi8(here, _mm_set1_epi8(a)));
+    if (const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(lone))) {
+      return chunk + std::countr_zero(mask);
+    }
+  }
+#endif
+  for (; chunk + 1 < end; ++chunk) {
+    if (chunk[0] == a && chunk[1] != b) return chunk;
+  }
+  return end;
+}
+
+// Returns the first `b` in [begin, end) that has no `a` right before it, or
+// `end`; a `b` in the first position counts as having none.
+inline const char* findUnpreceded(const char* begin, const char* end, char a, char b) {
+  if (begin == end) return end;
+  if (*begin == b) return begin;
+  const char* chunk = begin + 1;
+#if defined(__SSE2__)
+  for (; end - chunk >= 16; chunk += 16) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk));
+    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk - 1));
+    const __m128i lone = _mm_andnot_si128(_mm_cmpeq_epi8(before, _mm_set1_epi8(a)),
+                                          _mm_cmpeq_epi8(here, _mm_set1_epi8(b)));
+    if (const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(lone))) {
+      return chunk + std::countr_zero(mask);
+    }
+  }
+#endif
+  for (; chunk < end; ++chunk) {
+    if (chunk[0] == b && chunk[-1] != a) return chunk;
+  }
+  return end;
+}
+
+#endif  // TARVELIN_REWRITE_BYTE_SEARCH_H_
