@@ -52,6 +52,48 @@ const char* forEachMatch(const char* begin, const char* end, char a, char b, Vis
   return end;
 }
 
+// Calls visit(at) in order for each byte in [begin, end) that is `a`, or is
+// `b` followed by `bNext`, until visit returns true. Returns where it stopped,
+// or `end`. Reads nothing outside [begin, end).
+template <typename Visit>
+const char* forEachCandidate(const char* begin, const char* end, char a, char b, char bNext,
+                             Visit&& visit) {
+  const char* chunk = begin;
+#if defined(__SSE2__)
+  // Bit i: chunk[i] is `a`, or `b` with `bNext` after it; reads chunk[0..16].
+  const auto hits = [&](const char* p) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    return static_cast<uint32_t>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8(a)),
+                                       _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8(b)),
+                                                     _mm_cmpeq_epi8(next, _mm_set1_epi8(bNext))))));
+  };
+  const auto visitAll = [&](const char* p, uint32_t mask) -> const char* {
+    for (; mask != 0; mask &= mask - 1) {
+      if (visit(p + std::countr_zero(mask))) return p + std::countr_zero(mask);
+    }
+    return nullptr;
+  };
+  if (end - begin > 16) {
+    for (; end - chunk > 16; chunk += 16) {
+      if (const char* stop = visitAll(chunk, hits(chunk))) return stop;
+    }
+    // One more look that ends one byte before `end`, minus what was seen.
+    const auto unseen = static_cast<int>(end - 1 - chunk);
+    if (const char* stop = visitAll(end - 17, hits(end - 17) >> (16 - unseen) << (16 - unseen))) {
+      return stop;
+    }
+    chunk = end - 1;
+  }
+#endif
+  for (; chunk < end; ++chunk) {
+    const bool hit = *chunk == a || (*chunk == b && chunk + 1 < end && chunk[1] == bNext);
+    if (hit && visit(chunk)) return chunk;
+  }
+  return end;
+}
+
 // Returns the first `a` in [begin, end) that has no `b` right after it, or
 // `end`; an `a` in the last position counts as followed.
 inline const char* findUnfollowed(const char* begin, const char* end, char a, char b) {

@@ -69,13 +69,13 @@ size_t PlungeScanner::scanLines(std::string_view text, size_t* lineEnd) {
     retractWatch_ = false;
     if (retractAt(begin, end)) resetDepths();
   }
-  // Every pattern starts with 'G' or 'X', so only those bytes are looked at;
+  // Every pattern starts with 'G' or "X0", so only those bytes are looked at;
   // no pattern holds a line feed, so whatever matches lies within one line.
   const char* approachAt = nullptr;
-  forEachMatch(begin, end, 'G', 'X', [&](const char* at) {
+  forEachCandidate(begin, end, 'G', 'X', '0', [&](const char* at) {
     if (end - at < 3) return false;
     if (*at == 'X') {
-      if (at[1] == '0' && standsAt(at, end, "X0.000Y0.000")) clearanceSeen_ = true;
+      if (standsAt(at, end, "X0.000Y0.000")) clearanceSeen_ = true;
     } else if (at[1] == '9') {
       const int mode = distanceModeAt(begin, at, end);
       if (mode >= 0) incremental_ = mode == 1;
