@@ -1,5 +1,6 @@
 #include "rewrite/nc_text.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "rewrite/byte_search.h"
@@ -53,7 +54,7 @@ ReadResult NcReader::next(std::string_view* lines) {
 }
 
 bool NcReader::start() {
-  if (!fill()) return false;
+  if (!fillUp()) return false;
   // The convention depends only on the bytes before the first 0x1A.
   const char* buffer = buffer_.get();
   const char* stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, filled_));
@@ -77,19 +78,25 @@ bool NcReader::start() {
     if (!source_.rewind()) return false;
     filled_ = 0;
     atEnd_ = false;
-    if (!fill()) return false;
+    if (!fillUp()) return false;
   }
   normalise();
   return true;
 }
 
-bool NcReader::fill() {
+bool NcReader::fillUp() {
   while (filled_ < kCapacity && !atEnd_) {
-    const std::ptrdiff_t n = source_.read(buffer_.get() + filled_, kCapacity - filled_);
-    if (n < 0) return false;
-    if (n == 0) atEnd_ = true;
-    filled_ += static_cast<size_t>(n);
+    if (!fill()) return false;
   }
+  return true;
+}
+
+bool NcReader::fill() {
+  const size_t size = std::min(kReadSize, kCapacity - filled_);
+  const std::ptrdiff_t n = source_.read(buffer_.get() + filled_, size);
+  if (n < 0) return false;
+  if (n == 0) atEnd_ = true;
+  filled_ += static_cast<size_t>(n);
   return true;
 }
 

@@ -49,12 +49,14 @@ class NcReader {
  private:
   // Chooses between the two line-end conventions, reading ahead if it must.
   bool start();
-  // Fills the buffer to the brim or to the end of the input; false on error.
+  // Reads once, at most kReadSize bytes; returns false on error.
   bool fill();
+  // Reads until the buffer is full or the input ends; returns false on error.
+  bool fillUp();
   // Applies 0x1A and the carriage-return rule to the bytes read since last time.
   void normalise();
 
-  static constexpr size_t kReadSize = size_t{256} << 10;
+  static constexpr size_t kReadSize = size_t{1024} << 10;
   static constexpr size_t kCapacity = kMaxLine + kReadSize;
 
   ByteSource& source_;
