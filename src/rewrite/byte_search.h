@@ -94,23 +94,26 @@ const char* forEachCandidate(const char* begin, const char* end, char a, char b,
   return end;
 }
 
-// Returns the first `a` in [begin, end) that has no `b` right after it, or
-// `end`; an `a` in the last position counts as followed.
-inline const char* findUnfollowed(const char* begin, const char* end, char a, char b) {
+// Returns the first place in [begin, end) where `a` and `b` do not come as a
+// pair: an `a` with no `b` after it, or a `b` with no `a` before it. An `a` in
+// the last position and a `b` in the first are not looked at.
+inline const char* findUnpaired(const char* begin, const char* end, char a, char b) {
   const char* chunk = begin;
 #if defined(__SSE2__)
   for (; end - chunk > 16; chunk += 16) {
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk));
     const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + 1));
-    const __m128i lone = _mm_andnot_si128(_mm_cmpeq_epi8(next, _mm_set1_epi8(b)),
-                                          _mm_cmpeq_epi8(here, _mm_set1_epi8(a)));
-    if (const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(lone))) {
-      return chunk + std::countr_zero(mask);
+    // Bit i: exactly one of "chunk[i] is a" and "chunk[i + 1] is b".
+    const __m128i odd = _mm_xor_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8(a)),
+                                      _mm_cmpeq_epi8(next, _mm_set1_epi8(b)));
+    if (const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(odd))) {
+      const char* at = chunk + std::countr_zero(mask);
+      return *at == a ? at : at + 1;
     }
   }
 #endif
   for (; chunk + 1 < end; ++chunk) {
-    if (chunk[0] == a && chunk[1] != b) return chunk;
+    if ((chunk[0] == a) != (chunk[1] == b)) return chunk[0] == a ? chunk : chunk + 1;
   }
   return end;
 }

@@ -40,11 +40,11 @@ TEST(ByteSearch, AgreesWithPlainLoops) {
     });
     EXPECT_EQ(got, expected) << text;
 
-    const char* unfollowed = end;
-    for (const char* p = begin; p + 1 < end && unfollowed == end; ++p) {
-      if (*p == '\r' && p[1] != '\n') unfollowed = p;
+    const char* unpaired = end;
+    for (const char* p = begin; p + 1 < end && unpaired == end; ++p) {
+      if ((*p == '\r') != (p[1] == '\n')) unpaired = *p == '\r' ? p : p + 1;
     }
-    EXPECT_EQ(findUnfollowed(begin, end, '\r', '\n'), unfollowed) << text;
+    EXPECT_EQ(findUnpaired(begin, end, '\r', '\n'), unpaired) << text;
 
     const char* unpreceded = end;
     for (const char* p = begin; p < end && unpreceded == end; ++p) {

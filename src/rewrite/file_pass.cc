@@ -52,17 +52,25 @@ class FileSink : public ByteSink {
 };
 
 // Writes a run of whole lines as rewritten: approach lines go in front of
-// their plunges, and everything else is copied in long stretches.
-void rewriteLines(std::string_view lines, PlungeScanner& scanner, NcWriter& writer) {
+// their plunges, and everything else is copied in long stretches, given CR LF
+// line ends where `crLfOnly` does not promise them.
+void rewriteLines(std::string_view lines, bool crLfOnly, PlungeScanner& scanner, NcWriter& writer) {
+  const auto copy = [&](std::string_view text) {
+    if (crLfOnly) {
+      writer.write(text);
+    } else {
+      writer.writeText(text);
+    }
+  };
   size_t lineEnd = 0;
   for (size_t at; (at = scanner.scanLines(lines, &lineEnd)) != lines.size();) {
-    writer.writeText(lines.substr(0, at));
+    copy(lines.substr(0, at));
     writer.write(scanner.approachLine());
     writer.writeLineEnd();
-    writer.writeText(lines.substr(at, lineEnd - at));
+    copy(lines.substr(at, lineEnd - at));
     lines.remove_prefix(lineEnd);
   }
-  writer.writeText(lines);
+  copy(lines);
 }
 
 }  // namespace
@@ -90,7 +98,7 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink) {
   std::string_view lines;
   ReadResult read;
   while ((read = reader.next(&lines)) == ReadResult::lines && writer.ok()) {
-    rewriteLines(lines, scanner, writer);
+    rewriteLines(lines, !reader.bareLineFeeds(), scanner, writer);
   }
   if (read == ReadResult::error) return PassResult::readFailed;
   return writer.flush() ? PassResult::done : PassResult::writeFailed;

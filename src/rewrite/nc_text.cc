@@ -16,7 +16,7 @@ bool contains(const char* from, const char* to, char c) {
 
 }  // namespace
 
-NcReader::NcReader(ByteSource& source) : source_(source), buffer_(new char[kCapacity]) {}
+NcReader::NcReader(ByteSource& source) : source_(source), buffer_(kCapacity) {}
 
 ReadResult NcReader::next(std::string_view* lines) {
   if (!started_) {
@@ -43,11 +43,14 @@ ReadResult NcReader::next(std::string_view* lines) {
       pos_ = static_cast<size_t>(cut - buffer);
       return ReadResult::lines;
     }
-    // Move the unfinished line to the front and read on.
-    std::memmove(buffer, from, filled_ - pos_);
-    ready_ -= pos_;
-    filled_ -= pos_;
-    pos_ = 0;
+    // Move the unfinished line to the front, so that the next read lands on a
+    // 64-byte boundary, and read on.
+    const size_t rest = filled_ - pos_;
+    const size_t gap = (64 - rest % 64) % 64;
+    std::memmove(buffer + gap, from, rest);
+    ready_ = ready_ - pos_ + gap;
+    filled_ = rest + gap;
+    pos_ = gap;
     if (!fill()) return ReadResult::error;
     normalise();
   }
@@ -92,11 +95,13 @@ bool NcReader::fillUp() {
 }
 
 bool NcReader::fill() {
-  const size_t size = std::min(kReadSize, kCapacity - filled_);
-  const std::ptrdiff_t n = source_.read(buffer_.get() + filled_, size);
-  if (n < 0) return false;
-  if (n == 0) atEnd_ = true;
-  filled_ += static_cast<size_t>(n);
+  const size_t target = std::min(filled_ + kReadSize, kCapacity);
+  while (filled_ < target && !atEnd_) {
+    const std::ptrdiff_t n = source_.read(buffer_.get() + filled_, target - filled_);
+    if (n < 0) return false;
+    if (n == 0) atEnd_ = true;
+    filled_ += static_cast<size_t>(n);
+  }
   return true;
 }
 
@@ -113,15 +118,20 @@ void NcReader::normalise() {
       *const_cast<char*>(cr) = '\n';
       return false;
     });
+    bareLineFeeds_ = true;
   } else {
     // A carriage return stays only in front of a line feed; one at the very
-    // end of what was read waits for the next byte.
+    // end of what was read waits for the next byte. Text in which every CR
+    // and LF pair up, as they do throughout most files, needs nothing done.
     const auto stray = [&](const char* cr) { return cr + 1 == end ? atEnd_ : cr[1] != '\n'; };
-    const char* first = findUnfollowed(begin, end, '\r', '\n');
-    if (first == end && end != begin && stray(end - 1) && end[-1] == '\r') first = end - 1;
-    if (first != end) {
-      char* out = const_cast<char*>(first);
-      for (const char* in = first; in != end; ++in) {
+    const char* from = begin != buffer + pos_ ? begin - 1 : begin;
+    const bool paired = (from != begin || begin == end || *begin != '\n') &&
+                        findUnpaired(from, end, '\r', '\n') == end &&
+                        !(end != begin && end[-1] == '\r' && stray(end - 1));
+    if (!paired) {
+      bareLineFeeds_ = true;
+      char* out = begin;
+      for (const char* in = begin; in != end; ++in) {
         if (*in != '\r' || !stray(in)) *out++ = *in;
       }
       end = out;
@@ -132,7 +142,7 @@ void NcReader::normalise() {
   ready_ = crWaits ? filled_ - 1 : filled_;
 }
 
-NcWriter::NcWriter(ByteSink& sink) : sink_(sink), buffer_(new char[kCapacity]) {}
+NcWriter::NcWriter(ByteSink& sink) : sink_(sink), buffer_(kCapacity) {}
 
 void NcWriter::putSlow(const char* data, size_t size) {
   flush();

@@ -5,7 +5,21 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
+
+// A heap block aligned to a page: the kernel copies to and from such blocks fastest.
+class AlignedBuffer {
+ public:
+  explicit AlignedBuffer(size_t size) : data_(new (std::align_val_t{4096}) char[size]) {}
+  ~AlignedBuffer() { ::operator delete[](data_, std::align_val_t{4096}); }
+  AlignedBuffer(const AlignedBuffer&) = delete;
+  AlignedBuffer& operator=(const AlignedBuffer&) = delete;
+  char* get() const { return data_; }
+
+ private:
+  char* data_;
+};
 
 // Where the reader gets its bytes: a file, or memory in tests.
 class ByteSource {
@@ -46,27 +60,32 @@ class NcReader {
   // Stores the next run of lines in `*lines`; it stays valid until the next call.
   ReadResult next(std::string_view* lines);
 
+  // Returns false while every line so far has ended in CR LF (or not at all),
+  // so that its text can be written as it is.
+  bool bareLineFeeds() const { return bareLineFeeds_; }
+
  private:
   // Chooses between the two line-end conventions, reading ahead if it must.
   bool start();
-  // Reads once, at most kReadSize bytes; returns false on error.
+  // Reads kReadSize more bytes, or what is left; returns false on error.
   bool fill();
   // Reads until the buffer is full or the input ends; returns false on error.
   bool fillUp();
   // Applies 0x1A and the carriage-return rule to the bytes read since last time.
   void normalise();
 
-  static constexpr size_t kReadSize = size_t{1024} << 10;
-  static constexpr size_t kCapacity = kMaxLine + kReadSize;
+  static constexpr size_t kReadSize = size_t{256} << 10;
+  static constexpr size_t kCapacity = kMaxLine + kReadSize + 64;
 
   ByteSource& source_;
-  std::unique_ptr<char[]> buffer_;
+  AlignedBuffer buffer_;
   size_t pos_ = 0;     // first byte not yet handed out
   size_t ready_ = 0;   // end of the normalised bytes
   size_t filled_ = 0;  // end of the bytes read; a carriage return may wait here for its successor
   bool started_ = false;
   bool atEnd_ = false;  // nothing more is to be read from the source
   bool crEndsLines_ = false;
+  bool bareLineFeeds_ = false;  // a line feed without CR, or a stray CR, was seen
 };
 
 // Writes NC text with CR LF line ends, in large blocks. The first failed write is kept: later
@@ -88,7 +107,7 @@ class NcWriter {
   bool flush();
 
  private:
-  static constexpr size_t kCapacity = size_t{256} << 10;
+  static constexpr size_t kCapacity = size_t{512} << 10;
 
   void put(const char* data, size_t size) {
     if (size <= kCapacity - used_) {
@@ -101,7 +120,7 @@ class NcWriter {
   void putSlow(const char* data, size_t size);
 
   ByteSink& sink_;
-  std::unique_ptr<char[]> buffer_;
+  AlignedBuffer buffer_;
   size_t used_ = 0;
   bool failed_ = false;
 };

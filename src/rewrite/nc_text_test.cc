@@ -193,7 +193,7 @@ TEST(NcWriter, KeepsTheFirstWriteFailure) {
   StringSink sink;
   sink.limit = 10;
   NcWriter writer(sink);
-  writer.write(std::string(400000, 'x'));
+  writer.write(std::string(4 << 20, 'x'));
   EXPECT_FALSE(writer.ok());
   writer.write("y");
   EXPECT_FALSE(writer.flush());
