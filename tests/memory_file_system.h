@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -16,13 +17,16 @@ class MemoryFileSystem : public platform::FileSystem {
   int failAt = 0;                     // the operation to fail, counting from 1; 0 for none
   int operations = 0;                 // operations so far
   int openHandles() const { return static_cast<int>(handles_.size()); }
+  // The writer writes from a thread of its own, so every operation takes the lock.
 
   bool openRead(const std::string& path, Handle* file) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
     if (failNow() || (files.count(path) == 0 && directories.count(path) == 0)) return false;
     *file = open(path);
     return true;
   }
   bool createTemp(const std::string& target, Handle* file, std::string* tempPath) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
     if (failNow() || directories.count(target.substr(0, target.rfind('/'))) != 0) return false;
     *tempPath = target.substr(0, target.rfind('/') + 1) + ".temp" + std::to_string(++temps_);
     files[*tempPath];
@@ -30,6 +34,7 @@ class MemoryFileSystem : public platform::FileSystem {
     return true;
   }
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
     Open& f = handles_.at(file);
     if (failNow() || directories.count(f.path) != 0) return -1;
     const std::string& data = files.at(f.path);
@@ -39,25 +44,30 @@ class MemoryFileSystem : public platform::FileSystem {
     return static_cast<std::ptrdiff_t>(n);
   }
   bool rewind(Handle file) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
     handles_.at(file).pos = 0;
     return !failNow();
   }
   bool write(Handle file, const char* data, size_t size) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
     if (failNow()) return false;
     files.at(handles_.at(file).path).append(data, size);
     return true;
   }
   bool close(Handle file) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
     handles_.erase(file);
     return !failNow();
   }
   bool rename(const std::string& from, const std::string& to) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
     if (failNow() || directories.count(to) != 0 || files.count(from) == 0) return false;
     files[to] = files[from];
     files.erase(from);
     return true;
   }
   bool remove(const std::string& path) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
     if (failNow()) return false;
     return files.erase(path) == 1;
   }
@@ -75,6 +85,7 @@ class MemoryFileSystem : public platform::FileSystem {
     return lastHandle_;
   }
 
+  std::mutex mutex_;
   std::map<Handle, Open> handles_;
   Handle lastHandle_ = 0;
   int temps_ = 0;

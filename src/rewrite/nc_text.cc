@@ -142,15 +142,31 @@ void NcReader::normalise() {
   ready_ = crWaits ? filled_ - 1 : filled_;
 }
 
-NcWriter::NcWriter(ByteSink& sink) : sink_(sink), buffer_(kCapacity) {}
+NcWriter::NcWriter(ByteSink& sink) : sink_(sink) {}
+
+void NcWriter::writeBehind(const char* data, size_t size) {
+  background_.wait();
+  failed_ = failed_ || sinkFailed_;
+  if (failed_ || size == 0) return;
+  background_.start([this, data, size] { sinkFailed_ = !sink_.write(data, size); });
+}
+
+void NcWriter::handOver() {
+  writeBehind(current_, used_);
+  std::swap(current_, spare_);
+  used_ = 0;
+}
 
 void NcWriter::putSlow(const char* data, size_t size) {
-  flush();
+  handOver();
   if (size >= kCapacity) {
-    if (!failed_ && !sink_.write(data, size)) failed_ = true;
+    // Too big to copy: written from where it is, before the caller changes it.
+    writeBehind(data, size);
+    background_.wait();
+    failed_ = failed_ || sinkFailed_;
     return;
   }
-  std::memcpy(buffer_.get(), data, size);
+  std::memcpy(current_, data, size);
   used_ = size;
 }
 
@@ -166,7 +182,8 @@ void NcWriter::writeText(std::string_view text) {
 }
 
 bool NcWriter::flush() {
-  if (used_ > 0 && !failed_ && !sink_.write(buffer_.get(), used_)) failed_ = true;
-  used_ = 0;
+  handOver();
+  background_.wait();
+  failed_ = failed_ || sinkFailed_;
   return !failed_;
 }

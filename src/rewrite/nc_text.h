@@ -2,11 +2,15 @@
 #ifndef TARVELIN_REWRITE_NC_TEXT_H_
 #define TARVELIN_REWRITE_NC_TEXT_H_
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string_view>
+
+#include "rewrite/background.h"
 
 // A heap block aligned to a page: the kernel copies to and from such blocks fastest.
 class AlignedBuffer {
@@ -88,8 +92,9 @@ class NcReader {
   bool bareLineFeeds_ = false;  // a line feed without CR, or a stray CR, was seen
 };
 
-// Writes NC text with CR LF line ends, in large blocks. The first failed write is kept: later
-// writes are dropped and flush() reports it.
+// Writes NC text with CR LF line ends, in large blocks written on a thread of
+// its own. The first failed write is kept: later writes are dropped and flush()
+// reports it.
 class NcWriter {
  public:
   explicit NcWriter(ByteSink& sink);
@@ -101,9 +106,9 @@ class NcWriter {
   // Writes text that starts a line, giving each line feed without a carriage
   // return in front of it one.
   void writeText(std::string_view text);
-  // Returns false once a write has failed.
+  // Returns false once a write is known to have failed.
   bool ok() const { return !failed_; }
-  // Writes out what is buffered; returns false iff any write failed.
+  // Writes out everything and waits for it; returns false iff any write failed.
   bool flush();
 
  private:
@@ -111,18 +116,26 @@ class NcWriter {
 
   void put(const char* data, size_t size) {
     if (size <= kCapacity - used_) {
-      std::memcpy(buffer_.get() + used_, data, size);
+      std::memcpy(current_ + used_, data, size);
       used_ += size;
     } else {
       putSlow(data, size);
     }
   }
   void putSlow(const char* data, size_t size);
+  // Waits for the write under way, then starts writing `size` bytes at `data`.
+  void writeBehind(const char* data, size_t size);
+  // Starts writing the filled buffer and goes on in the other one.
+  void handOver();
 
   ByteSink& sink_;
-  AlignedBuffer buffer_;
+  AlignedBuffer buffers_[2] = {AlignedBuffer(kCapacity), AlignedBuffer(kCapacity)};
+  char* current_ = buffers_[0].get();  // being filled
+  char* spare_ = buffers_[1].get();    // being written, or free
   size_t used_ = 0;
   bool failed_ = false;
+  bool sinkFailed_ = false;  // set by the background write
+  Background background_;    // last, so that its thread ends before the buffers go
 };
 
 #endif  // TARVELIN_REWRITE_NC_TEXT_H_

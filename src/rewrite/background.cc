@@ -1,0 +1,38 @@
+#include "rewrite/background.h"
+
+Background::Background() : thread_([this] { run(); }) {}
+
+Background::~Background() {
+  {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !task_; });
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+void Background::start(std::function<void()> task) {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return !task_; });
+  task_ = std::move(task);
+  changed_.notify_all();
+}
+
+void Background::wait() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return !task_; });
+}
+
+void Background::run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [&] { return task_ || stopping_; });
+    if (!task_) return;
+    lock.unlock();
+    task_();
+    lock.lock();
+    task_ = nullptr;
+    changed_.notify_all();
+  }
+}
