@@ -7,6 +7,10 @@ cmake -S . -B build
 cmake --build build --parallel
 ctest --test-dir build --output-on-failure
 
+# The benchmarks, small, only to show that they run.
+bash bench/run_benchmark.sh 8 3
+if [ -x build/rewrite_bench ]; then build/rewrite_bench --benchmark_min_time=0.01; fi
+
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
   cmake -S . -B build-win --toolchain cmake/mingw-w64-x86_64.cmake
   cmake --build build-win --parallel
