@@ -1,89 +1,10 @@
 // Runs the built program as a user would and checks console bytes, exit
 // status and files.
-#include <dirent.h>
-#include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/mount.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
+#include "program_runner.h"
 
 namespace {
-
-const std::string kBanner = "NCコードにG00 Z0.050を埋め込んだりするソフトVer 1.07\n\n";
-const std::string kAllDone = "全ての処理が終わりました(っ･ω･)っ\n";
-const std::string kOpenFailed = "ファイルのオープンに失敗しました。\n";
-const std::string kDone = "済";
-
-struct ProgramRun {
-  int status;
-  std::string out;
-};
-
-// Runs the program with `args`, standard input from /dev/null.
-ProgramRun runProgram(const std::vector<std::string>& args) {
-  int pipeFds[2];
-  if (pipe(pipeFds) != 0) return ProgramRun{-1, ""};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int devNull = open("/dev/null", O_RDONLY);
-    dup2(devNull, STDIN_FILENO);
-    dup2(pipeFds[1], STDOUT_FILENO);
-    close(pipeFds[0]);
-    std::vector<char*> argv{const_cast<char*>(TARVELIN_PROGRAM)};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(TARVELIN_PROGRAM, argv.data());
-    _exit(127);
-  }
-  close(pipeFds[1]);
-  ProgramRun run{-1, ""};
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) run.out.append(buffer, n);
-  close(pipeFds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeFile(const std::string& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary) << data;
-}
-
-bool exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
-// Returns the names in `dir`.
-std::vector<std::string> listDir(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* entry = readdir(d)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 const std::string kProgram =
     "%\r\nO0001\r\nG00Z5.000\r\nG00X10.000Y10.000\r\nG01Z-0.500F100.\r\nG01X30.000F300.\r\n"
@@ -93,17 +14,7 @@ const std::string kRewritten =
     "G01Z-0.500F100.\r\nG01X30.000F300.\r\nG00Z5.000\r\nG00X10.000Y10.000\r\nG00 Z-0.480000\r\n"
     "G01Z-1.000F100.\r\nM30\r\n%\r\n";
 
-class EndToEnd : public testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarvelin-e2e-XXXXXX";
-    dir = mkdtemp(pattern);
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-  std::string path(const std::string& name) const { return dir + "/" + name; }
-
-  std::string dir;
-};
+using EndToEnd = ProgramTest;
 
 TEST_F(EndToEnd, NoArgumentsShowsUsage) {
   const ProgramRun run = runProgram({});
@@ -163,9 +74,8 @@ TEST_F(EndToEnd, FailuresLeaveNothingHalfWritten) {
   ASSERT_EQ(mkdir(path("taken" + kDone + ".ncd").c_str(), 0777), 0);
   writeFile(path("taken.nc"), kProgram);
   ASSERT_EQ(mkdir(path("folder").c_str(), 0777), 0);
-  for (const Case& c :
-       {Case{"output is a directory", path("taken.nc"), kOpenFailed},
-        Case{"input is a directory", path("folder"), "ファイルの読み込みに失敗しました。\n"}}) {
+  for (const Case& c : {Case{"output is a directory", path("taken.nc"), kOpenFailed},
+                        Case{"input is a directory", path("folder"), kReadFailed}}) {
     const ProgramRun run = runProgram({c.input});
     EXPECT_EQ(run.status, 255) << c.name;
     EXPECT_EQ(run.out, kBanner + c.message) << c.name;
@@ -187,7 +97,7 @@ TEST_F(EndToEnd, DiskFullIsAWriteFailure) {
   const std::string earlier = readFile(path("part" + kDone + ".ncd"));
   umount(dir.c_str());
   EXPECT_EQ(run.status, 255);
-  EXPECT_EQ(run.out, kBanner + "ファイルの書き込みに失敗しました。\n");
+  EXPECT_EQ(run.out, kBanner + kWriteFailed);
   EXPECT_EQ(left, (std::vector<std::string>{"part.nc", "part" + kDone + ".ncd"}));
   EXPECT_EQ(earlier, "earlier output");
 }

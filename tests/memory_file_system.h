@@ -16,18 +16,23 @@ class MemoryFileSystem : public platform::FileSystem {
   std::set<std::string> directories;  // open for reading, but unreadable
   int failAt = 0;                     // the operation to fail, counting from 1; 0 for none
   int operations = 0;                 // operations so far
+  std::string failedOperation;        // the name of the operation failed, and its path
+  std::string failedPath;
   int openHandles() const { return static_cast<int>(handles_.size()); }
   // The writer writes from a thread of its own, so every operation takes the lock.
 
   bool openRead(const std::string& path, Handle* file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failNow() || (files.count(path) == 0 && directories.count(path) == 0)) return false;
+    if (failNow("openRead", path) || (files.count(path) == 0 && directories.count(path) == 0))
+      return false;
     *file = open(path);
     return true;
   }
   bool createTemp(const std::string& target, Handle* file, std::string* tempPath) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failNow() || directories.count(target.substr(0, target.rfind('/'))) != 0) return false;
+    if (failNow("createTemp", target) ||
+        directories.count(target.substr(0, target.rfind('/'))) != 0)
+      return false;
     *tempPath = target.substr(0, target.rfind('/') + 1) + ".temp" + std::to_string(++temps_);
     files[*tempPath];
     *file = open(*tempPath);
@@ -36,7 +41,7 @@ class MemoryFileSystem : public platform::FileSystem {
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
     const std::lock_guard<std::mutex> lock(mutex_);
     Open& f = handles_.at(file);
-    if (failNow() || directories.count(f.path) != 0) return -1;
+    if (failNow("read", f.path) || directories.count(f.path) != 0) return -1;
     const std::string& data = files.at(f.path);
     const size_t n = std::min({size, kChunk, data.size() - f.pos});
     std::copy_n(data.data() + f.pos, n, buffer);
@@ -46,29 +51,30 @@ class MemoryFileSystem : public platform::FileSystem {
   bool rewind(Handle file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
     handles_.at(file).pos = 0;
-    return !failNow();
+    return !failNow("rewind", handles_.at(file).path);
   }
   bool write(Handle file, const char* data, size_t size) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failNow()) return false;
+    if (failNow("write", handles_.at(file).path)) return false;
     files.at(handles_.at(file).path).append(data, size);
     return true;
   }
   bool close(Handle file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
+    const std::string path = handles_.at(file).path;
     handles_.erase(file);
-    return !failNow();
+    return !failNow("close", path);
   }
   bool rename(const std::string& from, const std::string& to) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failNow() || directories.count(to) != 0 || files.count(from) == 0) return false;
+    if (failNow("rename", to) || directories.count(to) != 0 || files.count(from) == 0) return false;
     files[to] = files[from];
     files.erase(from);
     return true;
   }
   bool remove(const std::string& path) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failNow()) return false;
+    if (failNow("remove", path)) return false;
     return files.erase(path) == 1;
   }
 
@@ -79,7 +85,12 @@ class MemoryFileSystem : public platform::FileSystem {
   };
   static constexpr size_t kChunk = 64 << 10;  // reads come in pieces, as from a disk
 
-  bool failNow() { return ++operations == failAt; }
+  bool failNow(const char* operation, const std::string& path) {
+    if (++operations != failAt) return false;
+    failedOperation = operation;
+    failedPath = path;
+    return true;
+  }
   Handle open(const std::string& path) {
     handles_[++lastHandle_] = Open{path, 0};
     return lastHandle_;

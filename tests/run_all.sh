@@ -7,6 +7,20 @@ cmake -S . -B build
 cmake --build build --parallel
 ctest --test-dir build --output-on-failure
 
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# the unit tests under ThreadSanitizer, and a bounded run of every fuzzer.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVELIN_SANITIZE=address
+cmake --build build-asan --parallel
+ctest --test-dir build-asan --output-on-failure
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVELIN_SANITIZE=thread
+cmake --build build-tsan --parallel --target unit_tests
+build-tsan/unit_tests --gtest_brief=1
+if command -v clang++ >/dev/null; then
+  bash tests/fuzz.sh "${FUZZ_SECONDS:-60}"
+else
+  echo "SKIPPED fuzzing: clang is not installed."
+fi
+
 # The benchmarks, small, only to show that they run.
 bash bench/run_benchmark.sh 8 3
 if [ -x build/rewrite_bench ]; then build/rewrite_bench --benchmark_min_time=0.01; fi

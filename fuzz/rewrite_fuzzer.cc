@@ -1,0 +1,121 @@
+// Arbitrary bytes through the reader, scanner and writer. Besides crashes and
+// sanitizer reports, checks that nothing is lost or altered: the output is
+// the input as text mode reads it, line for line, with CR LF line ends and
+// only whole "G00 Z<number>" lines added, each in front of a plunge line.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "rewrite/file_pass.h"
+
+namespace {
+
+class MemorySource : public ByteSource {
+ public:
+  MemorySource(const std::string& data, size_t chunk) : data_(data), chunk_(chunk) {}
+  std::ptrdiff_t read(char* buffer, size_t size) override {
+    const size_t n = std::min({size, chunk_, data_.size() - pos_});
+    std::memcpy(buffer, data_.data() + pos_, n);
+    pos_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+  }
+  bool rewind() override {
+    pos_ = 0;
+    return true;
+  }
+
+ private:
+  const std::string& data_;
+  size_t chunk_;
+  size_t pos_ = 0;
+};
+
+class StringSink : public ByteSink {
+ public:
+  bool write(const char* data, size_t size) override {
+    text.append(data, size);
+    return true;
+  }
+  std::string text;
+};
+
+struct Line {
+  std::string text;
+  bool ended;  // had a line end
+};
+
+// The input's lines as a text-mode read gives them, by the plain rules.
+std::vector<Line> inputLines(std::string data) {
+  data = data.substr(0, data.find('\x1A'));
+  if (data.find('\n') != std::string::npos) {
+    data.erase(std::remove(data.begin(), data.end(), '\r'), data.end());
+  } else {
+    std::replace(data.begin(), data.end(), '\r', '\n');
+  }
+  std::vector<Line> lines;
+  for (size_t pos = 0; pos < data.size();) {
+    const size_t lf = data.find('\n', pos);
+    if (lf == std::string::npos) {
+      lines.push_back({data.substr(pos), false});
+      break;
+    }
+    lines.push_back({data.substr(pos, lf - pos), true});
+    pos = lf + 1;
+  }
+  return lines;
+}
+
+// The output's lines, cut at CR LF.
+std::vector<Line> outputLines(const std::string& text) {
+  std::vector<Line> lines;
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) {
+      lines.push_back({text.substr(pos), false});
+      break;
+    }
+    lines.push_back({text.substr(pos, end - pos), true});
+    pos = end + 2;
+  }
+  return lines;
+}
+
+// True iff `line` is an approach line: "G00 Z", a number with six decimals.
+bool isApproach(const Line& line) {
+  const std::string& t = line.text;
+  if (!line.ended || t.compare(0, 5, "G00 Z") != 0) return false;
+  size_t i = 5 + (t.size() > 5 && t[5] == '-');
+  const size_t digits = i;
+  while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+  if (i == digits || i >= t.size() || t[i] != '.') return false;
+  return t.size() - i - 1 == 6 && t.find_first_not_of("0123456789", i + 1) == std::string::npos;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  // Reads of every size, down to one byte, must make no difference.
+  MemorySource source(input, size == 0 ? 1 : 1 + data[0] % 64);
+  StringSink sink;
+  if (rewriteStream(source, sink) != PassResult::done) std::abort();
+
+  const std::string header = "(Tarvelin Ver 1.07)\r\n";
+  if (sink.text.compare(0, header.size(), header) != 0) std::abort();
+  const std::vector<Line> in = inputLines(input);
+  const std::vector<Line> out = outputLines(sink.text.substr(header.size()));
+  size_t i = 0;
+  for (size_t j = 0; j < out.size(); ++j) {
+    if (i < in.size() && out[j].text == in[i].text && out[j].ended == in[i].ended) {
+      ++i;
+    } else if (!isApproach(out[j]) || i == in.size() ||
+               in[i].text.find("G01Z-") == std::string::npos) {
+      std::abort();  // a line altered, or something added that is no approach
+    }
+  }
+  if (i != in.size()) std::abort();  // a line lost
+  return 0;
+}

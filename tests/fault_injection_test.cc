@@ -1,0 +1,79 @@
+// Fails every file operation of a rewrite in turn, the first, the second, and
+// so on, and checks after each that the failure is reported and nothing is
+// lost: no temporary file left, an earlier output and the input untouched.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/messages.h"
+#include "memory_file_system.h"
+#include "rewrite/file_pass.h"
+
+namespace {
+
+const platform::PathRules kRules{"/", "\xE6\xB8\x88", {}};
+const std::string kInput = "w/part.nc";
+const std::string kOutput = "w/part\xE6\xB8\x88.ncd";
+const std::string kEarlier = "(an earlier output)\r\n";
+
+// Programs that take the reader and the writer down their different roads.
+std::vector<std::string> samplePrograms() {
+  std::string pocket;
+  for (int pass = 1; pass <= 3; ++pass) {
+    pocket += "G00Z5.\r\nG00X10.Y10.\r\nG01Z-" + std::to_string(pass) + ".F100\r\nG01X30.\r\n";
+  }
+  std::string big;  // many reads and writes
+  while (big.size() < (3u << 20)) big += "G00Z5.\r\nG00X1.Y2.\r\nG01Z-1.F9\r\nX12.345Y67.890\r\n";
+  std::string crOnly;  // no line feed in the first buffer: read ahead, then start over
+  while (crOnly.size() < (3u << 20)) crOnly += "G00Z5.\rG00X1.\rG01Z-1.F9\r";
+  return {"", pocket, "G00Z5.\nG00X1.\nG01Z-1.F9\nA\rB\r\n\x1Atail", big, crOnly};
+}
+
+// The result a run must report when the operation named failed on `path`.
+PassResult expectedResult(const std::string& operation, const std::string& path) {
+  if (operation == "openRead" || operation == "createTemp" || operation == "rename") {
+    return PassResult::openFailed;
+  }
+  if (operation == "read" || operation == "rewind") return PassResult::readFailed;
+  if (operation == "close" && path == kInput) return PassResult::done;  // nothing of it was lost
+  return PassResult::writeFailed;
+}
+
+TEST(FaultInjection, EveryFailedOperationIsReportedAndLosesNothing) {
+  int faultPoints = 0;
+  for (const std::string& program : samplePrograms()) {
+    MemoryFileSystem clean;
+    clean.files[kInput] = program;
+    ASSERT_EQ(processFile(clean, kInput, kRules), PassResult::done);
+    const std::string rewritten = clean.files[kOutput];
+    const int operations = clean.operations;
+
+    for (int n = 1; n <= operations + 1; ++n) {
+      MemoryFileSystem fs;
+      fs.files[kInput] = program;
+      fs.files[kOutput] = kEarlier;
+      fs.failAt = n;
+      const PassResult result = processFile(fs, kInput, kRules);
+      ++faultPoints;
+      SCOPED_TRACE("operation " + std::to_string(n) + " (" + fs.failedOperation + ") of " +
+                   std::to_string(operations));
+      EXPECT_EQ(fs.openHandles(), 0);
+      EXPECT_EQ(fs.files[kInput], program);
+      EXPECT_EQ(fs.files.size(), 2u);  // the input and the output: no temporary file
+      if (n > operations) {
+        EXPECT_EQ(result, PassResult::done);
+        EXPECT_EQ(fs.files[kOutput], rewritten);
+        continue;
+      }
+      const PassResult expected = expectedResult(fs.failedOperation, fs.failedPath);
+      EXPECT_EQ(result, expected);
+      EXPECT_EQ(failureMessage(result), failureMessage(expected));
+      EXPECT_EQ(fs.files[kOutput], result == PassResult::done ? rewritten : kEarlier);
+    }
+  }
+  std::printf("fault points tried: %d\n", faultPoints);
+  RecordProperty("faultPoints", faultPoints);
+}
+
+}  // namespace

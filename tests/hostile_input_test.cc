@@ -1,0 +1,144 @@
+// Inputs no NC program should be, and faults the system throws in: each is
+// rewritten or refused with the right message, in bounded memory, and nothing
+// is left half-written.
+#include <sys/mount.h>
+
+#include <random>
+
+#include "program_runner.h"
+
+namespace {
+
+using HostileInput = ProgramTest;
+
+// Peak memory allowed to any run: the buffers, the runtime, some slack.
+constexpr long kMemoryBoundKib = 12 << 10;
+
+// Returns `data` as the program must write it: text mode read, CR LF written.
+std::string asRewritten(std::string data) {
+  data = data.substr(0, data.find('\x1A'));
+  if (data.find('\n') != std::string::npos) {
+    data.erase(std::remove(data.begin(), data.end(), '\r'), data.end());
+  } else {
+    std::replace(data.begin(), data.end(), '\r', '\n');
+  }
+  std::string out = kHeader;
+  for (const char c : data) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+// Runs the program on `args`, checking its peak memory where that can be measured.
+ProgramRun runBounded(const std::vector<std::string>& args) {
+#ifndef TARVELIN_SANITIZED
+  if (access("/usr/bin/time", X_OK) == 0) {
+    const ProgramRun run = RunningProgram(args, true).finish();
+    EXPECT_GT(run.peakKib, 0);
+    EXPECT_LT(run.peakKib, kMemoryBoundKib);
+    return run;
+  }
+  std::printf("/usr/bin/time is missing: memory not measured\n");
+#endif
+  return runProgram(args);
+}
+
+TEST_F(HostileInput, BinaryAndLineEndlessFilesAreCopiedWhole) {
+  std::mt19937 random(42);
+  std::string binary(1 << 20, '\0');
+  for (char& c : binary) c = static_cast<char>(random() % 256);
+  binary.erase(std::remove(binary.begin(), binary.end(), '\x1A'), binary.end());
+  binary.replace(binary.find('G'), 1, "X");  // no stray patterns in random bytes
+  struct Case {
+    const char* name;
+    std::string data;
+  };
+  for (const Case& c : {Case{"random", binary}, Case{"nul", std::string(100000, '\0')},
+                        Case{"endless", std::string(100 << 20, 'A')},
+                        Case{"empty_lines", std::string(10000000, '\n')}}) {
+    writeFile(path(c.name), c.data);
+    const ProgramRun run = runBounded({path(c.name)});
+    EXPECT_EQ(run.status, 0) << c.name;
+    EXPECT_EQ(run.out, kBanner + c.name + "\n" + kAllDone) << c.name;
+    EXPECT_TRUE(readFile(path(std::string(c.name) + kDone + ".ncd")) == asRewritten(c.data))
+        << c.name;
+  }
+}
+
+TEST_F(HostileInput, TwoThousandArgumentsInOneRun) {
+  std::vector<std::string> args;
+  std::string expected = kBanner;
+  for (int i = 0; i < 2000; ++i) {
+    const std::string name = std::string("p").append(std::to_string(i));
+    writeFile(path(name + ".nc"), "G00Z1.\r\nG00X1.\r\nG01Z-1.F9\r\n");
+    args.push_back(path(name + ".nc"));
+    expected += name + "\n";
+  }
+  const ProgramRun run = runBounded(args);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, expected + kAllDone);
+  EXPECT_EQ(readFile(path("p1999" + kDone + ".ncd")),
+            kHeader + "G00Z1.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r\n");
+  EXPECT_EQ(listDir(dir).size(), 4000u);
+}
+
+TEST_F(HostileInput, LongAndOddNames) {
+  std::string folder = dir;
+  for (int level = 0; level < 5; ++level) {
+    folder += "/" + std::string(200, static_cast<char>('a' + level));
+    ASSERT_EQ(mkdir(folder.c_str(), 0777), 0);
+  }
+  const std::string longPath = folder + "/part.nc";
+  ASSERT_GT(longPath.size(), 1000u);
+  const std::string odd = path("a b \"c\" 'd' 日本語 \\ * ?.nc");
+  for (const std::string& input : {longPath, odd}) {
+    writeFile(input, "G00Z1.\nG00X1.\nG01Z-1.F9\n");
+    const ProgramRun run = runProgram({input});
+    const std::string base = input.substr(0, input.size() - 3);
+    EXPECT_EQ(run.status, 0) << input;
+    EXPECT_EQ(run.out, kBanner + base.substr(base.rfind('/') + 1) + "\n" + kAllDone);
+    EXPECT_EQ(readFile(base + kDone + ".ncd"),
+              kHeader + "G00Z1.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r\n");
+  }
+}
+
+TEST_F(HostileInput, InputDeletedBetweenArguments) {
+  // The first input is a pipe, so the run waits in it while the second is deleted.
+  ASSERT_EQ(mkfifo(path("first").c_str(), 0666), 0);
+  writeFile(path("second.nc"), "G00Z1.\n");
+  RunningProgram program({path("first"), path("second.nc"), path("third.nc")});
+  const int fifo = open(path("first").c_str(), O_WRONLY);
+  ASSERT_GE(fifo, 0);
+  ASSERT_EQ(unlink(path("second.nc").c_str()), 0);
+  writeFile(path("third.nc"), "G00Z1.\n");
+  const std::string text = "G00Z1.\nG00X1.\nG01Z-1.F9\n";
+  ASSERT_EQ(write(fifo, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  close(fifo);
+  const ProgramRun run = program.finish();
+  EXPECT_EQ(run.status, 255);
+  EXPECT_EQ(run.out, kBanner + "first\n" + kOpenFailed);
+  EXPECT_EQ(readFile(path("first" + kDone + ".ncd")),
+            kHeader + "G00Z1.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r\n");
+  EXPECT_FALSE(exists(path("third" + kDone + ".ncd")));
+}
+
+TEST_F(HostileInput, ReadOnlyFolderIsAnOpenFailure) {
+  if (geteuid() != 0 || mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=1m") != 0) {
+    GTEST_SKIP() << "read-only test needs root to mount a tmpfs";
+  }
+  writeFile(path("part.nc"), "G00Z1.\n");
+  writeFile(path("part" + kDone + ".ncd"), "earlier output");
+  const bool readOnly = mount("tmpfs", dir.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "") == 0;
+  const ProgramRun run = runProgram({path("part.nc")});
+  const std::vector<std::string> left = listDir(dir);
+  const std::string earlier = readFile(path("part" + kDone + ".ncd"));
+  umount(dir.c_str());
+  ASSERT_TRUE(readOnly);
+  EXPECT_EQ(run.status, 255);
+  EXPECT_EQ(run.out, kBanner + kOpenFailed);
+  EXPECT_EQ(left, (std::vector<std::string>{"part.nc", "part" + kDone + ".ncd"}));
+  EXPECT_EQ(earlier, "earlier output");
+}
+
+}  // namespace

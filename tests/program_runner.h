@@ -1,0 +1,145 @@
+// Runs the built program as a user would, for the end-to-end tests.
+#ifndef TARVELIN_TESTS_PROGRAM_RUNNER_H_
+#define TARVELIN_TESTS_PROGRAM_RUNNER_H_
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+inline const std::string kBanner = "NCコードにG00 Z0.050を埋め込んだりするソフトVer 1.07\n\n";
+inline const std::string kAllDone = "全ての処理が終わりました(っ･ω･)っ\n";
+inline const std::string kOpenFailed = "ファイルのオープンに失敗しました。\n";
+inline const std::string kReadFailed = "ファイルの読み込みに失敗しました。\n";
+inline const std::string kWriteFailed = "ファイルの書き込みに失敗しました。\n";
+inline const std::string kDone = "済";
+inline const std::string kHeader = "(Tarvelin Ver 1.07)\r\n";
+
+struct ProgramRun {
+  int status;       // exit status, or -1 when killed
+  std::string out;  // everything printed
+  long peakKib;     // peak resident memory; swollen by the test's own unless measured
+};
+
+// The program started with `args`, standard input from /dev/null. With
+// `measureMemory`, it runs under /usr/bin/time, whose figure is not swollen
+// by the memory of the test that forked it.
+class RunningProgram {
+ public:
+  explicit RunningProgram(const std::vector<std::string>& args, bool measureMemory = false)
+      : measured_(measureMemory) {
+    char pattern[] = "/tmp/tarvelin-rss-XXXXXX";
+    if (measured_) {
+      close(mkstemp(pattern));
+      rssFile_ = pattern;
+    }
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      const int devNull = open("/dev/null", O_RDONLY);
+      dup2(devNull, STDIN_FILENO);
+      dup2(fds[1], STDOUT_FILENO);
+      close(fds[0]);
+      std::vector<char*> argv;
+      if (measured_) {
+        for (const char* word : {"/usr/bin/time", "-f", "%M", "-o"}) {
+          argv.push_back(const_cast<char*>(word));
+        }
+        argv.push_back(rssFile_.data());
+      }
+      argv.push_back(const_cast<char*>(TARVELIN_PROGRAM));
+      for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(fds[1]);
+    out_ = fds[0];
+  }
+
+  // Waits for the end and returns what the run did.
+  ProgramRun finish() {
+    ProgramRun run{-1, "", 0};
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(out_, buffer, sizeof buffer)) > 0)
+      run.out.append(buffer, static_cast<size_t>(n));
+    close(out_);
+    int status = 0;
+    rusage usage{};
+    wait4(pid_, &status, 0, &usage);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.peakKib = usage.ru_maxrss;
+    if (measured_) {
+      std::ifstream(rssFile_) >> run.peakKib;
+      unlink(rssFile_.c_str());
+    }
+    return run;
+  }
+
+ private:
+  bool measured_;
+  std::string rssFile_;
+  pid_t pid_ = -1;
+  int out_ = -1;
+};
+
+inline ProgramRun runProgram(const std::vector<std::string>& args) {
+  return RunningProgram(args).finish();
+}
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+inline void writeFile(const std::string& path, const std::string& data) {
+  std::ofstream(path, std::ios::binary) << data;
+}
+
+inline bool exists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
+
+// Returns the names in `dir`, sorted.
+inline std::vector<std::string> listDir(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* entry = readdir(d)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A fresh folder for each test, removed afterwards.
+class ProgramTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tarvelin-test-XXXXXX";
+    dir = mkdtemp(pattern);
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+  std::string path(const std::string& name) const { return dir + "/" + name; }
+
+  std::string dir;
+};
+
+#endif  // TARVELIN_TESTS_PROGRAM_RUNNER_H_
