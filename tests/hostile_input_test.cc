@@ -34,7 +34,7 @@ std::string asRewritten(std::string data) {
 ProgramRun runBounded(const std::vector<std::string>& args) {
 #ifndef TARVELIN_SANITIZED
   if (access("/usr/bin/time", X_OK) == 0) {
-    const ProgramRun run = RunningProgram(args, true).finish();
+    ProgramRun run = RunningProgram(args, true).finish();
     EXPECT_GT(run.peakKib, 0);
     EXPECT_LT(run.peakKib, kMemoryBoundKib);
     return run;
@@ -54,9 +54,11 @@ TEST_F(HostileInput, BinaryAndLineEndlessFilesAreCopiedWhole) {
     const char* name;
     std::string data;
   };
+  // NOLINTBEGIN(bugprone-string-constructor): large on purpose
   for (const Case& c : {Case{"random", binary}, Case{"nul", std::string(100000, '\0')},
                         Case{"endless", std::string(100 << 20, 'A')},
                         Case{"empty_lines", std::string(10000000, '\n')}}) {
+    // NOLINTEND(bugprone-string-constructor)
     writeFile(path(c.name), c.data);
     const ProgramRun run = runBounded({path(c.name)});
     EXPECT_EQ(run.status, 0) << c.name;

@@ -66,7 +66,7 @@ class SearchCases : public testing::TestWithParam<SearchCase> {};
 
 TEST_P(SearchCases, FindsTheCommandProcessor) {
   const SearchCase& c = GetParam();
-  const auto exists = [&](const std::string& path) { return c.existing.count(path) != 0; };
+  const auto exists = [&](const std::string& path) { return c.existing.contains(path); };
   EXPECT_EQ(findCommandProcessor(c.environment, exists), c.expected);
 }
 

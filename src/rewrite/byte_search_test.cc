@@ -19,7 +19,8 @@ TEST(ByteSearch, AgreesWithPlainLoops) {
     const char* begin = text.data() + 1;  // stray bytes on both sides must not count
     const char* end = begin + length;
 
-    std::vector<const char*> expected, got;
+    std::vector<const char*> expected;
+    std::vector<const char*> got;
     for (const char* p = begin; p < end; ++p) {
       if (*p == 'G' || (*p == 'X' && p + 1 < end && p[1] == '0')) expected.push_back(p);
     }
