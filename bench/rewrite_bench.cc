@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_streams.h"
 #include "program_generator.h"
 #include "rewrite/file_pass.h"
 #include "rewrite/nc_text.h"
@@ -20,25 +21,6 @@ const std::string& program() {
   }();
   return text;
 }
-
-class StringSource : public ByteSource {
- public:
-  explicit StringSource(const std::string& text) : text_(text) {}
-  std::ptrdiff_t read(char* buffer, size_t size) override {
-    const size_t n = std::min(size, text_.size() - pos_);
-    std::copy_n(text_.data() + pos_, n, buffer);
-    pos_ += n;
-    return static_cast<std::ptrdiff_t>(n);
-  }
-  bool rewind() override {
-    pos_ = 0;
-    return true;
-  }
-
- private:
-  const std::string& text_;
-  size_t pos_ = 0;
-};
 
 class NullSink : public ByteSink {
  public:
@@ -69,7 +51,7 @@ BENCHMARK(BM_ScanLine)->Unit(benchmark::kMillisecond);
 void BM_ReadLines(benchmark::State& state) {
   program();  // generated before the clock runs
   for (auto _ : state) {
-    StringSource source(program());
+    MemorySource source(program());
     NcReader reader(source);
     std::string_view lines;
     size_t bytes = 0;
@@ -83,7 +65,7 @@ BENCHMARK(BM_ReadLines)->Unit(benchmark::kMillisecond);
 void BM_RewriteStream(benchmark::State& state) {
   program();  // generated before the clock runs
   for (auto _ : state) {
-    StringSource source(program());
+    MemorySource source(program());
     NullSink sink;
     benchmark::DoNotOptimize(rewriteStream(source, sink));
   }

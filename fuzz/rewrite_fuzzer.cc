@@ -9,38 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "memory_streams.h"
 #include "rewrite/file_pass.h"
 
 namespace {
-
-class MemorySource : public ByteSource {
- public:
-  MemorySource(const std::string& data, size_t chunk) : data_(data), chunk_(chunk) {}
-  std::ptrdiff_t read(char* buffer, size_t size) override {
-    const size_t n = std::min({size, chunk_, data_.size() - pos_});
-    std::memcpy(buffer, data_.data() + pos_, n);
-    pos_ += n;
-    return static_cast<std::ptrdiff_t>(n);
-  }
-  bool rewind() override {
-    pos_ = 0;
-    return true;
-  }
-
- private:
-  const std::string& data_;
-  size_t chunk_;
-  size_t pos_ = 0;
-};
-
-class StringSink : public ByteSink {
- public:
-  bool write(const char* data, size_t size) override {
-    text.append(data, size);
-    return true;
-  }
-  std::string text;
-};
 
 struct Line {
   std::string text;
@@ -48,13 +20,8 @@ struct Line {
 };
 
 // The input's lines as a text-mode read gives them, by the plain rules.
-std::vector<Line> inputLines(std::string data) {
-  data = data.substr(0, data.find('\x1A'));
-  if (data.find('\n') != std::string::npos) {
-    data.erase(std::remove(data.begin(), data.end(), '\r'), data.end());
-  } else {
-    std::replace(data.begin(), data.end(), '\r', '\n');
-  }
+std::vector<Line> inputLines(const std::string& input) {
+  const std::string data = textModeRead(input);
   std::vector<Line> lines;
   for (size_t pos = 0; pos < data.size();) {
     const size_t lf = data.find('\n', pos);

@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "memory_streams.h"
 #include "program_runner.h"
 
 namespace {
@@ -15,15 +16,9 @@ using HostileInput = ProgramTest;
 constexpr long kMemoryBoundKib = 12 << 10;
 
 // Returns `data` as the program must write it: text mode read, CR LF written.
-std::string asRewritten(std::string data) {
-  data = data.substr(0, data.find('\x1A'));
-  if (data.find('\n') != std::string::npos) {
-    data.erase(std::remove(data.begin(), data.end(), '\r'), data.end());
-  } else {
-    std::replace(data.begin(), data.end(), '\r', '\n');
-  }
+std::string asRewritten(const std::string& data) {
   std::string out = kHeader;
-  for (const char c : data) {
+  for (const char c : textModeRead(data)) {
     if (c == '\n') out += '\r';
     out += c;
   }

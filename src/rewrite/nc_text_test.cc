@@ -6,46 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "memory_streams.h"
+
 namespace {
 
 using Lines = std::vector<std::string>;
-
-// Serves a string in chunks of at most `chunk` bytes, failing once `failAt` bytes were served.
-class MemorySource : public ByteSource {
- public:
-  explicit MemorySource(std::string data, size_t chunk = SIZE_MAX, size_t failAt = SIZE_MAX)
-      : data_(std::move(data)), chunk_(chunk), failAt_(failAt) {}
-  std::ptrdiff_t read(char* buffer, size_t size) override {
-    if (pos_ >= failAt_) return -1;
-    const size_t n = std::min({size, chunk_, data_.size() - pos_, failAt_ - pos_});
-    std::copy_n(data_.data() + pos_, n, buffer);
-    pos_ += n;
-    return static_cast<std::ptrdiff_t>(n);
-  }
-  bool rewind() override {
-    pos_ = 0;
-    return true;
-  }
-
- private:
-  std::string data_;
-  size_t chunk_;
-  size_t failAt_;
-  size_t pos_ = 0;
-};
-
-class StringSink : public ByteSink {
- public:
-  bool write(const char* data, size_t size) override {
-    if (text.size() + size > limit) return false;
-    text.append(data, size);
-    ++writes;
-    return true;
-  }
-  std::string text;
-  size_t limit = SIZE_MAX;
-  int writes = 0;
-};
 
 // Returns the lines the reader makes of `data`, each run cut at its line
 // feeds; "<error>" marks a read error.
@@ -166,8 +131,9 @@ TEST(NcReader, DecidesLineEndsBeyondTheFirstBuffer) {
 }
 
 TEST(NcReader, ReportsReadErrors) {
+  const std::string data = std::string(3000000, 'x') + "\n";
   for (size_t failAt : {size_t{0}, size_t{3}, size_t{2000000}}) {
-    MemorySource source(std::string(3000000, 'x') + "\n", 1000, failAt);
+    MemorySource source(data, 1000, failAt);
     NcReader reader(source);
     std::string_view line;
     ReadResult result;
