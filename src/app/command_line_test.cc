@@ -32,7 +32,7 @@ const SplitCase kSplitCases[] = {
     {"QuotedProgramWithBlanks", "\"C:\\my tools\\t.exe\" a.nc", {"a.nc"}},
     {"TextAfterClosingQuoteStartsFirstArgument", "\"t.exe\"a.nc b", {"a.nc", "b"}},
     {"BlanksAndTabsSeparate", "t.exe  a\t\tb \t", {"a", "b"}},
-    {"QuotedPathWithBlanks", "t.exe \"C:\\My Files\\part 1.nc\"", {"C:\\My Files\\part 1.nc"}},
+    {"QuotedPathWithBlanks", "t.exe \"C:\\My Files\\part 7.nc\"", {"C:\\My Files\\part 7.nc"}},
     {"PiecesJoin", "t a\"b c\"d", {"ab cd"}},
     {"EmptyQuotes", "t \"\" x", {"", "x"}},
     {"EscapedQuote", "t a\\\"b \"c\\\"d\"", {"a\"b", "c\"d"}},
