@@ -53,7 +53,8 @@ class FileSystem {
 // Returns the operating system's file system.
 FileSystem& systemFileSystem();
 
-// Returns the files named on the command line, in order.
+// Sets the process up for a run (a closed console pipe must not end it) and
+// returns the files named on the command line, in order.
 std::vector<std::string> arguments(int argc, char** argv);
 
 // Prints one of the program's fixed messages, given in UTF-8, in the console's encoding.
