@@ -30,9 +30,7 @@ class MemoryFileSystem : public platform::FileSystem {
   }
   bool createTemp(const std::string& target, Handle* file, std::string* tempPath) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failNow("createTemp", target) ||
-        directories.count(target.substr(0, target.rfind('/'))) != 0)
-      return false;
+    if (failNow("createTemp", target) || directories.count(target) != 0) return false;
     *tempPath = target.substr(0, target.rfind('/') + 1) + ".temp" + std::to_string(++temps_);
     files[*tempPath];
     *file = open(*tempPath);

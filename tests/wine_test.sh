@@ -62,6 +62,16 @@ check "missing file: status 255" test "$status" = 255
 check "missing file: console" console_is "$banner"$'a\n'"$open_failed"
 check "missing file: third untouched" test ! -e "$work/c済.ncd"
 
+# A read-only earlier output cannot be opened for writing, so it is kept.
+printf 'G00Z1.\r\n' >"$work/ro.nc"
+printf 'earlier' >"$work/ro済.ncd"
+chmod 444 "$work/ro済.ncd"
+run ro.nc
+check "read-only output: status 255" test "$status" = 255
+check "read-only output: console" console_is "$banner$open_failed"
+check "read-only output: kept" test "$(cat "$work/ro済.ncd")" = earlier
+check "read-only output: no temporary file" test -z "$(ls "$work" | grep -i tmp)"
+
 # Raw command lines through CreateProcessA, so GetCommandLineA is what splits:
 # the second byte of "表" is a backslash just before a closing quote.
 cp "$win/tarvelin.exe" "$win/launch.exe" "$work/"

@@ -34,7 +34,9 @@ class FileSystem {
   // Opens an existing file for reading; returns false on failure.
   virtual bool openRead(const std::string& path, Handle* file) = 0;
   // Creates a new empty file under a fresh name in the directory of `target`,
-  // with the permissions a plain create would give; returns false on failure.
+  // with the permissions a plain create would give; returns false on failure,
+  // and when `target` exists but could not be opened for writing (a folder, a
+  // read-only file), since the new file is to take its place.
   virtual bool createTemp(const std::string& target, Handle* file, std::string* tempPath) = 0;
   // Reads up to `size` bytes; returns the count, 0 at the end, -1 on error.
   virtual std::ptrdiff_t read(Handle file, char* buffer, size_t size) = 0;

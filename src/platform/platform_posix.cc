@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -53,6 +54,11 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool createTemp(const std::string& target, Handle* file, std::string* tempPath) override {
+    struct stat info {};
+    if (::stat(target.c_str(), &info) == 0 &&
+        (S_ISDIR(info.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
+      return false;
+    }
     const std::string dir = target.substr(0, target.rfind('/') + 1);
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {

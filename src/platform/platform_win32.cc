@@ -104,6 +104,11 @@ class WindowsFileSystem : public FileSystem {
   }
 
   bool createTemp(const std::string& target, Handle* file, std::string* tempPath) override {
+    const DWORD attributes = GetFileAttributesA(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+      return false;
+    }
     static unsigned counter = 0;
     const std::string dir = directoryOf(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
