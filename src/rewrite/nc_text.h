@@ -2,11 +2,8 @@
 #ifndef TARVELIN_REWRITE_NC_TEXT_H_
 #define TARVELIN_REWRITE_NC_TEXT_H_
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstring>
-#include <memory>
-#include <mutex>
 #include <new>
 #include <string_view>
 

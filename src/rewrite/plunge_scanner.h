@@ -26,7 +26,6 @@ class PlungeScanner {
   float lastDepth() const { return lastDepth_; }
   float previousDepth() const { return previousDepth_; }
   float plungeDepth() const { return plungeDepth_; }
-  bool incremental() const { return incremental_; }
 
  private:
   // Handles the plunge "G01Z-" at `at`; returns true iff it gets an approach.
