@@ -28,12 +28,13 @@ class MemoryFileSystem : public platform::FileSystem {
     *file = open(path);
     return true;
   }
-  bool createTemp(const std::string& target, Handle* file, std::string* tempPath) override {
+  bool createTemp(const std::string& target, Handle* file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (failNow("createTemp", target) || directories.count(target) != 0) return false;
-    *tempPath = target.substr(0, target.rfind('/') + 1) + ".temp" + std::to_string(++temps_);
-    files[*tempPath];
-    *file = open(*tempPath);
+    const std::string tempPath =
+        target.substr(0, target.rfind('/') + 1) + ".temp" + std::to_string(++temps_);
+    files[tempPath];
+    *file = open(tempPath);
     return true;
   }
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
@@ -59,22 +60,34 @@ class MemoryFileSystem : public platform::FileSystem {
   }
   bool close(Handle file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    const std::string path = handles_.at(file).path;
-    handles_.erase(file);
-    return !failNow("close", path);
+    return closeLocked(file);
   }
-  bool rename(const std::string& from, const std::string& to) override {
+  Commit commit(Handle file, const std::string& target) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failNow("rename", to) || directories.count(to) != 0 || files.count(from) == 0) return false;
-    files[to] = files[from];
-    files.erase(from);
-    return true;
+    const std::string tempPath = handles_.at(file).path;
+    Commit result = Commit::done;
+    if (!closeLocked(file)) {
+      result = Commit::writeFailed;
+    } else if (failNow("rename", target) || directories.count(target) != 0) {
+      result = Commit::replaceFailed;
+    } else {
+      files[target] = files[tempPath];
+    }
+    files.erase(tempPath);
+    return result;
   }
-  bool remove(const std::string& path) override {
+  void discard(Handle file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failNow("remove", path)) return false;
-    return files.erase(path) == 1;
+    const std::string tempPath = handles_.at(file).path;
+    closeLocked(file);
+    files.erase(tempPath);
   }
+  Handle standardOutput() override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    files[kStandardOutput];
+    return open(kStandardOutput);
+  }
+  static constexpr const char* kStandardOutput = "<standard output>";
 
  private:
   struct Open {
@@ -83,6 +96,11 @@ class MemoryFileSystem : public platform::FileSystem {
   };
   static constexpr size_t kChunk = 64 << 10;  // reads come in pieces, as from a disk
 
+  bool closeLocked(Handle file) {
+    const std::string path = handles_.at(file).path;
+    handles_.erase(file);
+    return !failNow("close", path);
+  }
   bool failNow(const char* operation, const std::string& path) {
     if (++operations != failAt) return false;
     failedOperation = operation;

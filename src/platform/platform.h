@@ -30,26 +30,34 @@ PathRules pathRules();
 class FileSystem {
  public:
   using Handle = std::intptr_t;
+  enum class Commit { done, writeFailed, replaceFailed };
   virtual ~FileSystem() = default;
   // Opens an existing file for reading; returns false on failure.
   virtual bool openRead(const std::string& path, Handle* file) = 0;
-  // Creates a new empty file under a fresh name in the directory of `target`,
-  // with the permissions a plain create would give; returns false on failure,
-  // and when `target` exists but could not be opened for writing (a folder, a
-  // read-only file), since the new file is to take its place.
-  virtual bool createTemp(const std::string& target, Handle* file, std::string* tempPath) = 0;
+  // Creates an empty temporary file for writing in the folder where `target`
+  // is to be stored, which stays out of sight until commit() where the system
+  // allows; returns false on failure, and when `target` exists but could not
+  // be opened for writing (a folder, a read-only file), since the new file is
+  // to take its place.
+  virtual bool createTemp(const std::string& target, Handle* file) = 0;
   // Reads up to `size` bytes; returns the count, 0 at the end, -1 on error.
   virtual std::ptrdiff_t read(Handle file, char* buffer, size_t size) = 0;
-  // Goes back to the start of the file; returns false on error.
+  // Goes back to the start of the file; returns false on error, and for input
+  // that cannot go back, such as a pipe.
   virtual bool rewind(Handle file) = 0;
   // Writes all `size` bytes; returns false on error.
   virtual bool write(Handle file, const char* data, size_t size) = 0;
-  // Closes the file; returns false if its data may not all have been stored.
+  // Closes a file opened for reading; returns false on error.
   virtual bool close(Handle file) = 0;
-  // Puts the file `from` in place of `to`, replacing any file there; false on failure.
-  virtual bool rename(const std::string& from, const std::string& to) = 0;
-  // Deletes the file; returns false on failure.
-  virtual bool remove(const std::string& path) = 0;
+  // Closes the temporary file and puts it in place of `target`, replacing any
+  // file there. On failure nothing of it is left and `target` is untouched:
+  // writeFailed when its data may not all have been stored, replaceFailed when
+  // it could not take the target's place.
+  virtual Commit commit(Handle file, const std::string& target) = 0;
+  // Closes the temporary file and deletes it.
+  virtual void discard(Handle file) = 0;
+  // Returns standard output, for writing a rewritten program there.
+  virtual Handle standardOutput() = 0;
 };
 
 // Returns the operating system's file system.
@@ -58,6 +66,14 @@ FileSystem& systemFileSystem();
 // Sets the process up for a run (a closed console pipe must not end it) and
 // returns the files named on the command line, in order.
 std::vector<std::string> arguments(int argc, char** argv);
+
+// Returns where the settings file is looked for: beside the program on
+// Windows, in the user's configuration folder elsewhere; empty when unknown.
+std::string settingsPath();
+
+// Sends every later console message to standard error, keeping standard
+// output for a rewritten program.
+void messagesToStandardError();
 
 // Prints one of the program's fixed messages, given in UTF-8, in the console's encoding.
 void printMessage(std::string_view utf8);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 #include "platform/platform.h"
 
@@ -17,6 +18,7 @@ namespace {
 // Console output: buffered, written out at once when it goes to a terminal.
 char consoleBuffer[4096];
 size_t consoleUsed = 0;
+int consoleFd = STDOUT_FILENO;
 
 // Writes all bytes to `fd`, retrying after interruptions; false on error.
 bool writeAll(int fd, const char* data, size_t size) {
@@ -35,14 +37,13 @@ void print(std::string_view text) {
   if (text.size() > sizeof consoleBuffer - consoleUsed) {
     flushConsole();
     if (text.size() > sizeof consoleBuffer) {
-      writeAll(STDOUT_FILENO, text.data(), text.size());
+      writeAll(consoleFd, text.data(), text.size());
       return;
     }
   }
   std::memcpy(consoleBuffer + consoleUsed, text.data(), text.size());
   consoleUsed += text.size();
-  static const bool toTerminal = isatty(STDOUT_FILENO) != 0;
-  if (toTerminal) flushConsole();
+  if (isatty(consoleFd) != 0) flushConsole();
 }
 
 class PosixFileSystem : public FileSystem {
@@ -53,7 +54,7 @@ class PosixFileSystem : public FileSystem {
     return fd >= 0;
   }
 
-  bool createTemp(const std::string& target, Handle* file, std::string* tempPath) override {
+  bool createTemp(const std::string& target, Handle* file) override {
     struct stat info {};
     if (::stat(target.c_str(), &info) == 0 &&
         (S_ISDIR(info.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
@@ -62,12 +63,13 @@ class PosixFileSystem : public FileSystem {
     const std::string dir = target.substr(0, target.rfind('/') + 1);
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-      *tempPath =
+      const std::string tempPath =
           dir + ".tarvelin-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
       // 0666 is narrowed by the umask, as for any newly created file.
-      const int fd = ::open(tempPath->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd >= 0) {
         *file = fd;
+        temps_[fd] = tempPath;
         return true;
       }
       if (errno != EEXIST) return false;
@@ -90,11 +92,29 @@ class PosixFileSystem : public FileSystem {
 
   bool close(Handle file) override { return ::close(static_cast<int>(file)) == 0; }
 
-  bool rename(const std::string& from, const std::string& to) override {
-    return ::rename(from.c_str(), to.c_str()) == 0;
+  Commit commit(Handle file, const std::string& target) override {
+    const std::string tempPath = temps_[file];
+    temps_.erase(file);
+    Commit result = Commit::done;
+    if (::close(static_cast<int>(file)) != 0) {
+      result = Commit::writeFailed;
+    } else if (::rename(tempPath.c_str(), target.c_str()) != 0) {
+      result = Commit::replaceFailed;
+    }
+    if (result != Commit::done) ::unlink(tempPath.c_str());
+    return result;
   }
 
-  bool remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+  void discard(Handle file) override {
+    ::close(static_cast<int>(file));
+    ::unlink(temps_[file].c_str());
+    temps_.erase(file);
+  }
+
+  Handle standardOutput() override { return STDOUT_FILENO; }
+
+ private:
+  std::map<Handle, std::string> temps_;  // the name of each temporary file
 };
 
 }  // namespace
@@ -112,12 +132,25 @@ std::vector<std::string> arguments(int argc, char** argv) {
   return {argv + (argc > 0 ? 1 : 0), argv + argc};
 }
 
+std::string settingsPath() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && *config == '/') return std::string(config) + "/tarvelin/tarvelin.ini";
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') return "";
+  return std::string(home) + "/.config/tarvelin/tarvelin.ini";
+}
+
+void messagesToStandardError() {
+  flushConsole();
+  consoleFd = STDERR_FILENO;
+}
+
 void printMessage(std::string_view utf8) { print(utf8); }
 
 void printName(std::string_view name) { print(name); }
 
 void flushConsole() {
-  writeAll(STDOUT_FILENO, consoleBuffer, consoleUsed);
+  writeAll(consoleFd, consoleBuffer, consoleUsed);
   consoleUsed = 0;
 }
 

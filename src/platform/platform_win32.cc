@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <map>
 
 #include "app/command_line.h"
 #include "platform/platform.h"
@@ -12,11 +13,13 @@ constexpr UINT kMessageCodePage = 932;
 
 // Console output: written at once on a console, buffered when redirected.
 struct Console {
-  HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+  HANDLE handle = nullptr;
   bool isConsole = false;
   std::string pending;
 
-  Console() {
+  Console() { use(STD_OUTPUT_HANDLE); }
+  void use(DWORD standardHandle) {
+    handle = GetStdHandle(standardHandle);
     DWORD mode = 0;
     isConsole = GetConsoleMode(handle, &mode) != 0;
   }
@@ -103,7 +106,7 @@ class WindowsFileSystem : public FileSystem {
     return h != INVALID_HANDLE_VALUE;
   }
 
-  bool createTemp(const std::string& target, Handle* file, std::string* tempPath) override {
+  bool createTemp(const std::string& target, Handle* file) override {
     const DWORD attributes = GetFileAttributesA(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
@@ -112,12 +115,13 @@ class WindowsFileSystem : public FileSystem {
     static unsigned counter = 0;
     const std::string dir = directoryOf(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-      *tempPath = dir + "tarvelin-" + std::to_string(GetCurrentProcessId()) + "-" +
-                  std::to_string(counter++) + ".tmp";
-      HANDLE h = CreateFileA(tempPath->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      const std::string tempPath = dir + "tarvelin-" + std::to_string(GetCurrentProcessId()) +
+                                   "-" + std::to_string(counter++) + ".tmp";
+      HANDLE h = CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
       if (h != INVALID_HANDLE_VALUE) {
         *file = reinterpret_cast<Handle>(h);
+        temps_[*file] = tempPath;
         return true;
       }
       if (GetLastError() != ERROR_FILE_EXISTS) return false;
@@ -143,11 +147,31 @@ class WindowsFileSystem : public FileSystem {
 
   bool close(Handle file) override { return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0; }
 
-  bool rename(const std::string& from, const std::string& to) override {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  Commit commit(Handle file, const std::string& target) override {
+    const std::string tempPath = temps_[file];
+    temps_.erase(file);
+    Commit result = Commit::done;
+    if (!CloseHandle(reinterpret_cast<HANDLE>(file))) {
+      result = Commit::writeFailed;
+    } else if (!MoveFileExA(tempPath.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      result = Commit::replaceFailed;
+    }
+    if (result != Commit::done) DeleteFileA(tempPath.c_str());
+    return result;
   }
 
-  bool remove(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+  void discard(Handle file) override {
+    CloseHandle(reinterpret_cast<HANDLE>(file));
+    DeleteFileA(temps_[file].c_str());
+    temps_.erase(file);
+  }
+
+  Handle standardOutput() override {
+    return reinterpret_cast<Handle>(GetStdHandle(STD_OUTPUT_HANDLE));
+  }
+
+ private:
+  std::map<Handle, std::string> temps_;  // the name of each temporary file
 };
 
 // Returns the lead bytes of the system's narrow code page.
@@ -190,6 +214,18 @@ FileSystem& systemFileSystem() {
 std::vector<std::string> arguments(int /*argc*/, char** /*argv*/) {
   // The C runtime's own splitting differs; the raw command line is split here.
   return splitCommandLine(GetCommandLineA(), leadBytes());
+}
+
+std::string settingsPath() {
+  char path[MAX_PATH * 4];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  if (length == 0 || length >= sizeof path) return "";
+  return directoryOf(std::string(path, length)) + "tarvelin.ini";
+}
+
+void messagesToStandardError() {
+  flushConsole();
+  console().use(STD_ERROR_HANDLE);
 }
 
 void printMessage(std::string_view utf8) {

@@ -110,20 +110,25 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
   const std::string outputPath = outputPathFor(path, rules);
   FileSystem::Handle output = 0;
-  std::string tempPath;
-  if (!fileSystem.createTemp(outputPath, &output, &tempPath)) {
+  if (!fileSystem.createTemp(outputPath, &output)) {
     fileSystem.close(input);
     return PassResult::openFailed;
   }
   FileSource source(fileSystem, input);
   FileSink sink(fileSystem, output);
-  PassResult result = rewriteStream(source, sink);
+  const PassResult result = rewriteStream(source, sink);
   fileSystem.close(input);
-  if (!fileSystem.close(output) && result == PassResult::done) result = PassResult::writeFailed;
-  // A target that cannot be replaced (a directory, say) is one that cannot be opened.
-  if (result == PassResult::done && !fileSystem.rename(tempPath, outputPath)) {
-    result = PassResult::openFailed;
+  if (result != PassResult::done) {
+    fileSystem.discard(output);
+    return result;
   }
-  if (result != PassResult::done) fileSystem.remove(tempPath);
-  return result;
+  switch (fileSystem.commit(output, outputPath)) {
+    case FileSystem::Commit::done:
+      return PassResult::done;
+    case FileSystem::Commit::writeFailed:
+      return PassResult::writeFailed;
+    default:
+      // A target that cannot be replaced (a directory, say) is one that cannot be opened.
+      return PassResult::openFailed;
+  }
 }
