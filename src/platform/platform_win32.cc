@@ -115,8 +115,8 @@ class WindowsFileSystem : public FileSystem {
     static unsigned counter = 0;
     const std::string dir = directoryOf(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string tempPath = dir + "tarvelin-" + std::to_string(GetCurrentProcessId()) +
-                                   "-" + std::to_string(counter++) + ".tmp";
+      const std::string tempPath = dir + "tarvelin-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                   std::to_string(counter++) + ".tmp";
       HANDLE h = CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
       if (h != INVALID_HANDLE_VALUE) {
