@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "memory_file_system.h"
+#include "memory_streams.h"
 
 namespace {
 
@@ -111,5 +112,62 @@ TEST_F(FilePass, DirectoryAsInputIsAReadFailure) {
   EXPECT_TRUE(fs.files.empty());
   EXPECT_EQ(fs.openHandles(), 0);
 }
+
+// Returns `unit` repeated until the text holds at least `bytes` bytes.
+std::string repeat(const std::string& unit, size_t bytes) {
+  std::string text;
+  while (text.size() < bytes) text += unit;
+  return text;
+}
+
+struct LongLineCase {
+  const char* name;
+  std::string input;
+  std::string expected;  // after the header
+};
+
+class LongLines : public testing::TestWithParam<LongLineCase> {};
+
+// Lines of any length take time in proportion to their length, and the pieces
+// of a line over the reader's limit are invisible: an approach goes only in
+// front of a whole line, and comments and the check for a retract after an
+// approach belong to real lines.
+TEST_P(LongLines, AreRewrittenWhole) {
+  MemorySource source(GetParam().input, 100000);
+  StringSink sink;
+  ASSERT_EQ(rewriteStream(source, sink), PassResult::done);
+  EXPECT_TRUE(sink.text == "(Tarvelin Ver 1.07)\r\n" + GetParam().expected)
+      << sink.text.substr(0, 200);
+}
+
+// Longer than any piece the reader hands out, so that what follows lies in a later piece.
+const std::string kOverLimit(2 * NcReader::kMaxLine + 1000, 'X');
+const std::string kNextPass = "G00Z1.\nG00X1.\nG01Z-0.7F9\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Pieces, LongLines,
+    testing::Values(
+        LongLineCase{"DistanceWordsAfterEveryPlunge",
+                     "G00Z1.G00X1." + repeat("G90G01Z-1.F100", 900000) + "\n",
+                     "G00 Z0.050000\r\nG00Z1.G00X1." + repeat("G90G01Z-1.F100", 900000) + "\r\n"},
+        LongLineCase{"DistanceWordsBetweenPlunges", repeat("G01Z-1G90", 1000000) + "\n",
+                     repeat("G01Z-1G90", 1000000) + "\r\n"},
+        LongLineCase{"DistanceWordsInOneComment",
+                     "G00Z1.G00X1.(" + repeat("G91", 1000000) + ")G01Z-1.F9\n",
+                     "G00 Z0.050000\r\nG00Z1.G00X1.(" + repeat("G91", 1000000) + ")G01Z-1.F9\r\n"},
+        LongLineCase{"PlungeInALaterPieceGetsNoneButCounts",
+                     "G00Z1.G00X1." + kOverLimit + "G01Z-0.5F9\n" + kNextPass,
+                     "G00Z1.G00X1." + kOverLimit +
+                         "G01Z-0.5F9\r\nG00Z1.\r\nG00X1.\r\nG00 Z-0.480000\r\nG01Z-0.7F9\r\n"},
+        LongLineCase{"RetractCheckWaitsForTheNextRealLine",
+                     "G00Z1.\r\nG00X1.\r\nG01Z-0.5F9" + kOverLimit + "\r\n" + "G00Z1.\r\n" +
+                         "G00X1.\r\nG01Z-0.7F9\r\n",
+                     "G00Z1.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-0.5F9" + kOverLimit +
+                         "\r\nG00Z1.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-0.7F9\r\n"},
+        LongLineCase{"CommentSpanningPieces",
+                     "G00Z1.\nG00X1.\nG01Z-0.5F9\n(" + kOverLimit + "G91)\n" + kNextPass,
+                     "G00Z1.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-0.5F9\r\n(" + kOverLimit +
+                         "G91)\r\nG00Z1.\r\nG00X1.\r\nG00 Z-0.480000\r\nG01Z-0.7F9\r\n"}),
+    [](const testing::TestParamInfo<LongLineCase>& info) { return info.param.name; });
 
 }  // namespace

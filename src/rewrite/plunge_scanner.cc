@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <optional>
 
 #include "rewrite/byte_search.h"
 
@@ -17,42 +18,82 @@ bool standsAt(const char* at, const char* end, std::string_view text) {
 
 // True iff a rapid move to a non-negative Z ("G00Z" and a digit) stands at `at`.
 bool retractAt(const char* at, const char* end) {
-  return standsAt(at, end, "G00Z") && end - at >= 5 && isDigit(at[4]);
-}
-
-// True iff `at` lies inside a parenthesised comment opened earlier on its line.
-bool insideComment(const char* textBegin, const char* at) {
-  while (at != textBegin) {
-    --at;
-    if (*at == ')' || *at == '\n') return false;
-    if (*at == '(') return true;
-  }
-  return false;
+  return end - at >= 5 && standsAt(at, end, "G00Z") && isDigit(at[4]);
 }
 
 // Returns 1 for a "G91" word at `g`, 0 for "G90", -1 for anything else. A word
-// is not followed by '.' or a digit ("G91.1" is another code) and does not
-// count inside a comment.
-int distanceModeAt(const char* textBegin, const char* g, const char* end) {
-  if (end - g < 3 || g[1] != '9' || (g[2] != '0' && g[2] != '1')) return -1;
+// is not followed by '.' or a digit ("G91.1" is another code).
+int distanceWordAt(const char* g, const char* end) {
+  if (end - g < 3 || g[0] != 'G' || g[1] != '9' || (g[2] != '0' && g[2] != '1')) return -1;
   if (end - g > 3 && (g[3] == '.' || isDigit(g[3]))) return -1;
-  if (insideComment(textBegin, g)) return -1;
   return g[2] - '0';
 }
 
-// Returns the end of the line holding `at`: just past its line feed, or `end`.
-const char* lineEndAfter(const char* at, const char* end) {
-  const void* lf = std::memchr(at, '\n', static_cast<size_t>(end - at));
-  return lf != nullptr ? static_cast<const char*>(lf) + 1 : end;
+// Reads the depth of the plunge whose '-' is at `minus`: a plain decimal
+// ("-1.5", "-.5", "-2."), or nothing, as "-inf" or "-F100" are none.
+std::optional<float> readDepth(const char* minus, const char* end) {
+  const char* digits = minus + 1;
+  const bool plain = digits < end && (isDigit(*digits) ||
+                                      (*digits == '.' && digits + 1 < end && isDigit(digits[1])));
+  float depth = 0.0f;
+  if (!plain || std::from_chars(minus, end, depth, std::chars_format::fixed).ec != std::errc()) {
+    return std::nullopt;
+  }
+  return depth;
 }
 
-// Returns the start of the line holding `at`.
-const char* lineStartBefore(const char* textBegin, const char* at) {
-  while (at != textBegin && at[-1] != '\n') --at;
+// Returns the start of the line holding `at`, looking back no further than `from`.
+const char* lineStartBefore(const char* from, const char* at) {
+  while (at != from && at[-1] != '\n') --at;
   return at;
 }
 
 }  // namespace
+
+// What the scan of one stretch knows of the line it is in. Every question is
+// answered by looking at bytes not looked at before, so that a line of any
+// length takes time in proportion to its length.
+struct PlungeScanner::Range {
+  const char* to;
+  bool continuation;
+  const char* commentKnownTo;  // the comment state is known up to here...
+  bool inComment;              // ...and is this
+  const char* lineReadTo;      // end of the line whose distance words were read
+  int lineMode = -1;           // its last distance word: 1 for G91, 0 for G90, -1 none
+  bool endsInComment = false;  // the comment state where that reading stopped
+
+  // True iff `at` lies inside parentheses opened earlier on its line; `at`
+  // never goes back from one call to the next.
+  bool commentAt(const char* at) {
+    for (const char* p = at; p != commentKnownTo;) {
+      --p;
+      if (*p == '(' || *p == ')' || *p == '\n') {
+        inComment = *p == '(';
+        break;
+      }
+    }
+    commentKnownTo = at;
+    return inComment;
+  }
+
+  // Reads the distance-mode words outside comments from `at` to the end of
+  // its line, unless that line was read already.
+  void readLineFrom(const char* at) {
+    if (at < lineReadTo) return;
+    bool comment = commentAt(at);
+    lineMode = -1;
+    const char* p = at;
+    for (; p != to && *p != '\n'; ++p) {
+      if (*p == '(' || *p == ')') {
+        comment = *p == '(';
+      } else if (!comment && *p == 'G' && distanceWordAt(p, to) >= 0) {
+        lineMode = distanceWordAt(p, to);
+      }
+    }
+    lineReadTo = p == to ? to : p + 1;
+    endsInComment = comment;
+  }
+};
 
 std::string_view PlungeScanner::scanLine(std::string_view line) {
   size_t lineEnd = 0;
@@ -60,76 +101,72 @@ std::string_view PlungeScanner::scanLine(std::string_view line) {
 }
 
 size_t PlungeScanner::scanLines(std::string_view text, size_t* lineEnd) {
+  if (text.empty()) return 0;
   const char* begin = text.data();
   const char* end = begin + text.size();
-  if (text.empty()) return 0;
+  const char* from = begin;
+  if (midLine_) {
+    // The rest of a line begun earlier: its moves count, but it gets no approach.
+    const void* lf = std::memchr(begin, '\n', text.size());
+    from = lf != nullptr ? static_cast<const char*>(lf) + 1 : end;
+    scanRange(begin, from, true, nullptr);
+    if (from == end) return text.size();
+  }
   // A retract at the very start of the line after an approach ends the series
   // of passes: the next approach starts again from the top.
   if (retractWatch_) {
     retractWatch_ = false;
-    if (retractAt(begin, end)) resetDepths();
+    if (retractAt(from, end)) rule_.newSeries();
   }
+  const char* stop = nullptr;
+  const char* approachAt = scanRange(from, end, false, &stop);
+  if (approachAt == nullptr) return text.size();
+  *lineEnd = static_cast<size_t>(stop - begin);
+  return static_cast<size_t>(approachAt - begin);
+}
+
+const char* PlungeScanner::scanRange(const char* from, const char* to, bool continuation,
+                                     const char** lineEnd) {
+  Range range{to, continuation, from, continuation && inComment_, from};
+  const char* approachAt = nullptr;
   // Every pattern starts with 'G' or "X0", so only those bytes are looked at;
   // no pattern holds a line feed, so whatever matches lies within one line.
-  const char* approachAt = nullptr;
-  forEachCandidate(begin, end, 'G', 'X', '0', [&](const char* at) {
-    if (end - at < 3) return false;
+  forEachCandidate(from, to, 'G', 'X', '0', [&](const char* at) {
+    if (to - at < 3) return false;
     if (*at == 'X') {
-      if (standsAt(at, end, "X0.000Y0.000")) clearanceSeen_ = true;
+      if (standsAt(at, to, "X0.000Y0.000")) rule_.clearance();
     } else if (at[1] == '9') {
-      const int mode = distanceModeAt(begin, at, end);
-      if (mode >= 0) incremental_ = mode == 1;
-    } else if (end - at >= 4 && at[1] == '0' && at[2] == '0') {
-      if (at[3] == 'X' || at[3] == 'Y') rapidXYSeen_ = true;
-      if (retractAt(at, end)) clearanceSeen_ = true;
-    } else if (standsAt(at, end, "G01Z-")) {
-      const char* after = lineEndAfter(at, end);
-      if (plunge(begin, at, after)) {
-        approachAt = lineStartBefore(begin, at);
-        *lineEnd = static_cast<size_t>(after - begin);
-      }
+      const int mode = distanceWordAt(at, to);
+      if (mode >= 0 && !range.commentAt(at)) incremental_ = mode == 1;
+    } else if (to - at >= 4 && at[1] == '0' && at[2] == '0') {
+      if (at[3] == 'X' || at[3] == 'Y') rule_.rapidXY();
+      if (retractAt(at, to)) rule_.clearance();
+    } else if (standsAt(at, to, "G01Z-") && plunge(range, at)) {
+      approachAt = lineStartBefore(from, at);
     }
     return approachAt != nullptr;
   });
-  return approachAt != nullptr ? static_cast<size_t>(approachAt - begin) : text.size();
+  // Where the stretch, or the line with the approach, stops short of a line
+  // end, the next stretch goes on with that line.
+  const char* stop = approachAt != nullptr ? range.lineReadTo : to;
+  midLine_ = stop[-1] != '\n';
+  inComment_ = midLine_ && (approachAt != nullptr ? range.endsInComment : range.commentAt(to));
+  if (lineEnd != nullptr) *lineEnd = stop;
+  return approachAt;
 }
 
-bool PlungeScanner::plunge(const char* textBegin, const char* at, const char* lineEnd) {
+bool PlungeScanner::plunge(Range& range, const char* at) {
   // The distance-mode words of the whole line apply to it, the last one winning.
-  forEachMatch(at + 5, lineEnd, 'G', 'G', [&](const char* g) {
-    const int mode = distanceModeAt(textBegin, g, lineEnd);
-    if (mode >= 0) incremental_ = mode == 1;
-    return false;
-  });
-  const bool qualifies = clearanceSeen_ && rapidXYSeen_;
-  clearanceSeen_ = false;
-  rapidXYSeen_ = false;
+  range.readLineFrom(at);
+  if (range.lineMode >= 0) incremental_ = range.lineMode == 1;
   if (incremental_) {
-    // A relative plunge has no depth of its own, and an absolute "G00 Z" in
-    // front of it would shift every later position: leave it alone.
-    resetDepths();
+    rule_.incrementalPlunge();
     return false;
   }
-  // The depth is the number right after "G01Z"; an unreadable one keeps the last.
-  float depth = 0.0f;
-  const auto parsed = std::from_chars(at + 4, lineEnd, depth, std::chars_format::fixed);
-  if (parsed.ec == std::errc()) plungeDepth_ = depth;
-  if (!(lastDepth_ >= plungeDepth_)) resetDepths();  // shallower: a new series
-  if (lastDepth_ > plungeDepth_) {
-    previousDepth_ = lastDepth_;
-    lastDepth_ = plungeDepth_;
-  }
-  if (!qualifies) return false;
-  formatApproach();
+  // Compact-style programs are not checked for where the tool has been.
+  const auto height = rule_.plunge(readDepth(at + 4, range.to), [](float) { return true; });
+  if (!height || range.continuation) return false;
+  approachLine_ = approachText_.format(*height);
   retractWatch_ = true;
   return true;
-}
-
-void PlungeScanner::formatApproach() {
-  constexpr std::string_view kPrefix = "G00 Z";
-  std::memcpy(approach_, kPrefix.data(), kPrefix.size());
-  const double height = static_cast<double>(previousDepth_) + 0.02;
-  const auto printed = std::to_chars(approach_ + kPrefix.size(), approach_ + sizeof approach_,
-                                     height, std::chars_format::fixed, 6);
-  approachLine_ = std::string_view(approach_, static_cast<size_t>(printed.ptr - approach_));
 }

@@ -1,50 +1,55 @@
-// The approach rule: decides, line by line, where a rapid move down to just
-// above the previous pass goes in front of a feed-rate plunge.
+// The compact-style reader: finds the moves of the approach rule as literal
+// text ("G01Z-", "G00Z5.", "G00X", "X0.000Y0.000") and decides, line by line,
+// where an approach line goes.
 #ifndef TARVELIN_REWRITE_PLUNGE_SCANNER_H_
 #define TARVELIN_REWRITE_PLUNGE_SCANNER_H_
 
 #include <cstddef>
 #include <string_view>
 
-// The state of one NC program, fed its lines in order. Pure: no I/O.
+#include "rewrite/approach_rule.h"
+
+// The state of one NC program, fed its text in order. Pure: no I/O.
 class PlungeScanner {
  public:
+  explicit PlungeScanner(const Heights& heights = {}) : rule_(heights) {}
+
   // Takes one NC line, which holds no line feed except possibly as its last
   // byte (a carriage return just before that one changes nothing). Returns
   // the approach line (without line end) to write in front of it, or an empty
   // view when the line is written alone. The view stays valid until the next call.
   std::string_view scanLine(std::string_view line);
 
-  // Takes a run of whole NC lines and scans them in order, as scanLine would
-  // one by one, until a line gets an approach: returns that line's offset,
-  // with approachLine() holding the approach and `*lineEnd` the offset just
-  // past the line, where the scan goes on with the next call. Returns
-  // text.size() when no line gets one.
+  // Takes the next stretch of the program's text and scans its lines in
+  // order until one gets an approach: returns that line's offset, with
+  // approachLine() holding the approach and `*lineEnd` the offset just past
+  // the line, where the scan goes on with the next call. Returns text.size()
+  // when no line gets one. A stretch normally ends with a line end; one that
+  // does not (a piece of an over-long line) is continued by the next, and a
+  // plunge in such a continuation gets no approach, since the start of its
+  // line has been written already.
   size_t scanLines(std::string_view text, size_t* lineEnd);
 
   std::string_view approachLine() const { return approachLine_; }
-  float lastDepth() const { return lastDepth_; }
-  float previousDepth() const { return previousDepth_; }
-  float plungeDepth() const { return plungeDepth_; }
+  const ApproachRule& rule() const { return rule_; }
 
  private:
+  struct Range;
+  // Scans the lines in [from, to) until one gets an approach; returns where
+  // that line starts, or nullptr, with `*lineEnd` just past it. `continuation`
+  // says that [from, to) ends a line begun in an earlier stretch, which gets
+  // no approach.
+  const char* scanRange(const char* from, const char* to, bool continuation, const char** lineEnd);
   // Handles the plunge "G01Z-" at `at`; returns true iff it gets an approach.
-  bool plunge(const char* textBegin, const char* at, const char* lineEnd);
-  // Builds the approach line from `previousDepth_`.
-  void formatApproach();
-  void resetDepths() { lastDepth_ = previousDepth_ = kStartDepth; }
+  bool plunge(Range& range, const char* at);
 
-  static constexpr float kStartDepth = 0.03f;
-
-  float lastDepth_ = kStartDepth;      // deepest plunge of the current series
-  float previousDepth_ = kStartDepth;  // the pass before it; approaches go 0.02 above
-  float plungeDepth_ = 0.0f;           // depth read from the latest plunge
-  bool clearanceSeen_ = false;         // retract or XY origin since the last plunge
-  bool rapidXYSeen_ = false;           // rapid X or Y move since the last plunge
-  bool retractWatch_ = false;          // an approach was just inserted: watch the next line's start
-  bool incremental_ = false;           // G91 in force: coordinates are relative
-  char approach_[64] = {};
+  ApproachRule rule_;
+  ApproachText approachText_;
   std::string_view approachLine_;
+  bool retractWatch_ = false;  // an approach was just inserted: watch the next line's start
+  bool incremental_ = false;   // G91 in force: coordinates are relative
+  bool midLine_ = false;       // the next stretch continues a line begun earlier
+  bool inComment_ = false;     // where the last stretch ended mid-line, inside parentheses
 };
 
 #endif  // TARVELIN_REWRITE_PLUNGE_SCANNER_H_

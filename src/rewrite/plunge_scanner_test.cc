@@ -117,6 +117,12 @@ const Case kCases[] = {
       "G01Z-31F9"},
      {"G01Z-16.001F9", "G00Z1.", "G00X1.", "G00 Z-15.980999", "G01Z-17F9", "G01Z-30.3F9", "G00Z1.",
       "G00X1.", "G00 Z-30.279999", "G01Z-31F9"}},
+    {"InfinityAndNanAreNoDepths",
+     {"G00Z1.", "G00X1.", "G01Z-0.5F9", "G00Z1.", "G00X1.", "G01Z-inf", "G01Z-INFINITY", "G01Z-nan",
+      "(G01Z-INFEED)", "G00Z1.", "G00X1.", "G01Z-0.7F9"},
+     {"G00Z1.", "G00X1.", "G00 Z0.050000", "G01Z-0.5F9", "G00Z1.", "G00X1.", "G00 Z0.050000",
+      "G01Z-inf", "G01Z-INFINITY", "G01Z-nan", "(G01Z-INFEED)", "G00Z1.", "G00X1.",
+      "G00 Z-0.480000", "G01Z-0.7F9"}},
     {"IncrementalPlungesAreLeftAlone",
      {"G91", "G00Z1.", "G00X1.", "G01Z-0.5F9", "G00Z1.", "G00X1.", "G01Z-0.5F9"},
      {"G91", "G00Z1.", "G00X1.", "G01Z-0.5F9", "G00Z1.", "G00X1.", "G01Z-0.5F9"}},
@@ -141,30 +147,35 @@ TEST(PlungeScanner, ApproachAfterRetractWatchesOnlyTheNextLineStart) {
   for (const char* line : {"G00Z1.\n", "G00X1.\n", "G01Z-0.5F9\n", "G01X5.\n"}) {
     scanner.scanLine(line);
   }
-  EXPECT_FLOAT_EQ(scanner.lastDepth(), -0.5f);
+  EXPECT_FLOAT_EQ(scanner.rule().lastDepth(), -0.5f);
   // The watch ended at the start of "G01X5.", so this retract does not reset.
   scanner.scanLine("G00Z1.\n");
-  EXPECT_FLOAT_EQ(scanner.lastDepth(), -0.5f);
-  EXPECT_FLOAT_EQ(scanner.previousDepth(), 0.03f);
+  EXPECT_FLOAT_EQ(scanner.rule().lastDepth(), -0.5f);
+  EXPECT_FLOAT_EQ(scanner.rule().previousDepth(), 0.03f);
 }
 
-TEST(PlungeScanner, LineWithoutLineFeedIsScannedToItsEnd) {
+TEST(PlungeScanner, AStretchWithoutLineEndIsContinuedByTheNext) {
   PlungeScanner scanner;
+  // The moves of both pieces count, but the plunge in the second comes after
+  // its line's start was written: no approach there.
   EXPECT_TRUE(scanner.scanLine("G00Z1.G00X1.").empty());
-  EXPECT_EQ(scanner.scanLine("G01Z-0.5F9"), "G00 Z0.050000");
-  // A pattern cut short by the end of the line is not one.
+  EXPECT_TRUE(scanner.scanLine("G01Z-0.5F9\n").empty());
+  EXPECT_FLOAT_EQ(scanner.rule().lastDepth(), -0.5f);
+  scanner.scanLine("G00Z1.G00X1.\n");
+  EXPECT_EQ(scanner.scanLine("G01Z-0.7F9\n"), "G00 Z-0.480000");
+  // A pattern cut short by the end of a stretch is not one.
   EXPECT_TRUE(scanner.scanLine("G00Z").empty());
-  EXPECT_TRUE(scanner.scanLine("G01Z").empty());
+  EXPECT_TRUE(scanner.scanLine("1.\nG00X1.\nG01Z-0.9F9\n").empty());
 }
 
 TEST(PlungeScanner, StartsWithTheInitialDepths) {
   PlungeScanner scanner;
-  EXPECT_EQ(scanner.lastDepth(), 0.03f);
-  EXPECT_EQ(scanner.previousDepth(), 0.03f);
-  EXPECT_EQ(scanner.plungeDepth(), 0.0f);
+  EXPECT_EQ(scanner.rule().lastDepth(), 0.03f);
+  EXPECT_EQ(scanner.rule().previousDepth(), 0.03f);
+  EXPECT_EQ(scanner.rule().plungeDepth(), 0.0f);
   scanner.scanLine("G01Z-F100\n");
-  EXPECT_EQ(scanner.previousDepth(), 0.03f);
-  EXPECT_EQ(scanner.lastDepth(), 0.0f);
+  EXPECT_EQ(scanner.rule().previousDepth(), 0.03f);
+  EXPECT_EQ(scanner.rule().lastDepth(), 0.0f);
 }
 
 }  // namespace

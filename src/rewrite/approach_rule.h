@@ -1,0 +1,84 @@
+// The approach rule: follows the series of plunge depths of one NC program
+// and decides which plunges get a rapid approach move in front, and how deep
+// it goes. Pure: it is told what the program does and knows nothing of text.
+#ifndef TARVELIN_REWRITE_APPROACH_RULE_H_
+#define TARVELIN_REWRITE_APPROACH_RULE_H_
+
+#include <optional>
+#include <string_view>
+
+// How far down approaches go, in the program's own units.
+struct Heights {
+  double gap = 0.02;    // a deeper pass's approach ends this far above the previous pass
+  double first = 0.05;  // where an approach that starts a series ends
+};
+
+class ApproachRule {
+ public:
+  explicit ApproachRule(const Heights& heights = {}) : heights_(heights) {}
+
+  // A retract, or a move to the XY origin.
+  void clearance() { clearanceSeen_ = true; }
+  // A rapid move in X or Y.
+  void rapidXY() { rapidXYSeen_ = true; }
+  // Starts a new series of passes: the next approach goes to the first height.
+  void newSeries() { lastDepth_ = previousDepth_ = kStartDepth; }
+
+  // Takes a plunge to `depth`; one whose depth cannot be read counts as a
+  // plunge to the last depth read. Returns the height of its approach, or
+  // nothing when it gets none: it needs a clearance and a rapid XY move since
+  // the previous plunge, and must end above the plunge's own depth. An
+  // approach below the first height is made only where `reached(depth)` says
+  // the tool has already been fed at least that deep right there.
+  template <typename Reached>
+  std::optional<double> plunge(std::optional<float> depth, Reached&& reached) {
+    if (depth) plungeDepth_ = *depth;
+    const bool qualifies = clearanceSeen_ && rapidXYSeen_;
+    clearanceSeen_ = rapidXYSeen_ = false;
+    if (!(lastDepth_ >= plungeDepth_)) newSeries();  // shallower: a new series
+    if (lastDepth_ > plungeDepth_) {
+      previousDepth_ = lastDepth_;
+      lastDepth_ = plungeDepth_;
+    }
+    if (!qualifies) return std::nullopt;
+    const bool deep = previousDepth_ != kStartDepth && reached(previousDepth_);
+    const double height =
+        deep ? static_cast<double>(previousDepth_) + heights_.gap : heights_.first;
+    if (!(height > plungeDepth_)) return std::nullopt;
+    return height;
+  }
+
+  // Takes a plunge in incremental coordinates: it has no depth of its own, and
+  // an absolute approach in front of it would shift every later position, so
+  // it gets none and the next series starts from the top.
+  void incrementalPlunge() {
+    clearanceSeen_ = rapidXYSeen_ = false;
+    newSeries();
+  }
+
+  float lastDepth() const { return lastDepth_; }
+  float previousDepth() const { return previousDepth_; }
+  float plungeDepth() const { return plungeDepth_; }
+
+ private:
+  static constexpr float kStartDepth = 0.03f;
+
+  Heights heights_;
+  float lastDepth_ = kStartDepth;      // deepest plunge of the current series
+  float previousDepth_ = kStartDepth;  // the pass before it; approaches go `gap` above
+  float plungeDepth_ = 0.0f;           // depth read from the latest plunge
+  bool clearanceSeen_ = false;         // retract or XY origin since the last plunge
+  bool rapidXYSeen_ = false;           // rapid X or Y move since the last plunge
+};
+
+// Holds the text of one approach line, "G00 Z" and the height with six decimals.
+class ApproachText {
+ public:
+  // Formats `height`; the view stays valid until the next call.
+  std::string_view format(double height);
+
+ private:
+  char text_[64] = {};
+};
+
+#endif  // TARVELIN_REWRITE_APPROACH_RULE_H_
