@@ -126,6 +126,9 @@ struct LongLineCase {
   std::string expected;  // after the header
 };
 
+// Names a case in test listings instead of dumping its megabytes.
+void PrintTo(const LongLineCase& c, std::ostream* out) { *out << c.name; }
+
 class LongLines : public testing::TestWithParam<LongLineCase> {};
 
 // Lines of any length take time in proportion to their length, and the pieces
