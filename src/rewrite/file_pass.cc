@@ -1,6 +1,9 @@
 #include "rewrite/file_pass.h"
 
+#include <charconv>
+
 #include "rewrite/plunge_scanner.h"
+#include "rewrite/word_scanner.h"
 
 namespace {
 
@@ -54,7 +57,8 @@ class FileSink : public ByteSink {
 // Writes a run of whole lines as rewritten: approach lines go in front of
 // their plunges, and everything else is copied in long stretches, given CR LF
 // line ends where `crLfOnly` does not promise them.
-void rewriteLines(std::string_view lines, bool crLfOnly, PlungeScanner& scanner, NcWriter& writer) {
+template <typename Scanner>
+void rewriteLines(std::string_view lines, bool crLfOnly, Scanner& scanner, NcWriter& writer) {
   const auto copy = [&](std::string_view text) {
     if (crLfOnly) {
       writer.write(text);
@@ -73,7 +77,47 @@ void rewriteLines(std::string_view lines, bool crLfOnly, PlungeScanner& scanner,
   copy(lines);
 }
 
+// Writes the header line and the rewritten program read by `reader`, its
+// moves read by `scanner`; returns false on a read error.
+template <typename Scanner>
+bool rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
+                 const RewriteSettings& settings) {
+  std::string_view lines;
+  ReadResult read = reader.next(&lines);
+  // Where the program starts with a '%' line, controllers expect the program
+  // to start after it; the word mode puts the header there.
+  const size_t firstLineEnd = lines.find('\n');
+  if (settings.words && read == ReadResult::lines && lines.starts_with('%') &&
+      firstLineEnd != std::string_view::npos) {
+    rewriteLines(lines.substr(0, firstLineEnd + 1), !reader.bareLineFeeds(), scanner, writer);
+    lines.remove_prefix(firstLineEnd + 1);
+  }
+  writer.write(headerLine(settings));
+  writer.writeLineEnd();
+  for (; read == ReadResult::lines && writer.ok(); read = reader.next(&lines)) {
+    rewriteLines(lines, !reader.bareLineFeeds(), scanner, writer);
+  }
+  return read != ReadResult::error;
+}
+
+// Appends " <name>=<value>" to `header` when `value` is not the default.
+void nameSetting(std::string& header, const char* name, double value, double byDefault) {
+  if (value == byDefault) return;
+  char text[64];
+  const auto printed = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+  header.append(" ").append(name).append("=").append(text, printed.ptr);
+}
+
 }  // namespace
+
+std::string headerLine(const RewriteSettings& settings) {
+  std::string header = "(Tarvelin Ver ";
+  header += kVersion;
+  if (settings.words) header += " words";
+  nameSetting(header, "gap", settings.heights.gap, Heights{}.gap);
+  nameSetting(header, "first", settings.heights.first, Heights{}.first);
+  return header + ")";
+}
 
 std::string outputPathFor(std::string_view path, const platform::PathRules& rules) {
   std::string output(path.substr(0, locateName(path, rules).baseEnd));
@@ -87,25 +131,23 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
   return path.substr(span.nameBegin, span.baseEnd - span.nameBegin);
 }
 
-PassResult rewriteStream(ByteSource& source, ByteSink& sink) {
+PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings) {
   NcReader reader(source);
   NcWriter writer(sink);
-  PlungeScanner scanner;
-  writer.write("(Tarvelin Ver ");
-  writer.write(kVersion);
-  writer.write(")");
-  writer.writeLineEnd();
-  std::string_view lines;
-  ReadResult read;
-  while ((read = reader.next(&lines)) == ReadResult::lines && writer.ok()) {
-    rewriteLines(lines, !reader.bareLineFeeds(), scanner, writer);
+  bool readOk = false;
+  if (settings.words) {
+    WordScanner scanner(settings.heights);
+    readOk = rewriteWith(scanner, reader, writer, settings);
+  } else {
+    PlungeScanner scanner(settings.heights);
+    readOk = rewriteWith(scanner, reader, writer, settings);
   }
-  if (read == ReadResult::error) return PassResult::readFailed;
+  if (!readOk) return PassResult::readFailed;
   return writer.flush() ? PassResult::done : PassResult::writeFailed;
 }
 
 PassResult processFile(FileSystem& fileSystem, const std::string& path,
-                       const platform::PathRules& rules) {
+                       const platform::PathRules& rules, const RewriteSettings& settings) {
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
   const std::string outputPath = outputPathFor(path, rules);
@@ -116,7 +158,7 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
   }
   FileSource source(fileSystem, input);
   FileSink sink(fileSystem, output);
-  const PassResult result = rewriteStream(source, sink);
+  const PassResult result = rewriteStream(source, sink, settings);
   fileSystem.close(input);
   if (result != PassResult::done) {
     fileSystem.discard(output);
@@ -131,4 +173,28 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
       // A target that cannot be replaced (a directory, say) is one that cannot be opened.
       return PassResult::openFailed;
   }
+}
+
+PassResult streamFile(FileSystem& fileSystem, const std::string& path,
+                      const RewriteSettings& settings) {
+  FileSystem::Handle input = 0;
+  if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
+  FileSource source(fileSystem, input);
+  FileSink sink(fileSystem, fileSystem.standardOutput());
+  const PassResult result = rewriteStream(source, sink, settings);
+  fileSystem.close(input);
+  return result;
+}
+
+bool readWholeFile(FileSystem& fileSystem, const std::string& path, std::string* text) {
+  constexpr size_t kLargest = size_t{1} << 20;
+  FileSystem::Handle file = 0;
+  if (!fileSystem.openRead(path, &file)) return false;
+  char buffer[4096];
+  std::ptrdiff_t got = 0;
+  while (text->size() <= kLargest && (got = fileSystem.read(file, buffer, sizeof buffer)) > 0) {
+    text->append(buffer, static_cast<size_t>(got));
+  }
+  fileSystem.close(file);
+  return got == 0 && text->size() <= kLargest;
 }

@@ -6,11 +6,22 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "rewrite/approach_rule.h"
 #include "rewrite/nc_text.h"
 
 inline constexpr std::string_view kVersion = "1.07";
 
 enum class PassResult { done, openFailed, readFailed, writeFailed };
+
+// How a program is rewritten; the defaults give the compact-style rewrite.
+struct RewriteSettings {
+  bool words = false;  // read the moves word by word instead of as compact-style text
+  Heights heights;
+};
+
+// Returns the header line, without line end: "(Tarvelin Ver 1.07)", naming
+// after the version whatever differs from the defaults.
+std::string headerLine(const RewriteSettings& settings);
 
 // Returns the output path: `path` without the extension of its file name (the
 // last '.' after the last separator, and what follows), then the done mark and ".ncd".
@@ -22,12 +33,20 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
 // Writes the rewritten program read from `source` to `sink`: the header
 // line, then every line with approach moves in front of qualifying plunges,
 // all with CR LF line ends.
-PassResult rewriteStream(ByteSource& source, ByteSink& sink);
+PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings = {});
 
 // Rewrites the file at `path` into outputPathFor(path). The output appears
 // only when complete; on failure nothing of it is left and an earlier output
 // file of that name is untouched.
 PassResult processFile(platform::FileSystem& fileSystem, const std::string& path,
-                       const platform::PathRules& rules);
+                       const platform::PathRules& rules, const RewriteSettings& settings = {});
+
+// Reads the whole of the small file at `path` into `*text`; returns false on
+// failure, or when it holds more than a settings file ever should (1 MiB).
+bool readWholeFile(platform::FileSystem& fileSystem, const std::string& path, std::string* text);
+
+// Rewrites the file at `path` to standard output.
+PassResult streamFile(platform::FileSystem& fileSystem, const std::string& path,
+                      const RewriteSettings& settings);
 
 #endif  // TARVELIN_REWRITE_FILE_PASS_H_
