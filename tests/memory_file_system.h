@@ -21,6 +21,10 @@ class MemoryFileSystem : public platform::FileSystem {
   int openHandles() const { return static_cast<int>(handles_.size()); }
   // The writer writes from a thread of its own, so every operation takes the lock.
 
+  bool exists(const std::string& path) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return files.count(path) != 0 || directories.count(path) != 0;
+  }
   bool openRead(const std::string& path, Handle* file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (failNow("openRead", path) || (files.count(path) == 0 && directories.count(path) == 0))

@@ -5,33 +5,80 @@
 #include <vector>
 
 #include "app/messages.h"
+#include "app/options.h"
 #include "platform/platform.h"
 #include "rewrite/file_pass.h"
+
+// False when standard output carries a program: nobody is there to press a key.
+static bool waitAtEnd = true;
 
 // Prints the messages, waits for a key and ends the run with status -1.
 [[noreturn]] static void stopRun(std::initializer_list<std::string_view> messages) {
   for (const std::string_view message : messages) platform::printMessage(message);
-  platform::waitForKey();
+  if (waitAtEnd) platform::waitForKey();
   platform::exitProcess(-1);
 }
 
+// Returns the settings of the settings file, if there is one, overridden by
+// the command line; a bad file ends the run.
+static RewriteSettings chooseSettings(const CommandLine& line) {
+  RewriteSettings settings;
+  const std::string path = platform::settingsPath();
+  platform::FileSystem& fileSystem = platform::systemFileSystem();
+  if (!path.empty() && fileSystem.exists(path)) {
+    std::string text;
+    SettingChoices choices;
+    if (!readWholeFile(fileSystem, path, &text)) stopRun({unreadableSettingsMessage(path)});
+    const std::string problem = readSettings(text, path, &choices);
+    if (!problem.empty()) stopRun({problem});
+    choices.applyTo(&settings);
+  }
+  line.choices.applyTo(&settings);
+  return settings;
+}
+
 // Rewrites the files in order; the first failure ends the run there.
-static void rewriteAll(const std::vector<std::string>& files) {
+static void rewriteAll(const std::vector<std::string>& files, const RewriteSettings& settings) {
   const platform::PathRules rules = platform::pathRules();
   for (const std::string& path : files) {
-    const PassResult result = processFile(platform::systemFileSystem(), path, rules);
+    const PassResult result = processFile(platform::systemFileSystem(), path, rules, settings);
     if (result != PassResult::done) stopRun({failureMessage(result)});
     platform::printName(echoNameFor(path, rules));
     platform::printMessage("\n");
   }
 }
 
+// Rewrites the one file named to standard output.
+static void rewriteToStandardOutput(const std::vector<std::string>& files,
+                                    const RewriteSettings& settings) {
+  if (files.size() != 1) stopRun({kStdoutNeedsOneFile});
+  const PassResult result = streamFile(platform::systemFileSystem(), files[0], settings);
+  if (result != PassResult::done) stopRun({failureMessage(result)});
+  platform::printName(echoNameFor(files[0], platform::pathRules()));
+  platform::printMessage("\n");
+}
+
 int main(int argc, char** argv) {
-  const std::vector<std::string> files = platform::arguments(argc, argv);
+  CommandLine line;
+  const std::string problem = readCommandLine(platform::arguments(argc, argv), &line);
+  if (line.toStandardOutput) {
+    platform::messagesToStandardError();
+    waitAtEnd = false;
+  }
+  if (problem.empty() && (line.help || line.version)) {
+    platform::printMessage(line.help ? kHelp : kVersionText);
+    platform::exitProcess(0);
+  }
   platform::printMessage(kBanner);
-  if (files.empty()) stopRun({kUsage[0], kUsage[1], kUsage[2]});
-  rewriteAll(files);
+  if (!problem.empty()) stopRun({problem});
+  const RewriteSettings settings = chooseSettings(line);
+  if (line.toStandardOutput) {
+    rewriteToStandardOutput(line.files, settings);
+  } else {
+    if (line.files.empty()) stopRun({kUsage[0], kUsage[1], kUsage[2]});
+    rewriteAll(line.files, settings);
+  }
   platform::printMessage(kAllDone);
-  platform::waitForKey();
+  if (waitAtEnd) platform::waitForKey();
   platform::exitProcess(0);
 }

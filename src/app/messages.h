@@ -3,6 +3,7 @@
 #ifndef TARVELIN_APP_MESSAGES_H_
 #define TARVELIN_APP_MESSAGES_H_
 
+#include <string>
 #include <string_view>
 
 #include "rewrite/file_pass.h"
@@ -18,6 +19,38 @@ inline constexpr std::string_view kOpenFailed = "ファイルのオープンに�
 inline constexpr std::string_view kReadFailed = "ファイルの読み込みに失敗しました。\n";
 inline constexpr std::string_view kWriteFailed = "ファイルの書き込みに失敗しました。\n";
 inline constexpr std::string_view kAllDone = "全ての処理が終わりました(っ･ω･)っ\n";
+
+inline constexpr std::string_view kStdoutNeedsOneFile =
+    "--stdout のときは変換元ファイルを一つだけ指定してください(^･ω･^)\n";
+inline constexpr std::string_view kVersionText = "Tarvelin 1.07\n";
+inline constexpr std::string_view kHelp =
+    "使い方: tarvelin [オプション] 変換元ファイル...\n"
+    "  --words     G1 Z-1.5 F300 のような書き方も、語ごとに読んで変換します\n"
+    "  --gap=D     深くなるパスの前の早送りを、前のパスの D 上までにします (既定 0.02)\n"
+    "  --first=H   最初のパスの前の早送りを H までにします (既定 0.05)\n"
+    "  --stdout    ファイルを一つだけ変換して、標準出力に書きます\n"
+    "  --help      この説明を表示します\n"
+    "  --version   版を表示します\n"
+    "  --          これより後はすべてファイル名です\n"
+    "同じ設定は tarvelin.ini にも書けます (words = yes, gap = 0.02, first = 0.05)(^･ω･^)\n";
+
+// Returns the message for an option the program does not have.
+inline std::string unknownOptionMessage(std::string_view option) {
+  return "オプション「" + std::string(option) + "」はありません。\n";
+}
+// Returns the message for an option whose value cannot be used.
+inline std::string badValueMessage(std::string_view option) {
+  return "オプション「" + std::string(option) + "」の値が正しくありません。\n";
+}
+// Returns the message for a settings file that cannot be read.
+inline std::string unreadableSettingsMessage(std::string_view path) {
+  return "設定ファイル「" + std::string(path) + "」を読み込めませんでした。\n";
+}
+// Returns the message for a line of the settings file that cannot be used.
+inline std::string badSettingMessage(std::string_view path, int line) {
+  return "設定ファイル「" + std::string(path) + "」の" + std::to_string(line) +
+         "行目が正しくありません。\n";
+}
 
 // Returns the message that reports a failed file pass.
 constexpr std::string_view failureMessage(PassResult result) {

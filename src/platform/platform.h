@@ -32,6 +32,8 @@ class FileSystem {
   using Handle = std::intptr_t;
   enum class Commit { done, writeFailed, replaceFailed };
   virtual ~FileSystem() = default;
+  // Returns true iff something (a file, a folder) exists at `path`.
+  virtual bool exists(const std::string& path) = 0;
   // Opens an existing file for reading; returns false on failure.
   virtual bool openRead(const std::string& path, Handle* file) = 0;
   // Creates an empty temporary file for writing in the folder where `target`

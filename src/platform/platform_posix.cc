@@ -48,6 +48,11 @@ void print(std::string_view text) {
 
 class PosixFileSystem : public FileSystem {
  public:
+  bool exists(const std::string& path) override {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+  }
+
   bool openRead(const std::string& path, Handle* file) override {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     *file = fd;

@@ -99,6 +99,10 @@ std::string directoryOf(const std::string& path) {
 
 class WindowsFileSystem : public FileSystem {
  public:
+  bool exists(const std::string& path) override {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
   bool openRead(const std::string& path, Handle* file) override {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);

@@ -1,0 +1,144 @@
+#include "app/options.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "app/messages.h"
+
+namespace {
+
+// Values beyond this are no height in any unit a machine uses.
+constexpr double kLargestValue = 10000.0;
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// Returns `text` without blanks at either end.
+std::string_view trim(std::string_view text) {
+  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Returns `text` in lower case (ASCII letters only).
+std::string lowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
+// Reads a plain decimal number ("0.1", "-2", ".5", "+3."): digits, at most one
+// point and a sign; no exponent, no "inf" or "nan". Empty when it is not one.
+std::optional<double> readDecimal(std::string_view text) {
+  size_t digits = 0;
+  size_t points = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (isDigit(text[i])) {
+      ++digits;
+    } else if (text[i] == '.') {
+      ++points;
+    } else if (i != 0 || (text[i] != '-' && text[i] != '+')) {
+      return std::nullopt;
+    }
+  }
+  if (digits == 0 || points > 1) return std::nullopt;
+  if (text.front() == '+') text.remove_prefix(1);
+  double value = 0;
+  const auto read =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+  if (read.ec != std::errc() || !(std::fabs(value) < kLargestValue)) return std::nullopt;
+  return value;
+}
+
+// Reads "yes" or "no", in any case.
+std::optional<bool> readYesNo(std::string_view text) {
+  const std::string lower = lowerCase(text);
+  if (lower == "yes") return true;
+  if (lower == "no") return false;
+  return std::nullopt;
+}
+
+// Sets the setting `key` from `value` in `choices`; returns false when the
+// key is unknown or the value cannot be used.
+bool choose(std::string_view key, std::string_view value, SettingChoices* choices) {
+  if (key == "words") {
+    choices->words = readYesNo(value);
+    return choices->words.has_value();
+  }
+  const std::optional<double> number = readDecimal(value);
+  if (key == "gap" && number && *number > 0) {
+    choices->gap = number;
+    return true;
+  }
+  if (key == "first" && number) {
+    choices->first = number;
+    return true;
+  }
+  return false;
+}
+
+// Reads one option; returns an empty string or the message that names it.
+std::string readOption(std::string_view option, CommandLine* line) {
+  const size_t equals = option.find('=');
+  const std::string_view name = option.substr(0, equals);
+  const bool hasValue = equals != std::string_view::npos;
+  const std::string_view value = hasValue ? option.substr(equals + 1) : "";
+  if (name == "--words") {
+    if (hasValue) return choose("words", value, &line->choices) ? "" : badValueMessage(option);
+    line->choices.words = true;
+    return "";
+  }
+  if (name == "--gap" || name == "--first") {
+    return hasValue && choose(name.substr(2), value, &line->choices) ? "" : badValueMessage(option);
+  }
+  bool* flag = name == "--stdout"    ? &line->toStandardOutput
+               : name == "--help"    ? &line->help
+               : name == "--version" ? &line->version
+                                     : nullptr;
+  if (flag == nullptr) return unknownOptionMessage(option);
+  if (hasValue) return badValueMessage(option);
+  *flag = true;
+  return "";
+}
+
+}  // namespace
+
+void SettingChoices::applyTo(RewriteSettings* settings) const {
+  if (words) settings->words = *words;
+  if (gap) settings->heights.gap = *gap;
+  if (first) settings->heights.first = *first;
+}
+
+std::string readCommandLine(const std::vector<std::string>& arguments, CommandLine* line) {
+  size_t i = 0;
+  for (; i < arguments.size() && arguments[i].starts_with("--"); ++i) {
+    if (arguments[i] == "--") {
+      ++i;
+      break;
+    }
+    std::string problem = readOption(arguments[i], line);
+    if (!problem.empty()) return problem;
+  }
+  line->files.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
+  return "";
+}
+
+std::string readSettings(std::string_view text, const std::string& path, SettingChoices* choices) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a byte order mark
+  int number = 0;
+  while (!text.empty()) {
+    const size_t lf = text.find('\n');
+    const std::string_view line = trim(text.substr(0, lf));
+    text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
+    ++number;
+    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos ||
+        !choose(lowerCase(trim(line.substr(0, equals))), trim(line.substr(equals + 1)), choices)) {
+      return badSettingMessage(path, number);
+    }
+  }
+  return "";
+}

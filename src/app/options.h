@@ -1,0 +1,41 @@
+// The command-line options and the settings file, read as pure functions:
+// text in, choices or a message out.
+#ifndef TARVELIN_APP_OPTIONS_H_
+#define TARVELIN_APP_OPTIONS_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rewrite/file_pass.h"
+
+// The settings one source chose; what it leaves open comes from the one before.
+struct SettingChoices {
+  std::optional<bool> words;
+  std::optional<double> gap;
+  std::optional<double> first;
+
+  // Overwrites in `settings` what was chosen here.
+  void applyTo(RewriteSettings* settings) const;
+};
+
+struct CommandLine {
+  SettingChoices choices;
+  bool toStandardOutput = false;  // --stdout
+  bool help = false;              // --help
+  bool version = false;           // --version
+  std::vector<std::string> files;
+};
+
+// Reads the options in front of the file names ("--" ends them). Returns an
+// empty string, or the message naming the first bad option.
+std::string readCommandLine(const std::vector<std::string>& arguments, CommandLine* line);
+
+// Reads the text of the settings file at `path`: "key = value" lines with the
+// keys words (yes or no), gap and first; blank lines and lines that start with
+// ';' or '#' are skipped. Returns an empty string, or the message naming the
+// file and the first bad line.
+std::string readSettings(std::string_view text, const std::string& path, SettingChoices* choices);
+
+#endif  // TARVELIN_APP_OPTIONS_H_

@@ -1,0 +1,151 @@
+#include "rewrite/word_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Runs the lines, each ended by a line feed, through one word scanner and
+// returns what is written, inserted approach lines included.
+Lines rewrite(const Lines& input, const Heights& heights = {}) {
+  WordScanner scanner(heights);
+  Lines output;
+  for (const std::string& line : input) {
+    const std::string withEnd = line + "\n";
+    size_t lineEnd = 0;
+    if (scanner.scanLines(withEnd, &lineEnd) == 0) {
+      output.emplace_back(scanner.approachLine());
+      EXPECT_EQ(lineEnd, withEnd.size());
+    }
+    output.push_back(line);
+  }
+  return output;
+}
+
+struct Case {
+  const char* name;
+  Lines input;
+  Lines expected;
+  Heights heights = {};
+};
+
+// Names a case in test listings.
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+class WordCases : public testing::TestWithParam<Case> {};
+
+TEST_P(WordCases, WritesTheExpectedLines) {
+  EXPECT_EQ(rewrite(GetParam().input, GetParam().heights), GetParam().expected);
+}
+
+// Two passes of a pocket, the second at the same place, in a given style.
+Case pocket(const char* name, const Lines& style) {
+  Lines expected = style;
+  expected.insert(expected.begin() + 6, "G00 Z-0.480000");
+  expected.insert(expected.begin() + 2, "G00 Z0.050000");
+  return {name, style, expected};
+}
+
+const Case kCases[] = {
+    pocket("SpacedWords", {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G1 X30", "G0 Z5", "G0 X10 Y10",
+                           "G1 Z-1 F100"}),
+    pocket("LowerCaseAndShortNumbers",
+           {"g0z5", "g0x10y10", "g1z-.5f100", "g1x30", "g0z5.", "g0x10.y10.", "g1z-1.f100"}),
+    pocket("BlanksInsideWordsAndComments",
+           {"N10 G 0 Z 5 (lift)", "N20 G00 X+10.000 Y10", "N30 G01 Z- 0.5 F100 ; in", "N40 X30",
+            "N50 G0Z5", "N60 G0X10Y10", "N70 G1Z-1F100"}),
+    pocket("ModalRapidsAndFeeds",
+           {"G0 Z5", "X10 Y10", "G1 Z-0.5 F100", "X30", "G0 Z5", "X10 Y10", "G1 Z-1"}),
+    {"DeepApproachOnlyWhereTheToolHasBeen",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G1 X30", "G0 Z5", "G0 X10 Y20", "G1 Z-1 F100",
+      "G1 X30", "G0 Z5", "G0 X10 Y20", "G1 Z-1.5"},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5 F100", "G1 X30", "G0 Z5", "G0 X10 Y20",
+      "G00 Z0.050000", "G1 Z-1 F100", "G1 X30", "G0 Z5", "G0 X10 Y20", "G00 Z-0.980000",
+      "G1 Z-1.5"}},
+    {"NotDeepEnoughThere",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G1 X30 Z-0.2", "G0 Z5", "G0 X30 Y10", "G1 Z-1 F100"},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5 F100", "G1 X30 Z-0.2", "G0 Z5",
+      "G0 X30 Y10", "G00 Z0.050000", "G1 Z-1 F100"}},
+    {"CommentsAreNotRead",
+     {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1"},
+     {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1"}},
+    {"PlungesNeedAnExplicitG1AndNoXY",
+     {"G0 Z5", "G0 X10 Y10", "G1 X10 Y10 Z-0.5 F100", "G0 Z5", "G0 X10 Y10", "Z-1", "G0 Z5",
+      "G0 X1", "G2 X2 Z-1 I1", "G0 Z5", "G0 X1", "G1 Z-1"},
+     {"G0 Z5", "G0 X10 Y10", "G1 X10 Y10 Z-0.5 F100", "G0 Z5", "G0 X10 Y10", "Z-1", "G0 Z5",
+      "G0 X1", "G2 X2 Z-1 I1", "G0 Z5", "G0 X1", "G00 Z0.050000", "G1 Z-1"}},
+    {"CannedCyclesAndOtherCodesAreNoMoves",
+     {"G0 Z5", "G81 X1 Y1 Z-3 R1", "G80", "G1 Z-1", "G28 G91 Z0", "G90", "G53 G0 X0 Y0", "G4 P1",
+      "G92 X0 Y0 Z5", "G1 Z-1", "G0 X0 Y0", "G1 Z-1"},
+     {"G0 Z5", "G81 X1 Y1 Z-3 R1", "G80", "G1 Z-1", "G28 G91 Z0", "G90", "G53 G0 X0 Y0", "G4 P1",
+      "G92 X0 Y0 Z5", "G1 Z-1", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1"}},
+    {"ToolChangeStartsANewSeries",
+     {"T1 M6", "G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5", "T2 M6", "G0 Z5", "G0 X10 Y10",
+      "G1 Z-1"},
+     {"T1 M6", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5 F100", "G0 Z5", "T2 M6", "G0 Z5",
+      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1"}},
+    {"IncrementalPlungesAreLeftAlone",
+     {"G91", "G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G90 G0 Z5", "G0 X10 Y10", "G1 Z-0.5"},
+     {"G91", "G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G90 G0 Z5", "G0 X10 Y10", "G00 Z0.050000",
+      "G1 Z-0.5"}},
+    {"RetractAfterAnApproachResetsAfterBlockNumbersToo",
+     {"N10 G0 Z1", "N20 G0 X10 Y5", "N30 G1 Z-0.1 F100", "N40 G0 Z1", "N50 G0 X10 Y5",
+      "N60 G1 Z-0.2"},
+     {"N10 G0 Z1", "N20 G0 X10 Y5", "G00 Z0.050000", "N30 G1 Z-0.1 F100", "N40 G0 Z1",
+      "N50 G0 X10 Y5", "G00 Z0.050000", "N60 G1 Z-0.2"}},
+    // After a line it does not understand, the reader assumes neither absolute
+    // coordinates (until G90) nor that the tool is where X Y say (until G40).
+    {"UnknownWordsMakeItAssumeNothing",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G0 Z5", "#1 = 2", "G0 X10 Y10", "G1 Z-1",  // unsure
+      "G90", "G0 Z5", "G0 X10 Y10", "G1 Z-1.5",                                      // absolute
+      "G40", "G0 Z5", "G0 X10 Y10", "G1 Z-2", "G1 X20",                              // tool at X Y
+      "G0 Z5", "G0 X10 Y10", "G1 Z-2.5"},
+     {"G0 Z5",  "G0 X10 Y10", "G00 Z0.050000",  "G1 Z-0.5",      "G0 Z5",    "#1 = 2", "G0 X10 Y10",
+      "G1 Z-1",                                                                         //
+      "G90",    "G0 Z5",      "G0 X10 Y10",     "G00 Z0.050000", "G1 Z-1.5",            //
+      "G40",    "G0 Z5",      "G0 X10 Y10",     "G00 Z0.050000", "G1 Z-2",   "G1 X20",  //
+      "G0 Z5",  "G0 X10 Y10", "G00 Z-1.980000", "G1 Z-2.5"}},
+    {"RadiusCompensationHidesWhereTheToolIs",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G41 D1", "G0 Z5", "G0 X10 Y10", "G1 Z-1"},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5", "G41 D1", "G0 Z5", "G0 X10 Y10",
+      "G00 Z0.050000", "G1 Z-1"}},
+    {"GapAndFirstHeight",
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1", "G1 Z-1"},
+     {"G0 Z5", "G0 X1 Y1", "G00 Z1.000000", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1",
+      "G00 Z-0.400000", "G1 Z-1"},
+     Heights{0.1, 1.0}},
+    {"NoApproachBelowThePlunge",
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
+     Heights{0.02, -2.0}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Words, WordCases, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+TEST(FedPoints, RemembersTheDeepestFeedToATenThousandth) {
+  FedPoints fed;
+  fed.add(10.0, 20.0, -1.0f);
+  fed.add(10.0, 20.0, -0.5f);
+  EXPECT_TRUE(fed.reached(10.00004, 19.99996, -1.0f));
+  EXPECT_FALSE(fed.reached(10.0002, 20.0, -1.0f));
+  EXPECT_FALSE(fed.reached(10.0, 20.0, -1.1f));
+  fed.forget();
+  EXPECT_FALSE(fed.reached(10.0, 20.0, 0.0f));
+  EXPECT_FALSE(fed.reached(1e300, 0.0, 0.0f));
+}
+
+TEST(FedPoints, StaysBoundedAndForgetsOnlyOldPoints) {
+  FedPoints fed;
+  for (int i = 0; i < 1000000; ++i) fed.add(i * 0.001, 0.0, -1.0f);
+  int kept = 0;
+  for (int i = 1000000 - 1000; i < 1000000; ++i) kept += fed.reached(i * 0.001, 0.0, -1.0f);
+  EXPECT_GT(kept, 900);  // the latest points are still there
+  EXPECT_FALSE(fed.reached(2000.0, 0.0, -1.0f));
+}
+
+}  // namespace
