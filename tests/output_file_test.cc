@@ -1,5 +1,6 @@
 // How an output is put in place: unseen while it is written, so that an
-// interrupted run leaves nothing behind.
+// interrupted run leaves nothing behind; over an earlier output with its
+// permissions and owner; through a symbolic link into the file it names.
 #include <pty.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "program_runner.h"
 
@@ -142,6 +144,89 @@ TEST_F(OutputFile, AnInterruptDuringTheKeyWaitEndsTheRunAndRestoresTheTerminal) 
     EXPECT_EQ(mode.c_lflag & (ECHO | ICANON | ISIG), static_cast<tcflag_t>(ECHO | ICANON | ISIG));
     EXPECT_EQ(readFile(path(kOutput)), kHeader + kLine);
   }
+}
+
+TEST_F(OutputFile, AReplacedOutputKeepsItsPermissionsAndOwner) {
+  writeFile(path("part.nc"), kLine);
+  const bool root = geteuid() == 0;
+  for (const mode_t mode : {0600, 0640, 0751}) {
+    writeFile(path(kOutput), "earlier output");
+    ASSERT_EQ(chmod(path(kOutput).c_str(), mode), 0);
+    if (root) {
+      ASSERT_EQ(chown(path(kOutput).c_str(), 1234, 5678), 0);
+    }
+    const ProgramRun run = runProgram({path("part.nc")});
+    struct stat info;
+    ASSERT_EQ(stat(path(kOutput).c_str(), &info), 0);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(info.st_mode & 07777, mode);
+    if (root) {
+      EXPECT_EQ(info.st_uid, 1234u);
+      EXPECT_EQ(info.st_gid, 5678u);
+    }
+    EXPECT_EQ(readFile(path(kOutput)), kHeader + kLine);
+  }
+}
+
+TEST_F(OutputFile, ASymbolicLinkHasTheFileItNamesRewritten) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> links;  // a leading '/' is the case's folder
+    std::string rewritten;                                   // the file that gets the rewrite
+  };
+  const std::vector<Case> cases = {
+      {"relative", {{kOutput, "out/real.ncd"}}, "out/real.ncd"},
+      {"absolute", {{kOutput, "/out/real.ncd"}}, "out/real.ncd"},
+      {"chain", {{kOutput, "hop"}, {"hop", "out/real.ncd"}}, "out/real.ncd"},
+      {"relative to its folder", {{kOutput, "out/hop"}, {"out/hop", "real.ncd"}}, "out/real.ncd"},
+      {"dangling", {{kOutput, "out/new.ncd"}}, "out/new.ncd"},
+      {"to a pipe, replaced itself", {{kOutput, "out/pipe"}}, kOutput},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.name);
+    const std::string folder = path(std::to_string(i));
+    ASSERT_EQ(mkdir(folder.c_str(), 0777), 0);
+    ASSERT_EQ(mkdir((folder + "/out").c_str(), 0777), 0);
+    ASSERT_EQ(mkfifo((folder + "/out/pipe").c_str(), 0666), 0);
+    writeFile(folder + "/out/real.ncd", "earlier output");
+    writeFile(folder + "/part.nc", kLine);
+    for (const auto& [name, target] : c.links) {
+      const std::string to = target[0] == '/' ? folder + target : target;
+      ASSERT_EQ(symlink(to.c_str(), (folder + "/" + name).c_str()), 0);
+    }
+    const ProgramRun run = runProgram({folder + "/part.nc"});
+    struct stat link;
+    ASSERT_EQ(lstat((folder + "/" + kOutput).c_str(), &link), 0);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(readFile(folder + "/" + c.rewritten), kHeader + kLine);
+    EXPECT_EQ(S_ISLNK(link.st_mode), c.rewritten != kOutput);
+    if (c.rewritten != "out/real.ncd") {
+      EXPECT_EQ(readFile(folder + "/out/real.ncd"), "earlier output");
+    }
+    struct stat pipe;
+    EXPECT_TRUE(stat((folder + "/out/pipe").c_str(), &pipe) == 0 && S_ISFIFO(pipe.st_mode));
+    for (const std::string& name : listDir(folder)) EXPECT_NE(name.rfind(".tarvelin", 0), 0u);
+    for (const std::string& name : listDir(folder + "/out"))
+      EXPECT_NE(name.rfind(".tarvelin", 0), 0u);
+  }
+}
+
+TEST_F(OutputFile, AStrangersLinkInASharedFolderIsNotFollowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a link to another user needs root";
+  // As the kernel's protected_symlinks would refuse it in /tmp: a link put
+  // there by someone else must not aim the output at the user's own files.
+  ASSERT_EQ(mkdir(path("shared").c_str(), 01777), 0);
+  ASSERT_EQ(chmod(path("shared").c_str(), 01777), 0);
+  writeFile(path("shared/part.nc"), kLine);
+  writeFile(path("mine.ncd"), "the user's own file");
+  ASSERT_EQ(symlink(path("mine.ncd").c_str(), path("shared/" + kOutput).c_str()), 0);
+  ASSERT_EQ(lchown(path("shared/" + kOutput).c_str(), 1234, 1234), 0);
+  const ProgramRun run = runProgram({path("shared/part.nc")});
+  EXPECT_EQ(run.status, 255);
+  EXPECT_EQ(run.out, kBanner + kOpenFailed);
+  EXPECT_EQ(readFile(path("mine.ncd")), "the user's own file");
+  EXPECT_EQ(listDir(path("shared")), (std::vector<std::string>{"part.nc", kOutput}));
 }
 
 }  // namespace

@@ -115,6 +115,42 @@ std::string folderOf(const std::string& path) { return path.substr(0, path.rfind
 // Returns the name under which the process reaches its open file `fd`.
 std::string procPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
+// True when the link `link` in `dir` is one the kernel's protected_symlinks
+// would not follow: in a sticky folder open to all, and owned by neither the
+// user nor the folder's owner, so possibly put there to aim an output at the
+// user's own files.
+bool strangersLink(const struct stat& link, const std::string& dir) {
+  struct stat folder {};
+  return ::stat(dir.empty() ? "." : dir.c_str(), &folder) == 0 &&
+         (folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) &&
+         link.st_uid != ::geteuid() && link.st_uid != folder.st_uid;
+}
+
+// Follows `path` through symbolic links to the file that a plain open for
+// writing would write, which need not exist yet. A link to anything but a
+// regular file is not followed but replaced itself, as before, so that a
+// device or pipe it points to is never replaced. False for a stranger's link
+// and for a loop.
+bool followLinks(const std::string& path, std::string* resolved) {
+  *resolved = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat link {};
+    struct stat end {};
+    if (::lstat(resolved->c_str(), &link) != 0 || !S_ISLNK(link.st_mode) ||
+        (::stat(resolved->c_str(), &end) == 0 && !S_ISREG(end.st_mode))) {
+      return true;
+    }
+    const std::string dir = folderOf(*resolved);
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(resolved->c_str(), target, sizeof target);
+    if (strangersLink(link, dir) || n <= 0 || static_cast<size_t>(n) == sizeof target) {
+      return false;
+    }
+    *resolved = (target[0] == '/' ? "" : dir) + std::string(target, static_cast<size_t>(n));
+  }
+  return false;
+}
+
 // Tries `create` on fresh names in `dir` until one is free; on success keeps
 // the name in `*name` and for the interrupt handler. Interrupts must be held.
 template <typename Create>
@@ -153,6 +189,21 @@ bool unnamedUnsupported(int error) {
   return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
 }
 
+// Gives the new file `fd` the permission bits of the file it replaces, and its
+// owner and group as far as the user may give them (only root may give a file
+// away); false when the bits cannot be set.
+bool keepOwnerAndMode(int fd, const struct stat& replaced) {
+  struct stat made {};
+  if (::fstat(fd, &made) != 0) return false;
+  if (made.st_uid != replaced.st_uid || made.st_gid != replaced.st_gid) {
+    if (::fchown(fd, replaced.st_uid, replaced.st_gid) != 0) {
+      static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), replaced.st_gid));
+    }
+  }
+  const mode_t bits = replaced.st_mode & 0777;
+  return (made.st_mode & 0777) == bits || ::fchmod(fd, bits) == 0;
+}
+
 class PosixFileSystem : public FileSystem {
  public:
   bool openRead(const std::string& path, Handle* file) override {
@@ -164,10 +215,11 @@ class PosixFileSystem : public FileSystem {
   // The temporary file has no name until commit() where the file system
   // allows; elsewhere it has a hidden name that an interrupt removes.
   bool createTemp(const std::string& target, Handle* file) override {
-    TempFile temp{target, ""};
+    TempFile temp;
+    if (!followLinks(target, &temp.target)) return false;
     struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 &&
-        (S_ISDIR(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
+    const bool replacing = ::stat(temp.target.c_str(), &existing) == 0;
+    if (replacing && (S_ISDIR(existing.st_mode) || ::access(temp.target.c_str(), W_OK) != 0)) {
       return false;
     }
     const std::string dir = folderOf(temp.target);
@@ -182,6 +234,10 @@ class PosixFileSystem : public FileSystem {
     if (fd < 0) return false;
     *file = fd;
     temps_[fd] = temp;
+    if (replacing && !keepOwnerAndMode(fd, existing)) {
+      discard(fd);
+      return false;
+    }
     return true;
   }
 
@@ -238,7 +294,7 @@ class PosixFileSystem : public FileSystem {
 
  private:
   struct TempFile {
-    std::string target;  // the file it is to replace
+    std::string target;  // the file it is to replace, links followed
     std::string name;    // its hidden name; empty while it has none
   };
   std::map<Handle, TempFile> temps_;
