@@ -30,11 +30,15 @@ std::vector<std::string> samplePrograms() {
   return {"", pocket, "G00Z5.\nG00X1.\nG01Z-1.F9\nA\rB\r\n\x1Atail", big, crOnly};
 }
 
-// The result a run must report when the operation named failed on `path`.
-PassResult expectedResult(const std::string& operation, const std::string& path) {
+// The result a run must report when the operation named failed on `path`;
+// `firstRewind` tells that it was the reader's first rewind.
+PassResult expectedResult(const std::string& operation, const std::string& path, bool firstRewind) {
   if (operation == "openRead" || operation == "createTemp" || operation == "rename") {
     return PassResult::openFailed;
   }
+  // Input that cannot go back to its start is read on, and its line ends are
+  // decided on what was read: for these programs, as if it could.
+  if (firstRewind) return PassResult::done;
   if (operation == "read" || operation == "rewind") return PassResult::readFailed;
   if (operation == "close" && path == kInput) return PassResult::done;  // nothing of it was lost
   return PassResult::writeFailed;
@@ -49,6 +53,7 @@ TEST(FaultInjection, EveryFailedOperationIsReportedAndLosesNothing) {
     const std::string rewritten = clean.files[kOutput];
     const int operations = clean.operations;
 
+    bool rewound = false;  // an earlier n failed a rewind, so this one is not the first
     for (int n = 1; n <= operations + 1; ++n) {
       MemoryFileSystem fs;
       fs.files[kInput] = program;
@@ -66,7 +71,9 @@ TEST(FaultInjection, EveryFailedOperationIsReportedAndLosesNothing) {
         EXPECT_EQ(fs.files[kOutput], rewritten);
         continue;
       }
-      const PassResult expected = expectedResult(fs.failedOperation, fs.failedPath);
+      const bool firstRewind = fs.failedOperation == "rewind" && !rewound;
+      rewound = rewound || fs.failedOperation == "rewind";
+      const PassResult expected = expectedResult(fs.failedOperation, fs.failedPath, firstRewind);
       EXPECT_EQ(result, expected);
       EXPECT_EQ(failureMessage(result), failureMessage(expected));
       EXPECT_EQ(fs.files[kOutput], result == PassResult::done ? rewritten : kEarlier);

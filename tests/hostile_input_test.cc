@@ -120,6 +120,22 @@ TEST_F(HostileInput, InputDeletedBetweenArguments) {
   EXPECT_FALSE(exists(path("third" + kDone + ".ncd")));
 }
 
+TEST_F(HostileInput, PipeWithoutLineFeedsInWhatIsReadAhead) {
+  // The line ends are decided on the first 1.25 MiB, as the pipe cannot go back.
+  std::string crOnly;
+  while (crOnly.size() < (2u << 20)) crOnly += "G01X12.345Y67.890\r";
+  ASSERT_EQ(mkfifo(path("part").c_str(), 0666), 0);
+  RunningProgram program({path("part")});
+  const int fifo = open(path("part").c_str(), O_WRONLY);
+  ASSERT_GE(fifo, 0);
+  ASSERT_EQ(write(fifo, crOnly.data(), crOnly.size()), static_cast<ssize_t>(crOnly.size()));
+  close(fifo);
+  const ProgramRun run = program.finish();
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kBanner + "part\n" + kAllDone);
+  EXPECT_TRUE(readFile(path("part" + kDone + ".ncd")) == asRewritten(crOnly));
+}
+
 TEST_F(HostileInput, ReadOnlyFolderIsAnOpenFailure) {
   if (geteuid() != 0 || mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=1m") != 0) {
     GTEST_SKIP() << "read-only test needs root to mount a tmpfs";

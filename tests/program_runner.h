@@ -11,8 +11,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,16 +29,19 @@ inline const std::string kHeader = "(Tarvelin Ver 1.07)\r\n";
 
 struct ProgramRun {
   int status;       // exit status, or -1 when killed
+  int signal;       // the signal that ended it, or 0
   std::string out;  // everything printed
   long peakKib;     // peak resident memory; swollen by the test's own unless measured
 };
 
 // The program started with `args`, standard input from /dev/null. With
 // `measureMemory`, it runs under /usr/bin/time, whose figure is not swollen
-// by the memory of the test that forked it.
+// by the memory of the test that forked it. `inChild` runs in the new process
+// just before the program starts.
 class RunningProgram {
  public:
-  explicit RunningProgram(const std::vector<std::string>& args, bool measureMemory = false)
+  explicit RunningProgram(const std::vector<std::string>& args, bool measureMemory = false,
+                          const std::function<void()>& inChild = {})
       : measured_(measureMemory) {
     char pattern[] = "/tmp/tarvelin-rss-XXXXXX";
     if (measured_) {
@@ -51,6 +56,7 @@ class RunningProgram {
       dup2(devNull, STDIN_FILENO);
       dup2(fds[1], STDOUT_FILENO);
       close(fds[0]);
+      if (inChild) inChild();
       std::vector<char*> argv;
       if (measured_) {
         for (const char* word : {"/usr/bin/time", "-f", "%M", "-o"}) {
@@ -68,9 +74,11 @@ class RunningProgram {
     out_ = fds[0];
   }
 
+  pid_t pid() const { return pid_; }
+
   // Waits for the end and returns what the run did.
   ProgramRun finish() {
-    ProgramRun run{-1, "", 0};
+    ProgramRun run{-1, 0, "", 0};
     char buffer[4096];
     ssize_t n;
     while ((n = read(out_, buffer, sizeof buffer)) > 0)
@@ -80,6 +88,7 @@ class RunningProgram {
     rusage usage{};
     wait4(pid_, &status, 0, &usage);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     run.peakKib = usage.ru_maxrss;
     if (measured_) {
       std::ifstream(rssFile_) >> run.peakKib;

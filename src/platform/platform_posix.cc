@@ -1,9 +1,13 @@
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -46,6 +50,160 @@ void print(std::string_view text) {
   if (isatty(consoleFd) != 0) flushConsole();
 }
 
+// The signals that end a run early; they are caught to clean up first.
+constexpr std::array<int, 3> kInterrupts = {SIGINT, SIGTERM, SIGHUP};
+
+// What an interrupt must undo before the process ends, kept where a signal
+// handler may read it: the name of a temporary file that has one, and the
+// terminal's settings while the key wait has changed them.
+char pendingTemp[PATH_MAX];
+std::atomic<bool> tempPending{false};
+termios savedTerminal{};
+std::atomic<bool> terminalChanged{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "read from a signal handler");
+
+// Removes the temporary file and restores the terminal, then ends the process
+// by the same signal, as if it had not been caught. Async-signal-safe.
+void onInterrupt(int number) {
+  if (tempPending.load()) ::unlink(pendingTemp);
+  if (terminalChanged.load()) ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+  ::signal(number, SIG_DFL);
+  ::raise(number);
+}
+
+// Returns the set of interrupt signals.
+sigset_t interruptSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int number : kInterrupts) sigaddset(&set, number);
+  return set;
+}
+
+// Catches the interrupt signals, except those the run was started with
+// ignored (as nohup does), which stay ignored.
+void catchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = onInterrupt;
+  action.sa_mask = interruptSet();
+  for (const int number : kInterrupts) {
+    struct sigaction old {};
+    if (::sigaction(number, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) {
+      ::sigaction(number, &action, nullptr);
+    }
+  }
+}
+
+// Holds the interrupt signals off while it lives, so that a temporary file
+// and the record of its name come and go together.
+class InterruptsHeld {
+ public:
+  InterruptsHeld() {
+    const sigset_t set = interruptSet();
+    pthread_sigmask(SIG_BLOCK, &set, &saved_);
+  }
+  ~InterruptsHeld() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+  InterruptsHeld(const InterruptsHeld&) = delete;
+  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+ private:
+  sigset_t saved_{};
+};
+
+// Returns the folder part of `path`, with its final '/'; empty for a bare name.
+std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+
+// Returns the name under which the process reaches its open file `fd`.
+std::string procPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// True when the link `link` in `dir` is one the kernel's protected_symlinks
+// would not follow: in a sticky folder open to all, and owned by neither the
+// user nor the folder's owner, so possibly put there to aim an output at the
+// user's own files.
+bool strangersLink(const struct stat& link, const std::string& dir) {
+  struct stat folder {};
+  return ::stat(dir.empty() ? "." : dir.c_str(), &folder) == 0 &&
+         (folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) &&
+         link.st_uid != ::geteuid() && link.st_uid != folder.st_uid;
+}
+
+// Follows `path` through symbolic links to the file that a plain open for
+// writing would write, which need not exist yet. A link to anything but a
+// regular file is not followed but replaced itself, as before, so that a
+// device or pipe it points to is never replaced. False for a stranger's link
+// and for a loop.
+bool followLinks(const std::string& path, std::string* resolved) {
+  *resolved = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat link {};
+    struct stat end {};
+    if (::lstat(resolved->c_str(), &link) != 0 || !S_ISLNK(link.st_mode) ||
+        (::stat(resolved->c_str(), &end) == 0 && !S_ISREG(end.st_mode))) {
+      return true;
+    }
+    const std::string dir = folderOf(*resolved);
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(resolved->c_str(), target, sizeof target);
+    if (strangersLink(link, dir) || n <= 0 || static_cast<size_t>(n) == sizeof target) {
+      return false;
+    }
+    *resolved = (target[0] == '/' ? "" : dir) + std::string(target, static_cast<size_t>(n));
+  }
+  return false;
+}
+
+// Tries `create` on fresh names in `dir` until one is free; on success keeps
+// the name in `*name` and for the interrupt handler. Interrupts must be held.
+template <typename Create>
+bool atFreshName(const std::string& dir, std::string* name, Create create) {
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *name =
+        dir + ".tarvelin-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    if (name->size() >= sizeof pendingTemp) return false;
+    if (create(name->c_str())) {
+      std::memcpy(pendingTemp, name->c_str(), name->size() + 1);
+      tempPending.store(true);
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+// Opens a file without a name in `dir`, to be named once complete; returns -1
+// with errno set when that cannot be done.
+int openUnnamed(const std::string& dir) {
+  // 0666 is narrowed by the umask, as for any newly created file.
+  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0 || ::access(procPath(fd).c_str(), F_OK) == 0) return fd;
+  // Without /proc the file could never be given a name.
+  ::close(fd);
+  errno = EOPNOTSUPP;
+  return -1;
+}
+
+// True when `error` from openUnnamed() says that the system or the file system
+// has no unnamed files (EISDIR from kernels older than O_TMPFILE), rather than
+// that the folder refuses new files.
+bool unnamedUnsupported(int error) {
+  return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
+}
+
+// Gives the new file `fd` the permission bits of the file it replaces, and its
+// owner and group as far as the user may give them (only root may give a file
+// away); false when the bits cannot be set.
+bool keepOwnerAndMode(int fd, const struct stat& replaced) {
+  struct stat made {};
+  if (::fstat(fd, &made) != 0) return false;
+  if (made.st_uid != replaced.st_uid || made.st_gid != replaced.st_gid) {
+    if (::fchown(fd, replaced.st_uid, replaced.st_gid) != 0) {
+      static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), replaced.st_gid));
+    }
+  }
+  const mode_t bits = replaced.st_mode & 0777;
+  return (made.st_mode & 0777) == bits || ::fchmod(fd, bits) == 0;
+}
+
 class PosixFileSystem : public FileSystem {
  public:
   bool exists(const std::string& path) override {
@@ -59,27 +217,33 @@ class PosixFileSystem : public FileSystem {
     return fd >= 0;
   }
 
+  // The temporary file has no name until commit() where the file system
+  // allows; elsewhere it has a hidden name that an interrupt removes.
   bool createTemp(const std::string& target, Handle* file) override {
-    struct stat info {};
-    if (::stat(target.c_str(), &info) == 0 &&
-        (S_ISDIR(info.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
+    TempFile temp;
+    if (!followLinks(target, &temp.target)) return false;
+    struct stat existing {};
+    const bool replacing = ::stat(temp.target.c_str(), &existing) == 0;
+    if (replacing && (S_ISDIR(existing.st_mode) || ::access(temp.target.c_str(), W_OK) != 0)) {
       return false;
     }
-    const std::string dir = target.substr(0, target.rfind('/') + 1);
-    static unsigned counter = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string tempPath =
-          dir + ".tarvelin-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
-      // 0666 is narrowed by the umask, as for any newly created file.
-      const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) {
-        *file = fd;
-        temps_[fd] = tempPath;
-        return true;
-      }
-      if (errno != EEXIST) return false;
+    const std::string dir = folderOf(temp.target);
+    const InterruptsHeld held;
+    int fd = openUnnamed(dir);
+    if (fd < 0 && unnamedUnsupported(errno)) {
+      atFreshName(dir, &temp.name, [&fd](const char* name) {
+        fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        return fd >= 0;
+      });
     }
-    return false;
+    if (fd < 0) return false;
+    *file = fd;
+    temps_[fd] = temp;
+    if (replacing && !keepOwnerAndMode(fd, existing)) {
+      discard(fd);
+      return false;
+    }
+    return true;
   }
 
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
@@ -97,29 +261,48 @@ class PosixFileSystem : public FileSystem {
 
   bool close(Handle file) override { return ::close(static_cast<int>(file)) == 0; }
 
-  Commit commit(Handle file, const std::string& target) override {
-    const std::string tempPath = temps_[file];
+  // An unnamed file is linked under a hidden name first, since the system can
+  // only give it a name that is free; that name then replaces the target.
+  Commit commit(Handle file, const std::string& /*target*/) override {
+    const int fd = static_cast<int>(file);
+    TempFile temp = temps_.at(file);
     temps_.erase(file);
+    const InterruptsHeld held;
+    if (temp.name.empty() &&
+        !atFreshName(folderOf(temp.target), &temp.name, [fd](const char* name) {
+          return ::linkat(AT_FDCWD, procPath(fd).c_str(), AT_FDCWD, name, AT_SYMLINK_FOLLOW) == 0;
+        })) {
+      ::close(fd);
+      return Commit::replaceFailed;
+    }
     Commit result = Commit::done;
-    if (::close(static_cast<int>(file)) != 0) {
+    if (::close(fd) != 0) {
       result = Commit::writeFailed;
-    } else if (::rename(tempPath.c_str(), target.c_str()) != 0) {
+    } else if (::rename(temp.name.c_str(), temp.target.c_str()) != 0) {
       result = Commit::replaceFailed;
     }
-    if (result != Commit::done) ::unlink(tempPath.c_str());
+    if (result != Commit::done) ::unlink(temp.name.c_str());
+    tempPending.store(false);
     return result;
   }
 
   void discard(Handle file) override {
+    const InterruptsHeld held;
     ::close(static_cast<int>(file));
-    ::unlink(temps_[file].c_str());
+    const std::string& name = temps_.at(file).name;
+    if (!name.empty()) ::unlink(name.c_str());
+    tempPending.store(false);
     temps_.erase(file);
   }
 
   Handle standardOutput() override { return STDOUT_FILENO; }
 
  private:
-  std::map<Handle, std::string> temps_;  // the name of each temporary file
+  struct TempFile {
+    std::string target;  // the file it is to replace, links followed
+    std::string name;    // its hidden name; empty while it has none
+  };
+  std::map<Handle, TempFile> temps_;
 };
 
 }  // namespace
@@ -134,6 +317,7 @@ FileSystem& systemFileSystem() {
 std::vector<std::string> arguments(int argc, char** argv) {
   // A closed console pipe must not kill a run halfway through its files.
   std::signal(SIGPIPE, SIG_IGN);
+  catchInterrupts();
   return {argv + (argc > 0 ? 1 : 0), argv + argc};
 }
 
@@ -170,11 +354,14 @@ void waitForKey() {
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
+  savedTerminal = saved;
+  terminalChanged.store(true);
   tcsetattr(STDIN_FILENO, TCSAFLUSH, &raw);
   char key = 0;
   while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
   }
   tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  terminalChanged.store(false);
   print("\n");
   flushConsole();
 }

@@ -66,7 +66,13 @@ bool NcReader::start() {
     crEndsLines_ = contains(buffer, end, '\r');
   } else if (!contains(buffer, end, '\n')) {
     // A full buffer without a line feed: read on to decide, then start over.
+    // Input that cannot go back, such as a pipe, is decided on what was read.
     bool sawCr = contains(buffer, end, '\r');
+    if (!source_.rewind()) {
+      crEndsLines_ = sawCr;
+      normalise();
+      return true;
+    }
     bool sawLf = false;
     while (!sawLf && stop == nullptr) {
       const std::ptrdiff_t n = source_.read(buffer_.get(), kCapacity);
