@@ -8,7 +8,8 @@
 #include "platform/platform.h"
 #include "rewrite/nc_text.h"
 
-inline constexpr std::string_view kVersion = "1.07";
+// TARVELIN_VERSION comes from the build, which takes it from the project version.
+inline constexpr std::string_view kVersion = TARVELIN_VERSION;
 
 enum class PassResult { done, openFailed, readFailed, writeFailed };
 
