@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Builds the program and runs every test: the Linux build, then the Windows
-# build under Wine when MinGW-w64 and Wine are installed.
+# Builds the program and runs every test: the Linux build, its install and
+# packages, then the Windows build under Wine when MinGW-w64 and Wine are installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build
 cmake --build build --parallel
-ctest --test-dir build --output-on-failure
+# The tests are built only when GoogleTest is found: a run without any is a failure here.
+ctest --test-dir build --output-on-failure --no-tests=error
+
+# The build without GoogleTest, its install and the .deb and .tar.gz.
+bash tests/install_test.sh
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # the unit tests under ThreadSanitizer, and a bounded run of every fuzzer.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVELIN_SANITIZE=address
 cmake --build build-asan --parallel
-ctest --test-dir build-asan --output-on-failure
+ctest --test-dir build-asan --output-on-failure --no-tests=error
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVELIN_SANITIZE=thread
 cmake --build build-tsan --parallel --target unit_tests
 build-tsan/unit_tests --gtest_brief=1

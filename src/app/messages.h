@@ -9,7 +9,7 @@
 #include "rewrite/file_pass.h"
 
 inline constexpr std::string_view kBanner =
-    "NCコードにG00 Z0.050を埋め込んだりするソフトVer 1.07\n\n";
+    "NCコードにG00 Z0.050を埋め込んだりするソフトVer " TARVELIN_VERSION "\n\n";
 inline constexpr std::string_view kUsage[] = {
     "TarvelinはGUIに対応していません(^･ω･^)\n",
     "Tarvelin.exeに直接変換元ファイルをドラッグしてください(^･ω･^)\n",

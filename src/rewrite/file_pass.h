@@ -9,7 +9,8 @@
 #include "rewrite/approach_rule.h"
 #include "rewrite/nc_text.h"
 
-inline constexpr std::string_view kVersion = "1.07";
+// TARVELIN_VERSION comes from the build, which takes it from the project version.
+inline constexpr std::string_view kVersion = TARVELIN_VERSION;
 
 enum class PassResult { done, openFailed, readFailed, writeFailed };
 
