@@ -30,14 +30,16 @@ inline const std::string kHeader = "(Tarvelin Ver 1.07)\r\n";
 struct ProgramRun {
   int status;       // exit status, or -1 when killed
   int signal;       // the signal that ended it, or 0
-  std::string out;  // everything printed
+  std::string out;  // everything printed on standard output
+  std::string err;  // everything printed on standard error
   long peakKib;     // peak resident memory; swollen by the test's own unless measured
 };
 
 // The program started with `args`, standard input from /dev/null. With
 // `measureMemory`, it runs under /usr/bin/time, whose figure is not swollen
 // by the memory of the test that forked it. `inChild` runs in the new process
-// just before the program starts.
+// just before the program starts. The program looks for its settings file
+// under XDG_CONFIG_HOME, which points nowhere unless `inChild` sets it.
 class RunningProgram {
  public:
   explicit RunningProgram(const std::vector<std::string>& args, bool measureMemory = false,
@@ -49,13 +51,17 @@ class RunningProgram {
       rssFile_ = pattern;
     }
     int fds[2];
-    if (pipe(fds) != 0) return;
+    int errFds[2];
+    if (pipe(fds) != 0 || pipe(errFds) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
       const int devNull = open("/dev/null", O_RDONLY);
       dup2(devNull, STDIN_FILENO);
       dup2(fds[1], STDOUT_FILENO);
+      dup2(errFds[1], STDERR_FILENO);
       close(fds[0]);
+      close(errFds[0]);
+      setenv("XDG_CONFIG_HOME", "/nonexistent/tarvelin-test", 1);
       if (inChild) inChild();
       std::vector<char*> argv;
       if (measured_) {
@@ -71,19 +77,25 @@ class RunningProgram {
       _exit(127);
     }
     close(fds[1]);
+    close(errFds[1]);
     out_ = fds[0];
+    err_ = errFds[0];
   }
 
   pid_t pid() const { return pid_; }
 
   // Waits for the end and returns what the run did.
   ProgramRun finish() {
-    ProgramRun run{-1, 0, "", 0};
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(out_, buffer, sizeof buffer)) > 0)
-      run.out.append(buffer, static_cast<size_t>(n));
-    close(out_);
+    ProgramRun run{-1, 0, "", "", 0};
+    // The program writes little to standard error, so it cannot fill the pipe
+    // while standard output is read to its end.
+    for (auto [fd, text] : {std::pair{out_, &run.out}, std::pair{err_, &run.err}}) {
+      char buffer[4096];
+      ssize_t n;
+      while ((n = read(fd, buffer, sizeof buffer)) > 0)
+        text->append(buffer, static_cast<size_t>(n));
+      close(fd);
+    }
     int status = 0;
     rusage usage{};
     wait4(pid_, &status, 0, &usage);
@@ -102,6 +114,7 @@ class RunningProgram {
   std::string rssFile_;
   pid_t pid_ = -1;
   int out_ = -1;
+  int err_ = -1;
 };
 
 inline ProgramRun runProgram(const std::vector<std::string>& args) {

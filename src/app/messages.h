@@ -22,7 +22,7 @@ inline constexpr std::string_view kAllDone = "全ての処理が終わりまし�
 
 inline constexpr std::string_view kStdoutNeedsOneFile =
     "--stdout のときは変換元ファイルを一つだけ指定してください(^･ω･^)\n";
-inline constexpr std::string_view kVersionText = "Tarvelin 1.07\n";
+inline constexpr std::string_view kVersionText = "Tarvelin " TARVELIN_VERSION "\n";
 inline constexpr std::string_view kHelp =
     "使い方: tarvelin [オプション] 変換元ファイル...\n"
     "  --words     G1 Z-1.5 F300 のような書き方も、語ごとに読んで変換します\n"

@@ -1,0 +1,210 @@
+// The options, the settings file and --stdout, run as a user would.
+#include "program_runner.h"
+
+namespace {
+
+// A pocket in two passes, written as most CAM systems write it.
+const std::string kSpacedPocket =
+    "%\nG21 G90 G40\nG0 Z5\nG0 X10 Y10\nG1 Z-0.5 F100\nG1 X30\nG0 Z5\nG0 X10 Y10\nG1 Z-1\nM30\n%\n";
+
+std::string unknownOption(const std::string& option) {
+  return "オプション「" + option + "」はありません。\n";
+}
+std::string badValue(const std::string& option) {
+  return "オプション「" + option + "」の値が正しくありません。\n";
+}
+std::string badLine(const std::string& path, int line) {
+  return "設定ファイル「" + path + "」の" + std::to_string(line) + "行目が正しくありません。\n";
+}
+
+class Options : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    writeFile(path("part.nc"), kSpacedPocket);
+  }
+  // The settings file the program reads, made with `text` unless it is empty.
+  std::string settings(const std::string& text = "") {
+    const std::string folder = path("config/tarvelin");
+    mkdir(path("config").c_str(), 0777);
+    mkdir(folder.c_str(), 0777);
+    if (!text.empty()) writeFile(folder + "/tarvelin.ini", text);
+    return folder + "/tarvelin.ini";
+  }
+  // Runs the program with `args`, reading the settings file made above.
+  ProgramRun run(const std::vector<std::string>& args) {
+    const std::string config = path("config");
+    return RunningProgram(args, false, [&] { setenv("XDG_CONFIG_HOME", config.c_str(), 1); })
+        .finish();
+  }
+  std::string output() { return readFile(path("part" + kDone + ".ncd")); }
+};
+
+struct BadCase {
+  const char* name;
+  std::vector<std::string> options;
+  std::string settingsFile;  // empty for none
+  std::string message;       // with SETTINGS standing for the settings file's path
+};
+
+class BadChoices : public Options, public testing::WithParamInterface<BadCase> {};
+
+// Every bad option or setting stops the run before any file is touched.
+TEST_P(BadChoices, StopTheRunBeforeAnyFile) {
+  const BadCase& c = GetParam();
+  const std::string ini = settings(c.settingsFile);
+  std::vector<std::string> args = c.options;
+  args.push_back(path("part.nc"));
+  const ProgramRun result = run(args);
+  std::string message = c.message;
+  if (const size_t at = message.find("SETTINGS"); at != std::string::npos) {
+    message.replace(at, 8, ini);
+  }
+  EXPECT_EQ(result.status, 255);
+  EXPECT_EQ(result.out, kBanner + message);
+  EXPECT_FALSE(exists(path("part" + kDone + ".ncd")));
+}
+
+void PrintTo(const BadCase& c, std::ostream* out) { *out << c.name; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, BadChoices,
+    testing::Values(BadCase{"UnknownOption", {"--bogus"}, "", unknownOption("--bogus")},
+                    BadCase{"ZeroGap", {"--gap=0"}, "", badValue("--gap=0")},
+                    BadCase{"NegativeGap", {"--gap=-0.1"}, "", badValue("--gap=-0.1")},
+                    BadCase{"Exponent", {"--gap=1e-2"}, "", badValue("--gap=1e-2")},
+                    BadCase{"Infinite", {"--first=inf"}, "", badValue("--first=inf")},
+                    BadCase{"NotANumber", {"--first=nan"}, "", badValue("--first=nan")},
+                    BadCase{"Hexadecimal", {"--gap=0x1"}, "", badValue("--gap=0x1")},
+                    BadCase{"TwoPoints", {"--gap=0.1.2"}, "", badValue("--gap=0.1.2")},
+                    BadCase{"Empty", {"--first="}, "", badValue("--first=")},
+                    BadCase{"Missing", {"--gap"}, "", badValue("--gap")},
+                    BadCase{"Huge", {"--first=10000"}, "", badValue("--first=10000")},
+                    BadCase{"NotYesOrNo", {"--words=maybe"}, "", badValue("--words=maybe")},
+                    BadCase{"ValueForAFlag", {"--stdout=1"}, "", badValue("--stdout=1")},
+                    BadCase{"ZeroGapInTheFile", {}, "gap = 0\n", badLine("SETTINGS", 1)},
+                    BadCase{"UnknownKey",
+                            {},
+                            "# a comment\n\nwords = yes\nspeed = 3\n",
+                            badLine("SETTINGS", 4)},
+                    BadCase{"NoEquals", {}, "words\n", badLine("SETTINGS", 1)},
+                    BadCase{"Section", {}, "[tarvelin]\ngap = 0.1\n", badLine("SETTINGS", 1)},
+                    BadCase{"DecimalComma", {}, "first = 0,5\r\n", badLine("SETTINGS", 1)},
+                    BadCase{"BadValueEvenWhenTheCommandLineSetsIt",
+                            {"--gap=0.1"},
+                            "gap = -1\n",
+                            badLine("SETTINGS", 1)}),
+    [](const testing::TestParamInfo<BadCase>& info) { return info.param.name; });
+
+TEST_F(Options, AnUnreadableSettingsFileStopsTheRun) {
+  const std::string ini = settings();
+  ASSERT_EQ(mkdir(ini.c_str(), 0777), 0);
+  const ProgramRun result = run({path("part.nc")});
+  EXPECT_EQ(result.status, 255);
+  EXPECT_EQ(result.out, kBanner + "設定ファイル「" + ini + "」を読み込めませんでした。\n");
+}
+
+struct GoodCase {
+  const char* name;
+  std::vector<std::string> options;
+  std::string settingsFile;
+  std::string header;  // the header line, which names the settings in force
+  bool words;          // read word by word: the header after '%', and approaches
+};
+
+class GoodChoices : public Options, public testing::WithParamInterface<GoodCase> {};
+
+void PrintTo(const GoodCase& c, std::ostream* out) { *out << c.name; }
+
+TEST_P(GoodChoices, AreNamedInTheHeaderAndUsed) {
+  const GoodCase& c = GetParam();
+  settings(c.settingsFile);
+  std::vector<std::string> args = c.options;
+  args.push_back(path("part.nc"));
+  const ProgramRun result = run(args);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, kBanner + "part\n" + kAllDone);
+  const std::string text = output();
+  EXPECT_EQ(text.find(c.header + "\r\n"), c.words ? 3u : 0u) << text;
+  EXPECT_EQ(text.find("\r\nG00 Z") != std::string::npos, c.words) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, GoodChoices,
+    testing::Values(GoodCase{"Defaults", {}, "", "(Tarvelin Ver 1.07)", false},
+                    GoodCase{"Words", {"--words"}, "", "(Tarvelin Ver 1.07 words)", true},
+                    GoodCase{"Heights",
+                             {"--first=0.5", "--gap=0.05"},
+                             "",
+                             "(Tarvelin Ver 1.07 gap=0.05 first=0.5)",
+                             false},
+                    GoodCase{"FromTheFile",
+                             {},
+                             "words = yes\ngap = 0.1\n",
+                             "(Tarvelin Ver 1.07 words gap=0.1)",
+                             true},
+                    GoodCase{"CommandLineWins",
+                             {"--words=no", "--gap=0.02"},
+                             "words = yes\ngap = 0.1\n",
+                             "(Tarvelin Ver 1.07)",
+                             false},
+                    GoodCase{"WindowsStyleFile",
+                             {},
+                             "\xEF\xBB\xBF; comment\r\nWords = Yes\r\n  first=1 \r\n",
+                             "(Tarvelin Ver 1.07 words first=1)",
+                             true}),
+    [](const testing::TestParamInfo<GoodCase>& info) { return info.param.name; });
+
+TEST_F(Options, HelpAndVersionPrintOnlyThat) {
+  const ProgramRun version = run({"--version", path("part.nc")});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "Tarvelin 1.07\n");
+  const ProgramRun help = run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("使い方: tarvelin [オプション] 変換元ファイル...\n", 0), 0u);
+  EXPECT_NE(help.out.find("--stdout"), std::string::npos);
+  EXPECT_FALSE(exists(path("part" + kDone + ".ncd")));
+}
+
+TEST_F(Options, DoubleDashEndsTheOptions) {
+  writeFile(path("--part.nc"), kSpacedPocket);
+  const ProgramRun result = run({"--words", "--", path("--part.nc")});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(exists(path("--part" + kDone + ".ncd")));
+}
+
+// --stdout writes exactly the bytes the file would hold and nothing else.
+TEST_F(Options, StandardOutputHoldsTheRewriteOnly) {
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{}, std::vector<std::string>{"--words"}}) {
+    std::vector<std::string> args = options;
+    args.push_back(path("part.nc"));
+    ASSERT_EQ(run(args).status, 0);
+    const std::string expected = output();
+    std::remove(path("part" + kDone + ".ncd").c_str());
+    args.insert(args.begin(), "--stdout");
+    const ProgramRun result = run(args);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, expected);
+    EXPECT_EQ(result.err, kBanner + "part\n" + kAllDone);
+    EXPECT_EQ(listDir(dir), (std::vector<std::string>{"part.nc"}));
+  }
+}
+
+TEST_F(Options, StandardOutputTakesExactlyOneFile) {
+  const std::string oneFile = "--stdout のときは変換元ファイルを一つだけ指定してください(^･ω･^)\n";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--stdout"},
+        std::vector<std::string>{"--stdout", path("part.nc"), path("part.nc")}}) {
+    const ProgramRun result = run(args);
+    EXPECT_EQ(result.status, 255);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, kBanner + oneFile);
+  }
+  const ProgramRun missing = run({"--stdout", path("none.nc")});
+  EXPECT_EQ(missing.status, 255);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(missing.err, kBanner + kOpenFailed);
+}
+
+}  // namespace
