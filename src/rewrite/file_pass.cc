@@ -66,15 +66,14 @@ void rewriteLines(std::string_view lines, bool crLfOnly, Scanner& scanner, NcWri
       writer.writeText(text);
     }
   };
-  size_t lineEnd = 0;
-  for (size_t at; (at = scanner.scanLines(lines, &lineEnd)) != lines.size();) {
-    copy(lines.substr(0, at));
-    writer.write(scanner.approachLine());
+  size_t copied = 0;
+  scanner.scanRun(lines, [&](size_t lineStart, std::string_view approach) {
+    copy(lines.substr(copied, lineStart - copied));
+    writer.write(approach);
     writer.writeLineEnd();
-    copy(lines.substr(at, lineEnd - at));
-    lines.remove_prefix(lineEnd);
-  }
-  copy(lines);
+    copied = lineStart;
+  });
+  copy(lines.substr(copied));
 }
 
 // Writes the header line and the rewritten program read by `reader`, its

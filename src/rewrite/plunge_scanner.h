@@ -30,6 +30,17 @@ class PlungeScanner {
   // line has been written already.
   size_t scanLines(std::string_view text, size_t* lineEnd);
 
+  // Scans all of `text` as scanLines does, calling onApproach(offset,
+  // approachLine) for each line that gets an approach.
+  template <typename OnApproach>
+  void scanRun(std::string_view text, OnApproach&& onApproach) {
+    size_t lineEnd = 0;
+    for (size_t done = 0, at; (at = scanLines(text.substr(done), &lineEnd)) != text.size() - done;
+         done += lineEnd) {
+      onApproach(done + at, approachLine_);
+    }
+  }
+
   std::string_view approachLine() const { return approachLine_; }
   const ApproachRule& rule() const { return rule_; }
 

@@ -1,11 +1,23 @@
 #include "rewrite/word_scanner.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 #include "rewrite/nc_text.h"
 
 namespace {
+
+// Returns 10 to the powers 0 to 19.
+constexpr std::array<uint64_t, 20> makePowers() {
+  std::array<uint64_t, 20> powers{1};
+  for (size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+  return powers;
+}
+constexpr std::array<uint64_t, 20> kPowers = makePowers();
 
 // A number as written: `mantissa` / 10^`scale`, and its sign.
 struct Number {
@@ -14,10 +26,24 @@ struct Number {
   bool negative = false;
 
   double value() const {
-    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
-                                         1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
-    const double magnitude = static_cast<double>(mantissa) / kPowers[scale];
+    const double magnitude =
+        static_cast<double>(mantissa) / static_cast<double>(kPowers[static_cast<size_t>(scale)]);
     return negative ? -magnitude : magnitude;
+  }
+  // Stores the value in millionths in `*out`; false when it is too large to be a place.
+  bool millionths(int64_t* out) const {
+    int64_t magnitude = 0;
+    if (scale <= 6 && mantissa < (uint64_t{1} << 40)) {
+      magnitude =
+          static_cast<int64_t>(mantissa * kPowers[static_cast<size_t>(6 - scale)]);  // exact
+    } else {
+      const double scaled = static_cast<double>(mantissa) /
+                            static_cast<double>(kPowers[static_cast<size_t>(scale)]) * 1e6;
+      if (!(scaled < 1e15)) return false;
+      magnitude = static_cast<int64_t>(scaled + 0.5);
+    }
+    *out = negative ? -magnitude : magnitude;
+    return true;
   }
   // Returns the code of a G or M word in tenths (G59.1 is 591), or -1.
   int code() const {
@@ -29,238 +55,256 @@ struct Number {
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Reads a number at `*p` ("5", "5.", ".5", "-0.5", "+5", blanks allowed
-// inside), moving `*p` past it; returns false when there is none.
-bool readNumber(const char** p, const char* end, Number* number) {
+// Returns the number whose `count` digits (1 to 8) are the bytes 0x00 to
+// 0x09 at the low end of `digits`, the first digit lowest; what lies above
+// them does not matter.
+uint64_t combineDigits(uint64_t digits, int count) {
+  digits <<= 8 * (8 - count);  // the digits last of eight, after zeros
+  digits = digits * 10 + (digits >> 8);
+  return (((digits & 0x000000FF000000FFu) * (100 + (uint64_t{1000000} << 32))) +
+          (((digits >> 16) & 0x000000FF000000FFu) * (1 + (uint64_t{10000} << 32)))) >>
+         32;
+}
+
+// Reads a number ("5", "5.", ".5", "-0.5", "+5", blanks allowed inside) at
+// `*p` in a line followed by at least eight line feeds, a digit at a time;
+// moves `*p` past it and returns false when there is none.
+bool readNumberSlowly(const char** p, Number* number) {
   const char* at = *p;
-  while (at != end && isBlank(*at)) ++at;
-  if (at != end && (*at == '-' || *at == '+')) number->negative = *at++ == '-';
+  while (isBlank(*at)) ++at;
+  if (*at == '-' || *at == '+') number->negative = *at++ == '-';
   int digits = 0;
-  bool point = false;
-  for (; at != end; ++at) {
+  int whole = -1;  // the digits before the point, once it was read
+  for (;; ++at) {
     if (isDigit(*at)) {
-      if (++digits > 18) return false;
+      if (++digits > 18) return false;  // more would not fit the mantissa
       number->mantissa = number->mantissa * 10 + static_cast<uint64_t>(*at - '0');
-      number->scale += point ? 1 : 0;
-    } else if (*at == '.' && !point) {
-      point = true;
+    } else if (*at == '.' && whole < 0) {
+      whole = digits;
     } else if (!isBlank(*at)) {
       break;
     }
   }
+  // Blanks after the number are not part of it.
+  while (at != *p && isBlank(at[-1])) --at;
   *p = at;
+  number->scale = whole < 0 ? 0 : digits - whole;
   return digits > 0;
 }
+
+// Reads a number as readNumberSlowly does, but eight bytes at a time for the
+// usual forms, with the digits and any point within eight bytes and no blank.
+bool readNumber(const char** p, Number* number) {
+  if constexpr (std::endian::native == std::endian::little) {
+    const char* at = *p;
+    const bool negative = *at == '-';
+    at += negative || *at == '+';
+    uint64_t chunk = 0;
+    std::memcpy(&chunk, at, sizeof chunk);
+    chunk ^= 0x3030303030303030u;  // digits become 0 to 9, with no borrow between bytes
+    // The top bit of each byte that is no digit (0x30 to 0x39).
+    const uint64_t other = (chunk | (chunk + 0x7676767676767676u)) & 0x8080808080808080u;
+    int whole = other == 0 ? 8 : std::countr_zero(other) / 8;
+    int fraction = -1;
+    if (whole < 7 && at[whole] == '.') {
+      const uint64_t after = other >> (8 * (whole + 1));
+      if (after != 0) {
+        fraction = std::countr_zero(after) / 8;
+        // The fraction's digits moved down over the point.
+        const uint64_t low = (uint64_t{1} << (8 * whole)) - 1;
+        chunk = (chunk & low) | ((chunk >> 8) & ~low);
+      }
+    }
+    const int end = fraction < 0 ? whole : whole + 1 + fraction;
+    const int digits = whole + (fraction < 0 ? 0 : fraction);
+    // Blanks may stand inside a number: read slowly when it goes on after them.
+    const char* after = at + end;
+    while (isBlank(*after)) ++after;
+    const bool goesOn = after != at + end && (isDigit(*after) || (*after == '.' && fraction < 0));
+    if (whole < 8 && digits > 0 && !goesOn && (fraction >= 0 || at[end] != '.')) {
+      number->negative = negative;
+      number->mantissa = combineDigits(chunk, digits);
+      number->scale = fraction < 0 ? 0 : fraction;
+      *p = at + end;
+      return true;
+    }
+  }
+  return readNumberSlowly(p, number);
+}
+
+// Returns where the line feed that ends the line holding `p` is.
+const char* endOfLine(const char* p) {
+  while (*p != '\n') ++p;
+  return p;
+}
+
+// The letters of words, as bits.
+constexpr uint32_t letterBit(char letter) { return uint32_t{1} << (letter - 'A'); }
+constexpr uint32_t letterBits(std::string_view letters) {
+  uint32_t bits = 0;
+  for (const char letter : letters) bits |= letterBit(letter);
+  return bits;
+}
+// Words whose numbers say nothing to the approach rule.
+constexpr uint32_t kIgnoredLetters = letterBits("DEFHIJKLNPQRS");
+// Axes that may turn or shift the tool: what X Y Z say of its place no longer holds.
+constexpr uint32_t kOtherAxes = letterBits("ABCUVW");
+constexpr uint32_t kKnownLetters = kIgnoredLetters | kOtherAxes | letterBits("GMTXYZ");
+
+// What a G code does to what the reader follows.
+enum class Effect : uint8_t {
+  unknown,      // anything the reader does not know
+  none,         // planes, path control, feed and spindle modes, cycle return
+  motion,       // G0 G1 G2 G3 G80 and the canned cycles
+  notAMove,     // G4: the axis words are no move
+  newFrame,     // G10 G52 G92: offsets change and the axis words are no move
+  newPlace,     // G28 G30 G53: the machine goes somewhere not written
+  frame,        // units, tool length offsets, coordinate systems
+  absolute,     // G90
+  incremental,  // G91
+  compensationOff,
+  compensationOn,
+};
+
+// Returns the effect of each G code, indexed in tenths (G59.1 is 591).
+constexpr std::array<Effect, 1000> makeEffects() {
+  std::array<Effect, 1000> effects{};
+  const auto set = [&](Effect effect, std::initializer_list<int> codes) {
+    for (const int code : codes) effects[static_cast<size_t>(code)] = effect;
+  };
+  set(Effect::none,
+      {170, 171, 180, 181, 190, 191, 610, 611, 640, 901, 911, 930, 940, 950, 960, 970, 980, 990});
+  set(Effect::motion, {0, 10, 20, 30, 730, 760, 800, 810, 820, 830, 840, 850, 860, 870, 880, 890});
+  set(Effect::notAMove, {40});
+  set(Effect::newFrame, {100, 520, 920, 921, 922, 923});
+  set(Effect::newPlace, {280, 281, 300, 301, 530});
+  set(Effect::frame,
+      {200, 210, 430, 431, 432, 440, 490, 540, 541, 550, 560, 570, 580, 590, 591, 592, 593});
+  set(Effect::absolute, {900});
+  set(Effect::incremental, {910});
+  set(Effect::compensationOff, {400});
+  set(Effect::compensationOn, {410, 411, 420, 421});
+  return effects;
+}
+constexpr std::array<Effect, 1000> kEffects = makeEffects();
 
 }  // namespace
 
 // What one line says, as far as the approach rule is concerned.
 struct WordScanner::Block {
+  uint32_t letters = 0;     // the letters of the words, G and M aside
   int motion = -1;          // the motion word, in tenths: 0, 10, 20, 30, 800 or a canned cycle
-  bool feedWord = false;    // an explicit G1
   int distance = -1;        // 0 for G90, 1 for G91
   int compensation = -1;    // 0 for G40, 1 for G41 or G42
   bool notAMove = false;    // G4, G10, G28, G30, G52, G53, G92: the axis words are no move of ours
   bool losesFrame = false;  // what X Y Z mean changes: units, offsets, coordinate systems
   bool losesPlace = false;  // the machine goes somewhere not written: G28, G30, G53
   bool toolChange = false;  // M6 or a T word
-  bool otherAxis = false;   // A, B, C, U, V or W: the tool may turn
-  bool hasX = false, hasY = false, hasZ = false;
-  double x = 0, y = 0, z = 0;
+  Number axes[3];           // X, Y, Z
+
+  bool has(char letter) const { return (letters & letterBit(letter)) != 0; }
+  const Number& axis(char letter) const { return axes[letter - 'X']; }
 
   // Takes the G code `g` (in tenths); returns false for one the reader does not know.
   bool takeG(int g) {
-    switch (g) {
-      case 0:
-      case 10:
-      case 20:
-      case 30:
-      case 800:
-      case 730:
-      case 760:
-      case 810:
-      case 820:
-      case 830:
-      case 840:
-      case 850:
-      case 860:
-      case 870:
-      case 880:
-      case 890:
+    switch (g < 0 || g >= 1000 ? Effect::unknown : kEffects[static_cast<size_t>(g)]) {
+      case Effect::unknown:
+        return false;
+      case Effect::none:
+        return true;
+      case Effect::motion:
         if (motion >= 0) return false;  // two motions in one block
         motion = g;
-        feedWord = g == 10;
         return true;
-      case 40:
+      case Effect::notAMove:
         notAMove = true;
         return true;
-      case 100:
-      case 520:
-      case 920:
-      case 921:
-      case 922:
-      case 923:
+      case Effect::newFrame:
         notAMove = losesFrame = true;
         return true;
-      case 280:
-      case 281:
-      case 300:
-      case 301:
-      case 530:
+      case Effect::newPlace:
         notAMove = losesPlace = true;
         return true;
-      case 200:
-      case 210:
-      case 430:
-      case 431:
-      case 432:
-      case 440:
-      case 490:
-      case 540:
-      case 541:
-      case 550:
-      case 560:
-      case 570:
-      case 580:
-      case 590:
-      case 591:
-      case 592:
-      case 593:
+      case Effect::frame:
         losesFrame = true;
         return true;
-      case 400:
-        compensation = 0;
+      case Effect::absolute:
+      case Effect::incremental:
+        distance = g == 910 ? 1 : 0;
         return true;
-      case 410:
-      case 411:
-      case 420:
-      case 421:
-        compensation = 1;
+      case Effect::compensationOff:
+      case Effect::compensationOn:
+        compensation = g == 400 ? 0 : 1;
         return true;
-      case 900:
-        distance = 0;
-        return true;
-      case 910:
-        distance = 1;
-        return true;
-      case 170:
-      case 171:
-      case 180:
-      case 181:
-      case 190:
-      case 191:
-      case 610:
-      case 611:
-      case 640:
-      case 901:
-      case 911:
-      case 930:
-      case 940:
-      case 950:
-      case 960:
-      case 970:
-      case 980:
-      case 990:
-        return true;
-      default:
-        return false;
     }
+    return false;
   }
 
-  // Takes the word `letter` `number`; returns false for one the reader does not know.
-  bool take(char letter, const Number& number) {
-    switch (letter) {
-      case 'G':
-        return takeG(number.code());
-      case 'M': {
-        const int m = number.code();
-        if (m == 60) toolChange = true;
-        // Subprogram calls and returns, program ends: what runs next is not what follows.
-        return m >= 0 && m != 20 && m != 300 && m != 970 && m != 980 && m != 990;
-      }
-      case 'X':
-        return set(&hasX, &x, number);
-      case 'Y':
-        return set(&hasY, &y, number);
-      case 'Z':
-        return set(&hasZ, &z, number);
-      case 'T':
-        toolChange = true;
-        return true;
-      case 'A':
-      case 'B':
-      case 'C':
-      case 'U':
-      case 'V':
-      case 'W':
-        otherAxis = true;
-        return true;
-      case 'D':
-      case 'E':
-      case 'F':
-      case 'H':
-      case 'I':
-      case 'J':
-      case 'K':
-      case 'L':
-      case 'N':
-      case 'P':
-      case 'Q':
-      case 'R':
-      case 'S':
-        return true;
-      default:  // O words (programs, subroutines, loops) and anything else
-        return false;
-    }
+  // Takes the M code `m` (in tenths); returns false for subprogram calls and
+  // returns and program ends, after which what runs next is not what follows.
+  bool takeM(int m) {
+    toolChange = toolChange || m == 60;
+    return m >= 0 && m != 20 && m != 300 && m != 970 && m != 980 && m != 990;
   }
 
-  // Stores an axis word; false when the block has it already.
-  static bool set(bool* has, double* value, const Number& number) {
-    if (*has) return false;
-    *has = true;
-    *value = number.value();
+  // Takes the word `letter` (upper case) and its number at `*p`; returns false
+  // for a word the reader does not know.
+  bool take(char letter, const char** p) {
+    Number number;
+    if (!readNumber(p, &number)) return false;
+    if (letter == 'G') return takeG(number.code());
+    if (letter == 'M') return takeM(number.code());
+    const uint32_t bit = letterBit(letter);
+    if ((kKnownLetters & bit) == 0 || (letters & bit & ~kIgnoredLetters) != 0) {
+      return false;  // O words (programs, subroutines, loops), others, and twice the same axis
+    }
+    letters |= bit;
+    if (letter >= 'X') axes[letter - 'X'] = number;
+    toolChange = toolChange || letter == 'T';
     return true;
   }
 
-  // Reads the words of one line; returns false when it holds anything not understood.
-  bool read(const char* p, const char* end) {
-    while (p != end && isBlank(*p)) ++p;
-    if (p != end && *p == '%') return true;  // the program's start or end mark
-    while (p != end) {
-      char c = *p++;
-      if (isBlank(c)) continue;
-      if (c == ';') return true;  // the rest of the line is a comment
-      if (c == '(') {
-        const void* close = std::memchr(p, ')', static_cast<size_t>(end - p));
-        p = close != nullptr ? static_cast<const char*>(close) + 1 : end;
-        continue;
+  // Reads the words of the line at `p`, which is followed by at least eight
+  // line feeds; returns where its line feed is, or nullptr when it holds
+  // anything not understood.
+  const char* read(const char* p) {
+    while (isBlank(*p)) ++p;
+    if (*p == '%') return endOfLine(p);  // the program's start or end mark
+    for (;;) {
+      const char c = *p++;
+      const auto upper = static_cast<char>(c & ~0x20);
+      if (upper >= 'A' && upper <= 'Z') {
+        if (!take(upper, &p)) return nullptr;
+      } else if (c == '\n') {
+        return p - 1;
+      } else if (c == ';') {
+        return endOfLine(p);  // a comment to the end of the line
+      } else if (c == '(') {
+        while (*p != ')' && *p != '\n') ++p;
+        if (*p == ')') ++p;
+      } else if (!isBlank(c)) {
+        return nullptr;
       }
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-      Number number;
-      if (c < 'A' || c > 'Z' || !readNumber(&p, end, &number) || !take(c, number)) return false;
     }
-    return true;
   }
 };
 
 FedPoints::FedPoints() : points_(new Point[kSize]()) {}
 
-size_t FedPoints::slotFor(int64_t x, int64_t y) const {
+size_t FedPoints::slotFor(int64_t x, int64_t y) {
   const auto mixed = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15u ^ static_cast<uint64_t>(y);
   return static_cast<size_t>((mixed * 0xBF58476D1CE4E5B9u) >> 48) & (kSize - 1);
 }
 
-// Returns `v` in ten-thousandths, or false when it is too large to be a place.
-static bool tenThousandths(double v, int64_t* out) {
-  if (!(std::fabs(v) < 1e12)) return false;
-  *out = std::llround(v * 10000.0);
-  return true;
+// Returns a place in millionths rounded to ten-thousandths: the points it
+// tells apart are at least 0.00005 apart, and those closer than that match.
+static int64_t tenThousandths(int64_t millionths) {
+  return (millionths < 0 ? millionths - 50 : millionths + 50) / 100;
 }
 
-void FedPoints::add(double x, double y, float z) {
-  int64_t qx = 0;
-  int64_t qy = 0;
-  if (!tenThousandths(x, &qx) || !tenThousandths(y, &qy)) return;
+void FedPoints::add(int64_t x, int64_t y, float z) {
+  const int64_t qx = tenThousandths(x);
+  const int64_t qy = tenThousandths(y);
   Point& point = points_[slotFor(qx, qy)];
   if (point.generation == generation_ && point.x == qx && point.y == qy) {
     point.z = std::fmin(point.z, z);
@@ -269,45 +313,54 @@ void FedPoints::add(double x, double y, float z) {
   }
 }
 
-bool FedPoints::reached(double x, double y, float depth) const {
-  int64_t qx = 0;
-  int64_t qy = 0;
-  if (!tenThousandths(x, &qx) || !tenThousandths(y, &qy)) return false;
+bool FedPoints::reached(int64_t x, int64_t y, float depth) const {
+  const int64_t qx = tenThousandths(x);
+  const int64_t qy = tenThousandths(y);
   const Point& point = points_[slotFor(qx, qy)];
   return point.generation == generation_ && point.x == qx && point.y == qy && point.z <= depth;
 }
 
-size_t WordScanner::scanLines(std::string_view text, size_t* lineEnd) {
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  for (const char* line = begin; line != end;) {
-    const auto* lf =
-        static_cast<const char*>(std::memchr(line, '\n', static_cast<size_t>(end - line)));
-    const char* next = lf != nullptr ? lf + 1 : end;
-    // The pieces of a line over the reader's limit cannot be read as words.
-    const bool piece =
-        midLine_ || (lf == nullptr && static_cast<size_t>(end - line) > NcReader::kMaxLine);
-    midLine_ = lf == nullptr && piece;
-    if (piece) {
-      retractWatch_ = false;
-      beUnsure();
-    } else if (scanLine(line, lf != nullptr ? lf : end)) {
-      *lineEnd = static_cast<size_t>(next - begin);
-      return static_cast<size_t>(line - begin);
-    }
-    line = next;
+size_t WordScanner::copyLines(std::string_view text, size_t from) {
+  std::string_view rest = text.substr(from);
+  if (rest.size() > kChunk) {
+    // Whole lines only: up to the last line end in the chunk, or else to the
+    // end of the one line that fills it.
+    size_t size = kChunk;
+    while (size > 0 && rest[size - 1] != '\n') --size;
+    if (size == 0) size = std::min(rest.find('\n'), rest.size() - 1) + 1;
+    rest = rest.substr(0, size);
   }
-  return text.size();
+  if (rest.back() != '\n' && rest.size() > NcReader::kMaxLine) {
+    // A piece of a line over the reader's limit cannot be read as words.
+    retractWatch_ = false;
+    midLine_ = true;
+    beUnsure();
+    return 0;
+  }
+  if (lines_.size() < rest.size() + kPadding) lines_.resize(rest.size() + kPadding);
+  std::memcpy(lines_.data(), rest.data(), rest.size());
+  std::memset(lines_.data() + rest.size(), '\n', kPadding);
+  return rest.size();
 }
 
-bool WordScanner::scanLine(const char* begin, const char* end) {
+size_t WordScanner::skipPiece(std::string_view text) {
+  beUnsure();
+  const size_t lineFeed = text.find('\n');
+  midLine_ = lineFeed == std::string_view::npos;
+  return midLine_ ? text.size() : lineFeed + 1;
+}
+
+bool WordScanner::scanLine(const char* line, const char** next) {
   const bool afterApproach = retractWatch_;
   retractWatch_ = false;
   Block block;
-  if (!block.read(begin, end)) {
+  const char* lineFeed = block.read(line);
+  if (lineFeed == nullptr) {
+    *next = endOfLine(line) + 1;
     beUnsure();
     return false;
   }
+  *next = lineFeed + 1;
   applyModes(block);
   return move(block, afterApproach);
 }
@@ -319,7 +372,7 @@ void WordScanner::applyModes(const Block& block) {
     fed_.forget();
     losePosition();
   }
-  if (block.losesFrame || block.otherAxis) {
+  if (block.losesFrame || (block.letters & kOtherAxes) != 0) {
     fed_.forget();
     losePosition();
   }
@@ -337,45 +390,52 @@ void WordScanner::applyModes(const Block& block) {
 }
 
 bool WordScanner::move(const Block& block, bool afterApproach) {
-  if (block.notAMove || block.otherAxis || !(block.hasX || block.hasY || block.hasZ)) return false;
-  const double fromX = x_;
-  const double fromY = y_;
+  const bool hasX = block.has('X');
+  const bool hasY = block.has('Y');
+  const bool hasZ = block.has('Z');
+  if (block.notAMove || (block.letters & kOtherAxes) != 0 || !(hasX || hasY || hasZ)) return false;
+  const int64_t fromX = x_;
+  const int64_t fromY = y_;
   const bool fromKnown = xKnown_ && yKnown_;
-  const auto follow = [&](bool has, double word, double* at, bool* known) {
+  const auto follow = [&](bool has, const Number& word, int64_t* at, bool* known) {
+    int64_t value = 0;
     if (!has) return;
-    *known = distance_ == 0 || (distance_ == 1 && *known);
-    *at = distance_ == 0 ? word : *at + word;
+    *known = word.millionths(&value) && (distance_ == 0 || (distance_ == 1 && *known));
+    *at = distance_ == 0 ? value : *at + value;
   };
-  follow(block.hasX, block.x, &x_, &xKnown_);
-  follow(block.hasY, block.y, &y_, &yKnown_);
-  follow(block.hasZ, block.z, &z_, &zKnown_);
+  follow(hasX, block.axis('X'), &x_, &xKnown_);
+  follow(hasY, block.axis('Y'), &y_, &yKnown_);
+  follow(hasZ, block.axis('Z'), &z_, &zKnown_);
+  const Number& z = block.axis('Z');
+  const bool up = hasZ && (!z.negative || z.mantissa == 0);
   bool approach = false;
   switch (motion_) {
     case Motion::rapid:
-      if (block.hasZ && block.z >= 0) {
+      if (up) {
         rule_.clearance();
         // A retract right after an approached plunge ends the series.
         if (afterApproach) rule_.newSeries();
       }
-      if (block.hasX || block.hasY) rule_.rapidXY();
-      if (distance_ == 0 && block.hasX && block.hasY && block.x == 0 && block.y == 0) {
+      if (hasX || hasY) rule_.rapidXY();
+      if (distance_ == 0 && hasX && hasY && block.axis('X').mantissa == 0 &&
+          block.axis('Y').mantissa == 0) {
         rule_.clearance();
       }
       return false;
     case Motion::feed:
       // A plunge goes straight down; a feed move with X or Y is a ramp, whose
       // path an approach in front would change.
-      if (block.feedWord && block.hasZ && block.z < 0 && !block.hasX && !block.hasY) {
+      if (block.motion == 10 && hasZ && !up && !hasX && !hasY) {
         if (distance_ != 0) {
           rule_.incrementalPlunge();  // relative, or a mode the reader is unsure of
         } else {
-          approach = plunge(static_cast<float>(block.z), fromKnown, fromX, fromY);
+          approach = plunge(static_cast<float>(z.value()), fromKnown, fromX, fromY);
         }
       }
       [[fallthrough]];
     case Motion::arc:
       if (xKnown_ && yKnown_ && zKnown_ && !compensation_) {
-        fed_.add(x_, y_, static_cast<float>(z_));
+        fed_.add(x_, y_, static_cast<float>(static_cast<double>(z_) / 1e6));
       }
       return approach;
     case Motion::cycle:
@@ -388,7 +448,7 @@ bool WordScanner::move(const Block& block, bool afterApproach) {
   return false;
 }
 
-bool WordScanner::plunge(float depth, bool known, double x, double y) {
+bool WordScanner::plunge(float depth, bool known, int64_t x, int64_t y) {
   // Below the first height only straight down onto a point where this tool
   // has already been fed at least that deep; the tool is at X Y only when
   // no radius compensation may shift it.

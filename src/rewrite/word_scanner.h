@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "rewrite/approach_rule.h"
@@ -18,10 +19,10 @@
 class FedPoints {
  public:
   FedPoints();
-  // Records that the tool was fed to `z` at (`x`, `y`).
-  void add(double x, double y, float z);
+  // Records that the tool was fed to `z` at (`x`, `y`), given in millionths.
+  void add(int64_t x, int64_t y, float z);
   // True iff the tool was fed to `depth` or deeper at (`x`, `y`), to 0.0001.
-  bool reached(double x, double y, float depth) const;
+  bool reached(int64_t x, int64_t y, float depth) const;
   // Forgets every point.
   void forget() { ++generation_; }
 
@@ -34,7 +35,7 @@ class FedPoints {
   };
   static constexpr size_t kSize = size_t{1} << 16;
   // Returns the slot for the point at (`x`, `y`) in ten-thousandths.
-  size_t slotFor(int64_t x, int64_t y) const;
+  static size_t slotFor(int64_t x, int64_t y);
 
   std::unique_ptr<Point[]> points_;
   uint32_t generation_ = 1;
@@ -44,41 +45,71 @@ class WordScanner {
  public:
   explicit WordScanner(const Heights& heights = {}) : rule_(heights) {}
 
-  // As PlungeScanner::scanLines: scans the lines of `text` until one gets an
-  // approach and returns its offset, with `*lineEnd` just past it; returns
-  // text.size() when none does.
-  size_t scanLines(std::string_view text, size_t* lineEnd);
-  std::string_view approachLine() const { return approachLine_; }
+  // Scans the lines of `text`, the program's next stretch, in order, and
+  // calls onApproach(offset, approachLine) for each line that gets an
+  // approach, with the offset where that line starts. A stretch normally ends
+  // with a line end; one that does not (a piece of an over-long line) is
+  // continued by the next.
+  template <typename OnApproach>
+  void scanRun(std::string_view text, OnApproach&& onApproach);
 
  private:
   struct Block;
   enum class Motion { none, rapid, feed, arc, cycle };
 
-  // Takes one line without its line end; returns true iff it gets an approach.
-  bool scanLine(const char* begin, const char* end);
+  // Copies the whole lines of `text` from `from`, about kChunk bytes of them
+  // or one longer line, into lines_ and puts line feeds after them; returns
+  // how many bytes, or 0 for a piece of a line over the reader's limit.
+  size_t copyLines(std::string_view text, size_t from);
+  // Passes over the rest of an over-long line at the start of `text`;
+  // returns where the next line starts.
+  size_t skipPiece(std::string_view text);
+  // Reads the line at `line` in lines_ and sets `*next` past its line feed;
+  // returns true iff it gets an approach, held in approachLine_.
+  bool scanLine(const char* line, const char** next);
   // Applies what a readable block does to the modal state.
   void applyModes(const Block& block);
   // Follows the move of a block; returns true iff it is a plunge that gets an approach.
   bool move(const Block& block, bool afterApproach);
   // Decides the approach of a plunge to `depth` at (`x`, `y`), where `known`
   // says whether the tool is known to be there; true iff it gets one.
-  bool plunge(float depth, bool known, double x, double y);
+  bool plunge(float depth, bool known, int64_t x, int64_t y);
   // Forgets where the tool is.
   void losePosition() { xKnown_ = yKnown_ = zKnown_ = false; }
   // After a line the reader does not understand, assumes nothing.
   void beUnsure();
+
+  static constexpr size_t kChunk = size_t{64} << 10;
+  static constexpr size_t kPadding = 16;
 
   ApproachRule rule_;
   ApproachText approachText_;
   std::string_view approachLine_;
   FedPoints fed_;
   Motion motion_ = Motion::none;
-  int distance_ = 0;           // 0 absolute (G90), 1 incremental (G91), -1 unknown
-  bool compensation_ = false;  // cutter radius compensation may be on: the tool is not at X Y
-  double x_ = 0, y_ = 0, z_ = 0;
+  int distance_ = 0;               // 0 absolute (G90), 1 incremental (G91), -1 unknown
+  bool compensation_ = false;      // cutter radius compensation may be on: the tool is not at X Y
+  int64_t x_ = 0, y_ = 0, z_ = 0;  // where the tool is, in millionths
   bool xKnown_ = false, yKnown_ = false, zKnown_ = false;
   bool retractWatch_ = false;  // an approach was just inserted: watch the next line
   bool midLine_ = false;       // the next stretch continues an over-long line
+  std::string lines_;          // lines being read, followed by line feeds
 };
+
+template <typename OnApproach>
+void WordScanner::scanRun(std::string_view text, OnApproach&& onApproach) {
+  for (size_t from = midLine_ ? skipPiece(text) : 0; from < text.size();) {
+    const size_t copied = copyLines(text, from);
+    if (copied == 0) return;
+    const char* begin = lines_.data();
+    for (const char* line = begin; line < begin + copied;) {
+      const char* next = nullptr;
+      if (scanLine(line, &next))
+        onApproach(from + static_cast<size_t>(line - begin), approachLine_);
+      line = next;
+    }
+    from += copied;
+  }
+}
 
 #endif  // TARVELIN_REWRITE_WORD_SCANNER_H_

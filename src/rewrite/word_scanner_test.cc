@@ -15,12 +15,10 @@ Lines rewrite(const Lines& input, const Heights& heights = {}) {
   WordScanner scanner(heights);
   Lines output;
   for (const std::string& line : input) {
-    const std::string withEnd = line + "\n";
-    size_t lineEnd = 0;
-    if (scanner.scanLines(withEnd, &lineEnd) == 0) {
-      output.emplace_back(scanner.approachLine());
-      EXPECT_EQ(lineEnd, withEnd.size());
-    }
+    scanner.scanRun(line + "\n", [&](size_t at, std::string_view approach) {
+      EXPECT_EQ(at, 0u);
+      output.emplace_back(approach);
+    });
     output.push_back(line);
   }
   return output;
@@ -127,25 +125,25 @@ const Case kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Words, WordCases, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
 
+// Places are given in millionths.
 TEST(FedPoints, RemembersTheDeepestFeedToATenThousandth) {
   FedPoints fed;
-  fed.add(10.0, 20.0, -1.0f);
-  fed.add(10.0, 20.0, -0.5f);
-  EXPECT_TRUE(fed.reached(10.00004, 19.99996, -1.0f));
-  EXPECT_FALSE(fed.reached(10.0002, 20.0, -1.0f));
-  EXPECT_FALSE(fed.reached(10.0, 20.0, -1.1f));
+  fed.add(10000000, 20000000, -1.0f);
+  fed.add(10000000, 20000000, -0.5f);
+  EXPECT_TRUE(fed.reached(10000040, 19999960, -1.0f));
+  EXPECT_FALSE(fed.reached(10000200, 20000000, -1.0f));
+  EXPECT_FALSE(fed.reached(-10000000, 20000000, -1.0f));
+  EXPECT_FALSE(fed.reached(10000000, 20000000, -1.1f));
   fed.forget();
-  EXPECT_FALSE(fed.reached(10.0, 20.0, 0.0f));
-  EXPECT_FALSE(fed.reached(1e300, 0.0, 0.0f));
+  EXPECT_FALSE(fed.reached(10000000, 20000000, 0.0f));
 }
 
 TEST(FedPoints, StaysBoundedAndForgetsOnlyOldPoints) {
   FedPoints fed;
-  for (int i = 0; i < 1000000; ++i) fed.add(i * 0.001, 0.0, -1.0f);
+  for (int64_t i = 0; i < 1000000; ++i) fed.add(i * 1000, 0, -1.0f);
   int kept = 0;
-  for (int i = 1000000 - 1000; i < 1000000; ++i) kept += fed.reached(i * 0.001, 0.0, -1.0f);
+  for (int64_t i = 1000000 - 1000; i < 1000000; ++i) kept += fed.reached(i * 1000, 0, -1.0f);
   EXPECT_GT(kept, 900);  // the latest points are still there
-  EXPECT_FALSE(fed.reached(2000.0, 0.0, -1.0f));
 }
 
 }  // namespace
