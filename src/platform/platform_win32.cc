@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,7 +20,8 @@ namespace {
 constexpr UINT kMessageCodePage = 932;
 
 // An existing output with any of these is refused, as a plain open for writing refuses it.
-constexpr DWORD kUnwritable = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY;
+constexpr DWORD kUnwritable = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY |
+                              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 // Console output: written at once on a console, buffered when redirected.
 struct Console {
@@ -122,6 +124,29 @@ std::wstring systemPath(std::string_view utf8) {
   return full.size() < MAX_PATH ? path : systemForm(full);
 }
 
+// Sets or clears the delete disposition: while set, the system deletes the
+// file when its last handle closes, however the process ends.
+bool markForDeletion(HANDLE file, bool deleteIt) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = deleteIt ? TRUE : FALSE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) !=
+         0;
+}
+
+// Renames the open file to `fullPath`, replacing a file there.
+bool renameByHandle(HANDLE file, const std::wstring& fullPath) {
+  const std::u16string longForm = longPathForm(std::u16string(fullPath.begin(), fullPath.end()));
+  const size_t nameBytes = longForm.size() * sizeof(wchar_t);
+  std::vector<std::byte> buffer(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t));
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(nameBytes);
+  std::memcpy(info->FileName, longForm.data(), nameBytes);
+  return SetFileInformationByHandle(file, FileRenameInfo, info,
+                                    static_cast<DWORD>(buffer.size())) != 0;
+}
+
 // Returns the system handle that a FileSystem::Handle holds.
 HANDLE handleOf(FileSystem::Handle file) {
   return reinterpret_cast<HANDLE>(file);  // NOLINT(performance-no-int-to-ptr): it holds a HANDLE
@@ -137,7 +162,8 @@ class WindowsFileSystem : public FileSystem {
     return h != INVALID_HANDLE_VALUE;
   }
 
-  // The temporary file goes into the output's own folder, drive included.
+  // The temporary file goes into the output's own folder, drive included, and
+  // is marked for deletion at once: a run ended in any way leaves nothing.
   bool createTemp(const std::string& target, Handle* file) override {
     const std::wstring full = fullPathOf(wideOf(target));
     if (full.empty()) return false;
@@ -149,11 +175,11 @@ class WindowsFileSystem : public FileSystem {
       const std::wstring tempPath =
           systemForm(folder + L"tarvelin-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                      std::to_wstring(counter++) + L".tmp");
-      HANDLE h = CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      HANDLE h = CreateFileW(tempPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
       if (h != INVALID_HANDLE_VALUE) {
         *file = reinterpret_cast<Handle>(h);
-        temps_[*file] = tempPath;
+        temps_[*file] = TempFile{tempPath, markForDeletion(h, true)};
         return true;
       }
       if (GetLastError() != ERROR_FILE_EXISTS) return false;
@@ -179,23 +205,34 @@ class WindowsFileSystem : public FileSystem {
 
   bool close(Handle file) override { return CloseHandle(handleOf(file)) != 0; }
 
+  // Clears the deletion mark just before the rename, so that only the instant
+  // between the two could leave the file behind.
   Commit commit(Handle file, const std::string& target) override {
-    const std::wstring tempPath = temps_.extract(file).mapped();
+    const TempFile temp = temps_.extract(file).mapped();
+    HANDLE h = handleOf(file);
     const std::wstring full = fullPathOf(wideOf(target));
-    Commit result = Commit::done;
-    if (!CloseHandle(handleOf(file))) {
-      result = Commit::writeFailed;
-    } else if (full.empty() || !MoveFileExW(tempPath.c_str(), systemForm(full).c_str(),
-                                            MOVEFILE_REPLACE_EXISTING)) {
-      result = Commit::replaceFailed;
+    if (full.empty() || (temp.markedForDeletion && !markForDeletion(h, false))) {
+      closeAndDelete(h, temp);
+      return Commit::replaceFailed;
     }
-    if (result != Commit::done) DeleteFileW(tempPath.c_str());
-    return result;
+    if (renameByHandle(h, full)) {
+      // The output is in place already; a failing close is still reported.
+      return CloseHandle(h) ? Commit::done : Commit::writeFailed;
+    }
+    // Where the system cannot rename through the handle: close, then move by name.
+    if (!CloseHandle(h)) {
+      DeleteFileW(temp.path.c_str());
+      return Commit::writeFailed;
+    }
+    if (MoveFileExW(temp.path.c_str(), systemForm(full).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      return Commit::done;
+    }
+    DeleteFileW(temp.path.c_str());
+    return Commit::replaceFailed;
   }
 
   void discard(Handle file) override {
-    CloseHandle(handleOf(file));
-    DeleteFileW(temps_.extract(file).mapped().c_str());
+    closeAndDelete(handleOf(file), temps_.extract(file).mapped());
   }
 
   Handle standardOutput() override {
@@ -203,7 +240,17 @@ class WindowsFileSystem : public FileSystem {
   }
 
  private:
-  std::map<Handle, std::wstring> temps_;  // the path of each temporary file
+  struct TempFile {
+    std::wstring path;       // as the system takes it
+    bool markedForDeletion;  // the system deletes it when it is closed
+  };
+
+  static void closeAndDelete(HANDLE h, const TempFile& temp) {
+    CloseHandle(h);
+    if (!temp.markedForDeletion) DeleteFileW(temp.path.c_str());
+  }
+
+  std::map<Handle, TempFile> temps_;
 };
 
 // Returns the environment as "NAME=value" entries.
