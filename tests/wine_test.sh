@@ -12,6 +12,7 @@ root=$(mktemp -d)
 drive_d="$WINEPREFIX/dosdevices/d:"
 mounted=""
 cleanup() {
+  wineserver -k 2>/dev/null
   rm -f "$drive_d"
   [ -z "$mounted" ] || umount "$mounted"
   rm -rf "$root"
@@ -23,19 +24,25 @@ failed=0
 check() {  # check <name> <command...>: the command must succeed
   local name="[$label] $1"
   shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name"; fi
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAILED: $name"
+    [ ! -s "${work:-}/.err" ] || sed 's/^/  wine: /' "$work/.err" | head -n 5
+  fi
 }
 
 # Runs the program in $work with the given arguments; sets status and out (a file).
 run() {
-  (cd "$work" && wine "$win/tarvelin.exe" "$@" </dev/null >"$work/.out" 2>/dev/null)
+  (cd "$work" && wine "$win/tarvelin.exe" "$@" </dev/null >"$work/.out" 2>"$work/.err")
   status=$?
 }
 
 # Runs the raw command line $1 through launch.exe in $work, so that the
 # program's own splitting is what counts; sets status and out.
 raw() {
-  (cd "$work" && TARVELIN_RAW_COMMAND_LINE="$1" wine launch.exe </dev/null >"$work/.out" 2>/dev/null)
+  (cd "$work" && TARVELIN_RAW_COMMAND_LINE="$1" wine launch.exe </dev/null >"$work/.out" 2>"$work/.err")
   status=$?
 }
 
@@ -191,7 +198,7 @@ suite() {
   ln -sfn "$work/d" "$drive_d"
   cp "$pocket" "$work/d/part.nc"
   (cd "$WINEPREFIX/drive_c/tarvelin-test" &&
-    wine "$win/tarvelin.exe" 'D:part.nc' </dev/null >"$work/.out" 2>/dev/null)
+    wine "$win/tarvelin.exe" 'D:part.nc' </dev/null >"$work/.out" 2>"$work/.err")
   status=$?
   check "drive-relative path on D: status 0" test "$status" = 0
   check "drive-relative path on D: console" console_is "$banner"$'D:part\n'"$all_done"
@@ -209,6 +216,22 @@ suite() {
   check "ended mid-rewrite: ended while writing" test "$status" = 0
   check "ended mid-rewrite: no temporary file" no_temporary_file "$work"
   check "ended mid-rewrite: earlier output kept" test "$(cat "$work/big済.ncd")" = earlier
+
+  # Ctrl-C on the console while it writes ends the run the same way. The keys
+  # stay open until the temporary file has gone, so it is Ctrl-C that ends it.
+  rm -f "$work/.sent" "$work/.gone"
+  (
+    set +o pipefail
+    cd "$work" && export TARVELIN_EXE="$win/tarvelin.exe"
+    temporary() { find . -maxdepth 1 -name 'tarvelin-*.tmp' -size +1M | grep -q .; }
+    {
+      for _ in $(seq 1200); do temporary && { printf '\003'; touch .sent; break; }; sleep 0.05; done
+      for _ in $(seq 200); do temporary || { touch .gone; break; }; sleep 0.05; done
+    } | timeout 120 script -qec 'wine "$TARVELIN_EXE" big.nc' /dev/null >"$work/.tty"
+  )
+  check "Ctrl-C mid-rewrite: ended while writing" test -e "$work/.sent" -a -e "$work/.gone"
+  check "Ctrl-C mid-rewrite: no temporary file" no_temporary_file "$work"
+  check "Ctrl-C mid-rewrite: earlier output kept" test "$(cat "$work/big済.ncd")" = earlier
   rm -f "$work/big.nc"
 
   # The same bytes out of both builds.
@@ -230,6 +253,9 @@ suite() {
 label=all
 echo "Windows unit tests under Wine:"
 check "unit tests" env LC_ALL=ja_JP.UTF-8 wine "$win/unit_tests.exe" --gtest_brief=1
+# One server for all the runs, so that none starts while the last one's server is still ending.
+wineserver -w
+wineserver -p
 
 suite ja_JP.UTF-8 cp932 'キー'
 suite en_US.UTF-8 cp1252 'Press any key'
