@@ -12,7 +12,7 @@
 
 namespace {
 
-const platform::PathRules kRules{"/", "\xE6\xB8\x88", {}};
+const platform::PathRules kRules{"/", "\xE6\xB8\x88"};
 const std::string kInput = "w/part.nc";
 const std::string kOutput = "w/part\xE6\xB8\x88.ncd";
 const std::string kEarlier = "(an earlier output)\r\n";

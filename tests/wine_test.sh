@@ -1,26 +1,48 @@
 #!/usr/bin/env bash
-# Runs the Windows program under Wine with a code page 932 locale and checks
+# Runs the Windows program under Wine, once with a code page 932 locale
+# (ja_JP.UTF-8) and once with a code page 1252 one (en_US.UTF-8), and checks
 # console bytes, exit status and output files against the Linux build.
 # Usage: tests/wine_test.sh <windows build dir> <linux program>
 set -uo pipefail
 win=$(cd "$1" && pwd)
 linux=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
-export WINEPREFIX="$win/wineprefix" WINEDEBUG=-all LC_ALL=ja_JP.UTF-8
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+tests=$(cd "$(dirname "$0")" && pwd)
+export WINEPREFIX="$win/wineprefix" WINEDEBUG=-all
+root=$(mktemp -d)
+drive_d="$WINEPREFIX/dosdevices/d:"
+mounted=""
+cleanup() {
+  wineserver -k 2>/dev/null
+  rm -f "$drive_d"
+  [ -z "$mounted" ] || umount "$mounted"
+  rm -rf "$root"
+}
+trap cleanup EXIT
 passed=0
 failed=0
 
 check() {  # check <name> <command...>: the command must succeed
-  local name=$1
+  local name="[$label] $1"
   shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name"; fi
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAILED: $name"
+    [ ! -s "${work:-}/.err" ] || sed 's/^/  wine: /' "$work/.err" | head -n 5
+  fi
 }
-
 
 # Runs the program in $work with the given arguments; sets status and out (a file).
 run() {
-  (cd "$work" && wine "$win/tarvelin.exe" "$@" </dev/null >"$work/.out" 2>/dev/null)
+  (cd "$work" && wine "$win/tarvelin.exe" "$@" </dev/null >"$work/.out" 2>"$work/.err")
+  status=$?
+}
+
+# Runs the raw command line $1 through launch.exe in $work, so that the
+# program's own splitting is what counts; sets status and out.
+raw() {
+  (cd "$work" && TARVELIN_RAW_COMMAND_LINE="$1" wine launch.exe </dev/null >"$work/.out" 2>"$work/.err")
   status=$?
 }
 
@@ -28,83 +50,215 @@ run() {
 # CR LF, followed by the command processor's pause prompt.
 console_is() {
   local expected
-  expected=$(mktemp)
+  expected=$(mktemp -p "$root")
   printf '%s' "$1" | sed 's/$/\r/' | head -c -1 | iconv -f UTF-8 -t CP932 >"$expected"
   local size
   size=$(stat -c %s "$expected")
   cmp -s -n "$size" "$expected" "$work/.out" || { echo "console:"; iconv -f CP932 -t UTF-8 "$work/.out"; return 1; }
-  # What follows is cmd's "pause" prompt ("...キー..."), so the command processor ran.
-  tail -c +"$((size + 1))" "$work/.out" | iconv -f CP932 -t UTF-8 | grep -q 'キー'
+  # What follows is cmd's "pause" prompt, in the locale's language, so the command processor ran.
+  tail -c +"$((size + 1))" "$work/.out" | iconv -f CP932 -t UTF-8 | grep -q "$pause_prompt"
 }
+
+# True iff the text $1 holds the text $2.
+holds() { [[ "$1" == *"$2"* ]] || { echo "console:"; printf '%s\n' "$1"; return 1; }; }
+
+# True iff no temporary file is left in the folder $1.
+no_temporary_file() { [ -z "$(find "$1" -maxdepth 1 -iname '*.tmp')" ]; }
 
 banner=$'NCコードにG00 Z0.050を埋め込んだりするソフトVer 1.07\n\n'
 usage=$'TarvelinはGUIに対応していません(^･ω･^)\nTarvelin.exeに直接変換元ファイルをドラッグしてください(^･ω･^)\nSend Toにショートカットを登録しておくと何かと楽ですお(^･ω･^)\n'
 all_done=$'全ての処理が終わりました(っ･ω･)っ\n'
 open_failed=$'ファイルのオープンに失敗しました。\n'
+pocket="$tests/../examples/pocket.nc"
 
-echo "Windows unit tests under Wine:"
-check "unit tests" wine "$win/unit_tests.exe" --gtest_brief=1
+# A program large enough that a run can be ended while it is being rewritten.
+printf 'G00Z5.\r\nG00X1.Y2.\r\nG01Z-1.F9\r\nX12.345Y67.890\r\n' >"$root/block"
+yes "$(cat "$root/block")" | head -c $((96 << 20)) >"$root/big.nc"
+cp "$pocket" "$root/pocket.nc"  # the Linux build's output, to compare with
+"$linux" "$root/pocket.nc" </dev/null >/dev/null
+mv "$root/pocket済.ncd" "$root/pocket.linux"
 
-run
-check "usage: status 255" test "$status" = 255
-check "usage: console bytes and pause" console_is "$banner$usage"
+# The checks that do not depend on the system's code page; run once per locale.
+suite() {
+  export LC_ALL=$1
+  label=$2
+  pause_prompt=$3
+  work="$root/$label"
+  mkdir -p "$work"
 
-cp "$(dirname "$0")/../examples/pocket.nc" "$work/日本 部品.nc"
-run "日本 部品.nc"
-check "Japanese name with blank: status 0" test "$status" = 0
-check "Japanese name with blank: console" console_is "$banner"$'日本 部品\n'"$all_done"
-check "Japanese name with blank: output" test -f "$work/日本 部品済.ncd"
+  run
+  check "usage: status 255" test "$status" = 255
+  check "usage: console bytes and pause" console_is "$banner$usage"
 
-cp "$work/日本 部品.nc" "$work/a.nc"
-cp "$work/日本 部品.nc" "$work/c.nc"
-run a.nc missing.nc c.nc
-check "missing file: status 255" test "$status" = 255
-check "missing file: console" console_is "$banner"$'a\n'"$open_failed"
-check "missing file: third untouched" test ! -e "$work/c済.ncd"
+  cp "$pocket" "$work/日本 部品.nc"
+  run "日本 部品.nc"
+  check "Japanese name with blank: status 0" test "$status" = 0
+  check "Japanese name with blank: console" console_is "$banner"$'日本 部品\n'"$all_done"
+  check "Japanese name with blank: output" test -f "$work/日本 部品済.ncd"
 
-# A read-only earlier output cannot be opened for writing, so it is kept.
-printf 'G00Z1.\r\n' >"$work/ro.nc"
-printf 'earlier' >"$work/ro済.ncd"
-chmod 444 "$work/ro済.ncd"
-run ro.nc
-check "read-only output: status 255" test "$status" = 255
-check "read-only output: console" console_is "$banner$open_failed"
-check "read-only output: kept" test "$(cat "$work/ro済.ncd")" = earlier
-check "read-only output: no temporary file" test -z "$(ls "$work" | grep -i tmp)"
+  cp "$work/日本 部品.nc" "$work/a.nc"
+  cp "$work/日本 部品.nc" "$work/c.nc"
+  run a.nc missing.nc c.nc
+  check "missing file: status 255" test "$status" = 255
+  check "missing file: console" console_is "$banner"$'a\n'"$open_failed"
+  check "missing file: third untouched" test ! -e "$work/c済.ncd"
 
-# Raw command lines through CreateProcessA, so GetCommandLineA is what splits:
-# the second byte of "表" is a backslash just before a closing quote.
-cp "$win/tarvelin.exe" "$win/launch.exe" "$work/"
-cp "$work/a.nc" "$work/表"
-cp "$work/a.nc" "$work/b c.nc"
-raw() {
-  (cd "$work" && TARVELIN_RAW_COMMAND_LINE="$1" wine launch.exe </dev/null >"$work/.out" 2>/dev/null)
+  # A read-only earlier output cannot be opened for writing, so it is kept.
+  printf 'G00Z1.\r\n' >"$work/ro.nc"
+  printf 'earlier' >"$work/ro済.ncd"
+  chmod 444 "$work/ro済.ncd"
+  run ro.nc
+  check "read-only output: status 255" test "$status" = 255
+  check "read-only output: console" console_is "$banner$open_failed"
+  check "read-only output: kept" test "$(cat "$work/ro済.ncd")" = earlier
+  check "read-only output: no temporary file" no_temporary_file "$work"
+
+  # A hidden one is refused the same way.
+  printf 'G00Z1.\r\n' >"$work/hid.nc"
+  printf 'earlier' >"$work/hid済.ncd"
+  (cd "$work" && wine attrib +h 'hid済.ncd' >/dev/null 2>&1)
+  run hid.nc
+  check "hidden output: status 255" test "$status" = 255
+  check "hidden output: console" console_is "$banner$open_failed"
+  check "hidden output: kept" test "$(cat "$work/hid済.ncd")" = earlier
+  check "hidden output: no temporary file" no_temporary_file "$work"
+
+  # Raw command lines: the second byte of "表" in code page 932 is a
+  # backslash just before a closing quote.
+  cp "$win/tarvelin.exe" "$win/launch.exe" "$work/"
+  cp "$work/a.nc" "$work/表"
+  cp "$work/a.nc" "$work/b c.nc"
+  raw 'tarvelin.exe "表" "b c.nc"'
+  check "raw line with lead byte before quote: status" test "$status" = 0
+  check "raw line with lead byte before quote: console" console_is "$banner"$'表\nb c\n'"$all_done"
+  check "raw line with lead byte before quote: output" test -f "$work/表済.ncd"
+  rm -f "$work/a済.ncd" "$work/c済.ncd"
+  raw 'tarvelin.exe a.nc "x \"y" c.nc'
+  check "raw line with escaped quote: status" test "$status" = 255
+  check "raw line with escaped quote: console" console_is "$banner"$'a\n'"$open_failed"
+  check "raw line with escaped quote: stops there" test ! -e "$work/c済.ncd"
+
+  # Names with characters that code page 932 lacks: each output is named
+  # exactly; the redirected echo shows '?' for each such character.
+  local names=("p😀 smile" "Größe" "한국어 부품")
+  for name in "${names[@]}"; do cp "$pocket" "$work/$name.nc"; done
+  raw 'tarvelin.exe "p😀 smile.nc" Größe.nc "한국어 부품.nc"'
+  check "names outside code page 932: status 0" test "$status" = 0
+  check "names outside code page 932: console" console_is "$banner"$'p? smile\nGr??e\n??? ??\n'"$all_done"
+  for name in "${names[@]}"; do
+    check "names outside code page 932: $name済.ncd" cmp "$work/$name済.ncd" "$root/pocket.linux"
+  done
+
+  # On a console (Wine makes a pseudo-terminal the program's console), the
+  # messages and the names are written as characters; keys end the pause.
+  (
+    set +o pipefail
+    cd "$work" && export TARVELIN_EXE="$win/tarvelin.exe"
+    for _ in $(seq 60); do sleep 0.5; printf x; done 2>/dev/null |
+      timeout 60 script -qec 'wine "$TARVELIN_EXE" Größe.nc "한국어 부품.nc"' /dev/null >"$work/.tty"
+  )
   status=$?
-}
-raw 'tarvelin.exe "表" "b c.nc"'
-check "raw line with lead byte before quote: status" test "$status" = 0
-check "raw line with lead byte before quote: console" console_is "$banner"$'表\nb c\n'"$all_done"
-check "raw line with lead byte before quote: output" test -f "$work/表済.ncd"
-rm -f "$work/a済.ncd" "$work/c済.ncd"
-raw 'tarvelin.exe a.nc "x \"y" c.nc'
-check "raw line with escaped quote: status" test "$status" = 255
-check "raw line with escaped quote: console" console_is "$banner"$'a\n'"$open_failed"
-check "raw line with escaped quote: stops there" test ! -e "$work/c済.ncd"
+  local on_console
+  on_console=$(sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$work/.tty" | tr -d '\r')
+  check "on a console: status 0" test "$status" = 0
+  check "on a console: characters" holds "$on_console" "$banner"$'Größe\n한국어 부품\n'"$all_done"
 
-# The same bytes out of both builds.
-mkdir -p "$work/same"
-cp "$(dirname "$0")/../examples/pocket.nc" "$work/same/pocket.nc"
-printf 'G00Z5.\rG00X1.\rG01Z-1.F9\r' >"$work/same/cr_only.nc"
-printf 'G00Z5.\nG00X1.\nG01Z-1.F9\x1Atail\n' >"$work/same/ctrl_z.nc"
-printf 'G00Z1.\r\nG00X1.\r\nG01Z-0.5F9\r\nG01X2.\r\nG00Z1.\r\nG00X1.\r\nG01Z-16.001F9' >"$work/same/no_final_lf.nc"
-printf 'G91\nG00Z1.\nG00X1.\nG01Z-0.5F9\nA\0B\n' >"$work/same/incremental.nc"
-head -c 1500000 /dev/zero | tr '\0' 'X' >"$work/same/long_line.nc"
-for f in "$work"/same/*.nc; do
-  (cd "$work/same" && wine "$win/tarvelin.exe" "$(basename "$f")" </dev/null >/dev/null 2>&1)
-  cp "${f%.nc}済.ncd" "${f%.nc}.win"
-  "$linux" "$f" </dev/null >/dev/null
-  check "same bytes as Linux: $(basename "$f")" cmp "${f%.nc}.win" "${f%.nc}済.ncd"
-done
+  # No COMSPEC: CMD.EXE is found along PATH and started by that path.
+  TARVELIN_WITHOUT_COMSPEC=1 raw 'tarvelin.exe a.nc'
+  check "without COMSPEC: status 0" test "$status" = 0
+  check "without COMSPEC: console and pause" console_is "$banner"$'a\n'"$all_done"
+
+  # A path of about 300 characters, given relative to the current folder.
+  local long
+  long=$(printf 'x%.0s' {1..90})
+  mkdir -p "$work/a$long/b$long/c$long"
+  cp "$pocket" "$work/a$long/b$long/c$long/part.nc"
+  run "a$long\\b$long\\c$long\\part.nc"
+  check "path of 300 characters: status 0" test "$status" = 0
+  check "path of 300 characters: output" cmp "$work/a$long/b$long/c$long/part済.ncd" "$root/pocket.linux"
+
+  # An output path of 250 characters, for which the temporary file's own
+  # name is longer than the output's.
+  local folder_length=$((250 - ${#work} - 2 - 2 - 6))  # "Z:", two separators, "o済.ncd"
+  local folder
+  folder=$(printf 'f%.0s' $(seq "$folder_length"))
+  mkdir -p "$work/$folder"
+  cp "$pocket" "$work/$folder/o.nc"
+  run "Z:${work//\//\\}\\$folder\\o.nc"
+  check "output path of 250 characters: status 0" test "$status" = 0
+  check "output path of 250 characters: output" cmp "$work/$folder/o済.ncd" "$root/pocket.linux"
+  check "output path of 250 characters: no temporary file" no_temporary_file "$work/$folder"
+
+  # A drive-relative path on a second drive (another file system where it can
+  # be mounted), from a current folder on drive C:.
+  mkdir -p "$work/d" "$WINEPREFIX/drive_c/tarvelin-test"
+  if [ "$(id -u)" = 0 ] && mount -t tmpfs -o size=16m tmpfs "$work/d" 2>/dev/null; then
+    mounted="$work/d"
+  fi
+  ln -sfn "$work/d" "$drive_d"
+  cp "$pocket" "$work/d/part.nc"
+  (cd "$WINEPREFIX/drive_c/tarvelin-test" &&
+    wine "$win/tarvelin.exe" 'D:part.nc' </dev/null >"$work/.out" 2>"$work/.err")
+  status=$?
+  check "drive-relative path on D: status 0" test "$status" = 0
+  check "drive-relative path on D: console" console_is "$banner"$'D:part\n'"$all_done"
+  check "drive-relative path on D: output" cmp "$work/d/part済.ncd" "$root/pocket.linux"
+  check "drive-relative path on D: no temporary file" no_temporary_file "$WINEPREFIX/drive_c/tarvelin-test"
+  rm -f "$drive_d"
+  rmdir "$WINEPREFIX/drive_c/tarvelin-test"
+  [ -z "$mounted" ] || { umount "$mounted"; mounted=""; }
+
+  # A run ended by TerminateProcess while it writes: the temporary file goes
+  # with it, and the earlier output stays.
+  cp "$root/big.nc" "$work/big.nc"
+  printf 'earlier' >"$work/big済.ncd"
+  TARVELIN_KILL_WHEN='tarvelin-*.tmp' raw 'tarvelin.exe big.nc'
+  check "ended mid-rewrite: ended while writing" test "$status" = 0
+  check "ended mid-rewrite: no temporary file" no_temporary_file "$work"
+  check "ended mid-rewrite: earlier output kept" test "$(cat "$work/big済.ncd")" = earlier
+
+  # Ctrl-C on the console while it writes ends the run the same way. The keys
+  # stay open until the temporary file has gone, so it is Ctrl-C that ends it.
+  rm -f "$work/.sent" "$work/.gone"
+  (
+    set +o pipefail
+    cd "$work" && export TARVELIN_EXE="$win/tarvelin.exe"
+    temporary() { find . -maxdepth 1 -name 'tarvelin-*.tmp' -size +1M | grep -q .; }
+    {
+      for _ in $(seq 1200); do temporary && { printf '\003'; touch .sent; break; }; sleep 0.05; done
+      for _ in $(seq 200); do temporary || { touch .gone; break; }; sleep 0.05; done
+    } | timeout 120 script -qec 'wine "$TARVELIN_EXE" big.nc' /dev/null >"$work/.tty"
+  )
+  check "Ctrl-C mid-rewrite: ended while writing" test -e "$work/.sent" -a -e "$work/.gone"
+  check "Ctrl-C mid-rewrite: no temporary file" no_temporary_file "$work"
+  check "Ctrl-C mid-rewrite: earlier output kept" test "$(cat "$work/big済.ncd")" = earlier
+  rm -f "$work/big.nc"
+
+  # The same bytes out of both builds.
+  mkdir -p "$work/same"
+  cp "$pocket" "$work/same/pocket.nc"
+  printf 'G00Z5.\rG00X1.\rG01Z-1.F9\r' >"$work/same/cr_only.nc"
+  printf 'G00Z5.\nG00X1.\nG01Z-1.F9\x1Atail\n' >"$work/same/ctrl_z.nc"
+  printf 'G00Z1.\r\nG00X1.\r\nG01Z-0.5F9\r\nG01X2.\r\nG00Z1.\r\nG00X1.\r\nG01Z-16.001F9' >"$work/same/no_final_lf.nc"
+  printf 'G91\nG00Z1.\nG00X1.\nG01Z-0.5F9\nA\0B\n' >"$work/same/incremental.nc"
+  head -c 1500000 /dev/zero | tr '\0' 'X' >"$work/same/long_line.nc"
+  for f in "$work"/same/*.nc; do
+    (cd "$work/same" && wine "$win/tarvelin.exe" "$(basename "$f")" </dev/null >/dev/null 2>&1)
+    cp "${f%.nc}済.ncd" "${f%.nc}.win"
+    "$linux" "$f" </dev/null >/dev/null
+    check "same bytes as Linux: $(basename "$f")" cmp "${f%.nc}.win" "${f%.nc}済.ncd"
+  done
+}
+
+label=all
+echo "Windows unit tests under Wine:"
+check "unit tests" env LC_ALL=ja_JP.UTF-8 wine "$win/unit_tests.exe" --gtest_brief=1
+# One server for all the runs, so that none starts while the last one's server is still ending.
+wineserver -w
+wineserver -p
+
+suite ja_JP.UTF-8 cp932 'キー'
+suite en_US.UTF-8 cp1252 'Press any key'
 
 echo "Wine: $passed passed, $failed failed"
 [ "$failed" = 0 ]

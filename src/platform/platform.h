@@ -4,7 +4,6 @@
 #ifndef TARVELIN_PLATFORM_PLATFORM_H_
 #define TARVELIN_PLATFORM_PLATFORM_H_
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,17 +12,15 @@
 
 namespace platform {
 
-// Marks the lead bytes of the double-byte characters of the system's narrow code page.
-using LeadByteTable = std::array<bool, 256>;
-
-// How this system writes file names.
+// How this system writes file names. Paths travel through the program as
+// UTF-8 on every system, so no byte of a longer character can look like a
+// separator or a '.'.
 struct PathRules {
   std::string_view separators;  // bytes that end a directory name
-  std::string_view doneMark;    // "済" in the file-name encoding
-  LeadByteTable leadBytes{};    // a lead byte and the byte after it form one character
+  std::string_view doneMark;    // "済" in UTF-8
 };
 
-// Returns the rules of this system's narrow file names.
+// Returns the rules of this system's file names.
 PathRules pathRules();
 
 // File operations, behind an interface so that tests can fake them and fail any one.
@@ -79,7 +76,7 @@ void messagesToStandardError();
 
 // Prints one of the program's fixed messages, given in UTF-8, in the console's encoding.
 void printMessage(std::string_view utf8);
-// Prints a file name, given in the file-name encoding.
+// Prints a file name, given in UTF-8, as exactly as the console can show it.
 void printName(std::string_view name);
 // Writes out everything printed so far.
 void flushConsole();

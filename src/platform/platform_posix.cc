@@ -307,7 +307,7 @@ class PosixFileSystem : public FileSystem {
 
 }  // namespace
 
-PathRules pathRules() { return PathRules{"/", "\xE6\xB8\x88", {}}; }
+PathRules pathRules() { return PathRules{"/", "\xE6\xB8\x88"}; }
 
 FileSystem& systemFileSystem() {
   static PosixFileSystem fileSystem;

@@ -1,15 +1,27 @@
+// The Windows layer. It talks to the system in UTF-16 (the wide APIs) and
+// hands the program UTF-8; paths of MAX_PATH characters or more go to the
+// system in their \\?\ form.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <map>
+#include <string>
+#include <vector>
 
-#include "app/command_line.h"
+#include "platform/command_line.h"
 #include "platform/platform.h"
+#include "platform/wide_text.h"
 
 namespace platform {
 namespace {
 
 constexpr UINT kMessageCodePage = 932;
+
+// An existing output with any of these is refused, as a plain open for writing refuses it.
+constexpr DWORD kUnwritable = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY |
+                              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 // Console output: written at once on a console, buffered when redirected.
 struct Console {
@@ -30,24 +42,29 @@ Console& console() {
   return instance;
 }
 
-// Returns `text` in `codePage` as UTF-16.
-std::wstring toWide(std::string_view text, UINT codePage) {
-  const int size = static_cast<int>(text.size());
-  std::wstring wide(
-      static_cast<size_t>(MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0)), L'\0');
-  MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
-  return wide;
+// Returns UTF-8 text in the system's wide characters.
+std::wstring wideOf(std::string_view utf8) {
+  const std::u16string text = toUtf16(utf8);
+  return {text.begin(), text.end()};
 }
 
-// Returns UTF-16 text in `codePage`.
-std::string fromWide(const std::wstring& wide, UINT codePage) {
-  const int size = static_cast<int>(wide.size());
-  std::string text(static_cast<size_t>(WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr,
-                                                           0, nullptr, nullptr)),
-                   '\0');
-  WideCharToMultiByte(codePage, 0, wide.data(), size, text.data(), static_cast<int>(text.size()),
-                      nullptr, nullptr);
-  return text;
+// Returns the system's wide characters as UTF-8.
+std::string utf8Of(std::wstring_view wide) {
+  return toUtf8(std::u16string(wide.begin(), wide.end()));
+}
+
+// Returns wide text in code page 932, each character that the code page lacks
+// as one '?' (no look-alike substitutes).
+std::string inCodePage932(std::wstring_view wide) {
+  const std::u16string basic = withinBasicPlane(std::u16string(wide.begin(), wide.end()));
+  const std::wstring text(basic.begin(), basic.end());
+  const int size = static_cast<int>(text.size());
+  const int length = WideCharToMultiByte(kMessageCodePage, WC_NO_BEST_FIT_CHARS, text.data(), size,
+                                         nullptr, 0, "?", nullptr);
+  std::string bytes(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(kMessageCodePage, WC_NO_BEST_FIT_CHARS, text.data(), size, bytes.data(),
+                      length, "?", nullptr);
+  return bytes;
 }
 
 // Writes all bytes to `handle`; returns false on error.
@@ -62,70 +79,111 @@ bool writeAll(HANDLE handle, const char* data, size_t size) {
   return true;
 }
 
-// Prints text given in `codePage`, each line feed as CR LF, as the console can show it.
-void print(std::string_view text, UINT codePage) {
-  std::string crlf;
-  for (const char c : text) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
+// Prints UTF-8 text, each line feed as CR LF: as characters on a console,
+// whatever its code page; in code page 932 when redirected.
+void print(std::string_view utf8) {
+  std::wstring text;
+  for (const wchar_t c : wideOf(utf8)) {
+    if (c == L'\n') text += L'\r';
+    text += c;
   }
   Console& out = console();
   if (!out.isConsole) {
-    out.pending += crlf;
+    out.pending += inCodePage932(text);
     return;
   }
-  // A console in another code page gets the characters, not the bytes.
-  if (GetConsoleOutputCP() == codePage) {
-    writeAll(out.handle, crlf.data(), crlf.size());
-  } else {
-    const std::wstring wide = toWide(crlf, codePage);
-    DWORD written = 0;
-    WriteConsoleW(out.handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-  }
+  DWORD written = 0;
+  WriteConsoleW(out.handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-// Returns the directory part of `path`, separator included.
-std::string directoryOf(const std::string& path) {
-  size_t end = 0;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
-      ++i;
-    } else if (path[i] == '\\' || path[i] == '/') {
-      end = i + 1;
-    }
-  }
-  return path.substr(0, end);
+// Returns the full path of `path`, made absolute against the current folder
+// (of the path's own drive, for "D:part.nc"); empty on failure.
+std::wstring fullPathOf(const std::wstring& path) {
+  const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return {};
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return {};
+  full.resize(length);
+  return full;
+}
+
+// Returns a full path as the system takes it: as it is while shorter than
+// MAX_PATH, else in its \\?\ form.
+std::wstring systemForm(const std::wstring& fullPath) {
+  if (fullPath.size() < MAX_PATH) return fullPath;
+  const std::u16string longForm = longPathForm(std::u16string(fullPath.begin(), fullPath.end()));
+  return {longForm.begin(), longForm.end()};
+}
+
+// Returns a UTF-8 path as the system takes it: as given while its full path is
+// shorter than MAX_PATH, else the full path in its \\?\ form.
+std::wstring systemPath(std::string_view utf8) {
+  const std::wstring path = wideOf(utf8);
+  const std::wstring full = fullPathOf(path);
+  return full.size() < MAX_PATH ? path : systemForm(full);
+}
+
+// Sets or clears the delete disposition: while set, the system deletes the
+// file when its last handle closes, however the process ends.
+bool markForDeletion(HANDLE file, bool deleteIt) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = deleteIt ? TRUE : FALSE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) !=
+         0;
+}
+
+// Renames the open file to `fullPath`, replacing a file there.
+bool renameByHandle(HANDLE file, const std::wstring& fullPath) {
+  const std::u16string longForm = longPathForm(std::u16string(fullPath.begin(), fullPath.end()));
+  const size_t nameBytes = longForm.size() * sizeof(wchar_t);
+  std::vector<std::byte> buffer(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t));
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(nameBytes);
+  std::memcpy(info->FileName, longForm.data(), nameBytes);
+  return SetFileInformationByHandle(file, FileRenameInfo, info,
+                                    static_cast<DWORD>(buffer.size())) != 0;
+}
+
+// Returns the system handle that a FileSystem::Handle holds.
+HANDLE handleOf(FileSystem::Handle file) {
+  return reinterpret_cast<HANDLE>(file);  // NOLINT(performance-no-int-to-ptr): it holds a HANDLE
 }
 
 class WindowsFileSystem : public FileSystem {
  public:
   bool exists(const std::string& path) override {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(systemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
 
   bool openRead(const std::string& path, Handle* file) override {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE h =
+        CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     *file = reinterpret_cast<Handle>(h);
     return h != INVALID_HANDLE_VALUE;
   }
 
+  // The temporary file goes into the output's own folder, drive included, and
+  // is marked for deletion at once: a run ended in any way leaves nothing.
   bool createTemp(const std::string& target, Handle* file) override {
-    const DWORD attributes = GetFileAttributesA(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
-      return false;
-    }
+    const std::wstring full = fullPathOf(wideOf(target));
+    if (full.empty()) return false;
+    const DWORD attributes = GetFileAttributesW(systemForm(full).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kUnwritable) != 0) return false;
+    const std::wstring folder = full.substr(0, full.rfind(L'\\') + 1);
     static unsigned counter = 0;
-    const std::string dir = directoryOf(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string tempPath = dir + "tarvelin-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                   std::to_string(counter++) + ".tmp";
-      HANDLE h = CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      const std::wstring tempPath =
+          systemForm(folder + L"tarvelin-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                     std::to_wstring(counter++) + L".tmp");
+      HANDLE h = CreateFileW(tempPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
       if (h != INVALID_HANDLE_VALUE) {
         *file = reinterpret_cast<Handle>(h);
-        temps_[*file] = tempPath;
+        temps_[*file] = TempFile{tempPath, markForDeletion(h, true)};
         return true;
       }
       if (GetLastError() != ERROR_FILE_EXISTS) return false;
@@ -136,38 +194,49 @@ class WindowsFileSystem : public FileSystem {
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
     const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD got = 0;
-    if (!ReadFile(reinterpret_cast<HANDLE>(file), buffer, chunk, &got, nullptr)) return -1;
+    if (!ReadFile(handleOf(file), buffer, chunk, &got, nullptr)) return -1;
     return got;
   }
 
   bool rewind(Handle file) override {
     LARGE_INTEGER zero{};
-    return SetFilePointerEx(reinterpret_cast<HANDLE>(file), zero, nullptr, FILE_BEGIN) != 0;
+    return SetFilePointerEx(handleOf(file), zero, nullptr, FILE_BEGIN) != 0;
   }
 
   bool write(Handle file, const char* data, size_t size) override {
-    return writeAll(reinterpret_cast<HANDLE>(file), data, size);
+    return writeAll(handleOf(file), data, size);
   }
 
-  bool close(Handle file) override { return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0; }
+  bool close(Handle file) override { return CloseHandle(handleOf(file)) != 0; }
 
+  // Clears the deletion mark just before the rename, so that only the instant
+  // between the two could leave the file behind.
   Commit commit(Handle file, const std::string& target) override {
-    const std::string tempPath = temps_[file];
-    temps_.erase(file);
-    Commit result = Commit::done;
-    if (!CloseHandle(reinterpret_cast<HANDLE>(file))) {
-      result = Commit::writeFailed;
-    } else if (!MoveFileExA(tempPath.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-      result = Commit::replaceFailed;
+    const TempFile temp = temps_.extract(file).mapped();
+    HANDLE h = handleOf(file);
+    const std::wstring full = fullPathOf(wideOf(target));
+    if (full.empty() || (temp.markedForDeletion && !markForDeletion(h, false))) {
+      closeAndDelete(h, temp);
+      return Commit::replaceFailed;
     }
-    if (result != Commit::done) DeleteFileA(tempPath.c_str());
-    return result;
+    if (renameByHandle(h, full)) {
+      // The output is in place already; a failing close is still reported.
+      return CloseHandle(h) ? Commit::done : Commit::writeFailed;
+    }
+    // Where the system cannot rename through the handle: close, then move by name.
+    if (!CloseHandle(h)) {
+      DeleteFileW(temp.path.c_str());
+      return Commit::writeFailed;
+    }
+    if (MoveFileExW(temp.path.c_str(), systemForm(full).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      return Commit::done;
+    }
+    DeleteFileW(temp.path.c_str());
+    return Commit::replaceFailed;
   }
 
   void discard(Handle file) override {
-    CloseHandle(reinterpret_cast<HANDLE>(file));
-    DeleteFileA(temps_[file].c_str());
-    temps_.erase(file);
+    closeAndDelete(handleOf(file), temps_.extract(file).mapped());
   }
 
   Handle standardOutput() override {
@@ -175,40 +244,75 @@ class WindowsFileSystem : public FileSystem {
   }
 
  private:
-  std::map<Handle, std::string> temps_;  // the name of each temporary file
-};
+  struct TempFile {
+    std::wstring path;       // as the system takes it
+    bool markedForDeletion;  // the system deletes it when it is closed
+  };
 
-// Returns the lead bytes of the system's narrow code page.
-LeadByteTable leadBytes() {
-  LeadByteTable table{};
-  CPINFO info{};
-  if (!GetCPInfo(CP_ACP, &info)) return table;
-  for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
-    for (int b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b)
-      table[static_cast<size_t>(b)] = true;
+  static void closeAndDelete(HANDLE h, const TempFile& temp) {
+    CloseHandle(h);
+    if (!temp.markedForDeletion) DeleteFileW(temp.path.c_str());
   }
-  return table;
-}
+
+  std::map<Handle, TempFile> temps_;
+};
 
 // Returns the environment as "NAME=value" entries.
 std::vector<std::string> environment() {
   std::vector<std::string> entries;
-  char* block = GetEnvironmentStringsA();
+  wchar_t* block = GetEnvironmentStringsW();
   if (block == nullptr) return entries;
-  for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1)
-    entries.emplace_back(entry);
-  FreeEnvironmentStringsA(block);
+  for (const wchar_t* entry = block; *entry != L'\0'; entry += std::wcslen(entry) + 1)
+    entries.push_back(utf8Of(entry));
+  FreeEnvironmentStringsW(block);
   return entries;
 }
 
+// Returns the current folder, empty when unknown.
+std::string currentDirectory() {
+  const DWORD size = GetCurrentDirectoryW(0, nullptr);
+  if (size == 0) return "";
+  std::wstring path(size, L'\0');
+  const DWORD length = GetCurrentDirectoryW(size, path.data());
+  if (length == 0 || length >= size) return "";
+  path.resize(length);
+  return utf8Of(path);
+}
+
+// Returns the path of this program, empty when unknown.
+std::wstring programPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    if (path.size() >= 32768) return {};
+    path.resize(path.size() * 2);
+  }
+}
+
+// Returns the short (8.3) form of a path where it has one, else the path.
+std::wstring shortPathOf(const std::wstring& path) {
+  const DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (size == 0) return path;
+  std::wstring shortPath(size, L'\0');
+  const DWORD length = GetShortPathNameW(path.c_str(), shortPath.data(), size);
+  if (length == 0 || length >= size) return path;
+  shortPath.resize(length);
+  return shortPath;
+}
+
 bool isFile(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(systemPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 }  // namespace
 
-PathRules pathRules() { return PathRules{"\\/", "\x8D\xCF", leadBytes()}; }
+PathRules pathRules() { return PathRules{"\\/", "\xE6\xB8\x88"}; }
 
 FileSystem& systemFileSystem() {
   static WindowsFileSystem fileSystem;
@@ -217,14 +321,19 @@ FileSystem& systemFileSystem() {
 
 std::vector<std::string> arguments(int /*argc*/, char** /*argv*/) {
   // The C runtime's own splitting differs; the raw command line is split here.
-  return splitCommandLine(GetCommandLineA(), leadBytes());
+  const wchar_t* line = GetCommandLineW();
+  const std::vector<std::u16string> split =
+      splitCommandLine(std::u16string(line, line + std::wcslen(line)));
+  std::vector<std::string> files(split.size());
+  std::transform(split.begin(), split.end(), files.begin(),
+                 [](const std::u16string& argument) { return toUtf8(argument); });
+  return files;
 }
 
 std::string settingsPath() {
-  char path[MAX_PATH * 4];
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  if (length == 0 || length >= sizeof path) return "";
-  return directoryOf(std::string(path, length)) + "tarvelin.ini";
+  const std::wstring program = programPath();
+  if (program.empty()) return "";
+  return utf8Of(program.substr(0, program.rfind(L'\\') + 1)) + "tarvelin.ini";
 }
 
 void messagesToStandardError() {
@@ -232,11 +341,9 @@ void messagesToStandardError() {
   console().use(STD_ERROR_HANDLE);
 }
 
-void printMessage(std::string_view utf8) {
-  print(fromWide(toWide(utf8, CP_UTF8), kMessageCodePage), kMessageCodePage);
-}
+void printMessage(std::string_view utf8) { print(utf8); }
 
-void printName(std::string_view name) { print(name, GetACP()); }
+void printName(std::string_view name) { print(name); }
 
 void flushConsole() {
   Console& out = console();
@@ -246,17 +353,16 @@ void flushConsole() {
 
 void waitForKey() {
   flushConsole();
-  std::string processor = findCommandProcessor(environment(), isFile);
+  const std::string processor = findCommandProcessor(environment(), currentDirectory(), isFile);
   if (processor.empty()) return;
-  char shortPath[MAX_PATH * 4];
-  const DWORD length = GetShortPathNameA(processor.c_str(), shortPath, sizeof shortPath);
-  if (length > 0 && length < sizeof shortPath) processor.assign(shortPath, length);
-  std::string commandLine = processor + " /c pause";
-  STARTUPINFOA startup{};
+  // Started by the path where it was found, so that no other CMD.EXE runs.
+  const std::wstring application = wideOf(processor);
+  std::wstring commandLine = shortPathOf(application) + L" /c pause";
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                      nullptr, &startup, &process)) {
     return;
   }
   WaitForSingleObject(process.hProcess, INFINITE);

@@ -15,15 +15,11 @@ struct NameSpan {
   size_t baseEnd;
 };
 
-// Finds the file name and its extension, stepping over double-byte characters
-// whose second byte may look like a separator.
+// Finds the file name and its extension in a UTF-8 path.
 NameSpan locateName(std::string_view path, const platform::PathRules& rules) {
   NameSpan span{0, std::string_view::npos};
   for (size_t i = 0; i < path.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(path[i]);
-    if (rules.leadBytes[byte] && i + 1 < path.size()) {
-      ++i;
-    } else if (rules.separators.find(path[i]) != std::string_view::npos) {
+    if (rules.separators.find(path[i]) != std::string_view::npos) {
       span = NameSpan{i + 1, std::string_view::npos};
     } else if (path[i] == '.') {
       span.baseEnd = i;

@@ -7,14 +7,8 @@
 
 namespace {
 
-platform::PathRules windowsRules() {
-  platform::PathRules rules{"\\/", "\x8D\xCF", {}};
-  for (int b = 0x81; b <= 0xFC; ++b) rules.leadBytes[b] = b <= 0x9F || b >= 0xE0;
-  return rules;
-}
-
-const platform::PathRules kPosix{"/", "\xE6\xB8\x88", {}};
-const platform::PathRules kWindows = windowsRules();
+const platform::PathRules kPosix{"/", "\xE6\xB8\x88"};
+const platform::PathRules kWindows{"\\/", "\xE6\xB8\x88"};
 
 struct NameCase {
   const platform::PathRules* rules;
@@ -31,26 +25,30 @@ TEST_P(NameCases, DerivesOutputAndEcho) {
   EXPECT_EQ(echoNameFor(c.path, *c.rules), c.echo);
 }
 
-// "済" is E6 B8 88 in UTF-8 and 8D CF in code page 932; "表" is 95 5C there.
+// Paths are UTF-8 on both systems: "済" is E6 B8 88. "表" and "ソ" end in 5C
+// in code page 932, and none of the characters of the last Windows cases is
+// in that code page at all.
 INSTANTIATE_TEST_SUITE_P(
     Naming, NameCases,
     testing::Values(
-        NameCase{&kWindows, "C:\\work\\part.nc", "C:\\work\\part\x8D\xCF.ncd", "part"},
-        NameCase{&kWindows, "C:\\work\\part.final.nc", "C:\\work\\part.final\x8D\xCF.ncd",
-                 "part.final"},
-        NameCase{&kWindows, "C:\\work\\cam.out\\part", "C:\\work\\cam.out\\part\x8D\xCF.ncd",
-                 "part"},
-        NameCase{&kWindows, "C:\\work\\part", "C:\\work\\part\x8D\xCF.ncd", "part"},
-        NameCase{&kWindows, "part.nc", "part\x8D\xCF.ncd", "part"},
-        NameCase{&kWindows, "C:\\work\\part\x8D\xCF.ncd", "C:\\work\\part\x8D\xCF\x8D\xCF.ncd",
-                 "part\x8D\xCF"},
-        NameCase{&kWindows, "C:\\w\\\x95\x5C.nc", "C:\\w\\\x95\x5C\x8D\xCF.ncd", "\x95\x5C"},
-        NameCase{&kWindows, "d/cam.out/p", "d/cam.out/p\x8D\xCF.ncd", "p"},
-        NameCase{&kPosix, "dir/cam.out/part", "dir/cam.out/part\xE6\xB8\x88.ncd", "part"},
-        NameCase{&kPosix, "../part", "../part\xE6\xB8\x88.ncd", "part"},
-        NameCase{&kPosix, "/w/part.nc", "/w/part\xE6\xB8\x88.ncd", "part"},
-        NameCase{&kPosix, "a\\b.nc", "a\\b\xE6\xB8\x88.ncd", "a\\b"},
-        NameCase{&kPosix, "", "\xE6\xB8\x88.ncd", ""}));
+        NameCase{&kWindows, "C:\\work\\part.nc", "C:\\work\\part済.ncd", "part"},
+        NameCase{&kWindows, "C:\\work\\part.final.nc", "C:\\work\\part.final済.ncd", "part.final"},
+        NameCase{&kWindows, "C:\\work\\cam.out\\part", "C:\\work\\cam.out\\part済.ncd", "part"},
+        NameCase{&kWindows, "C:\\work\\part", "C:\\work\\part済.ncd", "part"},
+        NameCase{&kWindows, "part.nc", "part済.ncd", "part"},
+        NameCase{&kWindows, "C:\\work\\part済.ncd", "C:\\work\\part済済.ncd", "part済"},
+        NameCase{&kWindows, "C:\\w\\表.nc", "C:\\w\\表済.ncd", "表"},
+        NameCase{&kWindows, "C:\\ソ\\ソ", "C:\\ソ\\ソ済.ncd", "ソ"},
+        NameCase{&kWindows, "d/cam.out/p", "d/cam.out/p済.ncd", "p"},
+        NameCase{&kWindows, "C:\\w\\p\xF0\x9F\x98\x80 smile.nc",
+                 "C:\\w\\p\xF0\x9F\x98\x80 smile済.ncd", "p\xF0\x9F\x98\x80 smile"},
+        NameCase{&kWindows, "C:\\한국어\\한국어 부품.nc", "C:\\한국어\\한국어 부품済.ncd",
+                 "한국어 부품"},
+        NameCase{&kWindows, "\\\\?\\C:\\Größe.nc", "\\\\?\\C:\\Größe済.ncd", "Größe"},
+        NameCase{&kPosix, "dir/cam.out/part", "dir/cam.out/part済.ncd", "part"},
+        NameCase{&kPosix, "../part", "../part済.ncd", "part"},
+        NameCase{&kPosix, "/w/part.nc", "/w/part済.ncd", "part"},
+        NameCase{&kPosix, "a\\b.nc", "a\\b済.ncd", "a\\b"}, NameCase{&kPosix, "", "済.ncd", ""}));
 
 class FilePass : public testing::Test {
  protected:

@@ -1,8 +1,9 @@
-#include "app/command_line.h"
+#include "platform/command_line.h"
 
+namespace platform {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
 // Returns the value of the variable `name` (matched without regard to case), or nullptr.
 const char* lookUp(const std::vector<std::string>& environment, std::string_view name) {
@@ -19,40 +20,39 @@ const char* lookUp(const std::vector<std::string>& environment, std::string_view
   return nullptr;
 }
 
+// Returns `name` in `folder`, with a backslash between them unless the folder
+// ends in a separator or is empty. UTF-8 has no multi-byte character with a
+// byte that looks like a separator, so the last byte tells.
+std::string inFolder(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
+  path += name;
+  return path;
+}
+
 }  // namespace
 
-std::vector<std::string> splitCommandLine(std::string_view line,
-                                          const platform::LeadByteTable& leadBytes) {
-  const auto isLead = [&](size_t i) {
-    return leadBytes[static_cast<unsigned char>(line[i])] && i + 1 < line.size();
-  };
+std::vector<std::u16string> splitCommandLine(std::u16string_view line) {
   size_t i = 0;
   while (i < line.size() && isBlank(line[i])) ++i;
   // The program's own name: a quoted section, or everything up to a blank.
-  if (i < line.size() && line[i] == '"') {
-    for (++i; i < line.size() && line[i] != '"'; ++i) {
-      if (isLead(i)) ++i;
-    }
-    if (i < line.size()) ++i;
+  if (i < line.size() && line[i] == u'"') {
+    const size_t closing = line.find(u'"', i + 1);
+    i = closing == std::u16string_view::npos ? line.size() : closing + 1;
   } else {
-    for (; i < line.size() && !isBlank(line[i]); ++i) {
-      if (isLead(i)) ++i;
-    }
+    while (i < line.size() && !isBlank(line[i])) ++i;
   }
-  std::vector<std::string> arguments;
+  std::vector<std::u16string> arguments;
   for (;;) {
     while (i < line.size() && isBlank(line[i])) ++i;
     if (i == line.size()) return arguments;
-    std::string& argument = arguments.emplace_back();
+    std::u16string& argument = arguments.emplace_back();
     bool quoted = false;
     while (i < line.size() && (quoted || !isBlank(line[i]))) {
-      if (isLead(i)) {
-        argument.append(line, i, 2);
+      if (line[i] == u'\\' && i + 1 < line.size() && line[i + 1] == u'"') {
+        argument += u'"';
         i += 2;
-      } else if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == '"') {
-        argument += '"';
-        i += 2;
-      } else if (line[i] == '"') {
+      } else if (line[i] == u'"') {
         quoted = !quoted;
         ++i;
       } else {
@@ -63,10 +63,12 @@ std::vector<std::string> splitCommandLine(std::string_view line,
 }
 
 std::string findCommandProcessor(const std::vector<std::string>& environment,
+                                 std::string_view currentDirectory,
                                  const std::function<bool(const std::string&)>& fileExists) {
   const char* comspec = lookUp(environment, "COMSPEC");
   if (comspec != nullptr && *comspec != '\0') return comspec;
-  if (fileExists("CMD.EXE")) return "CMD.EXE";
+  std::string inCurrent = inFolder(currentDirectory, "CMD.EXE");
+  if (fileExists(inCurrent)) return inCurrent;
   const char* path = lookUp(environment, "PATH");
   std::string_view rest = path != nullptr ? path : "";
   while (!rest.empty()) {
@@ -77,9 +79,10 @@ std::string findCommandProcessor(const std::vector<std::string>& environment,
     }
     rest = semicolon == std::string_view::npos ? "" : rest.substr(semicolon + 1);
     if (dir.empty()) continue;
-    if (dir.back() != '\\' && dir.back() != '/') dir += '\\';
-    dir += "CMD.EXE";
-    if (fileExists(dir)) return dir;
+    std::string candidate = inFolder(dir, "CMD.EXE");
+    if (fileExists(candidate)) return candidate;
   }
   return "";
 }
+
+}  // namespace platform
