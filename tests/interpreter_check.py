@@ -16,6 +16,8 @@ if any program breaks the rules; where rs274 stops on an error, the calls before
 rewrite must stop on the same error.
 """
 import argparse
+import atexit
+import os
 import re
 import subprocess
 import sys
@@ -37,6 +39,7 @@ def tool_table():
 
 
 TOOLS = tool_table()
+atexit.register(os.remove, TOOLS)
 
 
 def canonical_calls(path):

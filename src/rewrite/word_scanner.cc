@@ -25,21 +25,16 @@ struct Number {
   int scale = 0;
   bool negative = false;
 
-  double value() const {
-    const double magnitude =
-        static_cast<double>(mantissa) / static_cast<double>(kPowers[static_cast<size_t>(scale)]);
-    return negative ? -magnitude : magnitude;
-  }
   // Stores the value in millionths in `*out`; false when it is too large to be a place.
   bool millionths(int64_t* out) const {
     int64_t magnitude = 0;
-    if (scale <= 6 && mantissa < (uint64_t{1} << 40)) {
+    if (scale <= 6 && mantissa < (uint64_t{1} << 32)) {
       magnitude =
           static_cast<int64_t>(mantissa * kPowers[static_cast<size_t>(6 - scale)]);  // exact
     } else {
       const double scaled = static_cast<double>(mantissa) /
                             static_cast<double>(kPowers[static_cast<size_t>(scale)]) * 1e6;
-      if (!(scaled < 1e15)) return false;
+      if (!(scaled < 1e15)) return false;  // beyond a billion units
       magnitude = static_cast<int64_t>(scaled + 0.5);
     }
     *out = negative ? -magnitude : magnitude;
@@ -92,44 +87,90 @@ bool readNumberSlowly(const char** p, Number* number) {
   return digits > 0;
 }
 
-// Reads a number as readNumberSlowly does, but eight bytes at a time for the
-// usual forms, with the digits and any point within eight bytes and no blank.
-bool readNumber(const char** p, Number* number) {
+// Reads a number as readNumberSlowly does, eight bytes at a time, when its
+// digits and point fit in seven bytes; returns false, moving nothing, when
+// they do not. With `value` false the number is only passed over.
+template <bool value>
+bool readNumberQuickly(const char** p, Number* number) {
   if constexpr (std::endian::native == std::endian::little) {
     const char* at = *p;
     const bool negative = *at == '-';
-    at += negative || *at == '+';
+    at += static_cast<int>(negative || *at == '+');
     uint64_t chunk = 0;
     std::memcpy(&chunk, at, sizeof chunk);
     chunk ^= 0x3030303030303030u;  // digits become 0 to 9, with no borrow between bytes
     // The top bit of each byte that is no digit (0x30 to 0x39).
     const uint64_t other = (chunk | (chunk + 0x7676767676767676u)) & 0x8080808080808080u;
-    int whole = other == 0 ? 8 : std::countr_zero(other) / 8;
-    int fraction = -1;
-    if (whole < 7 && at[whole] == '.') {
-      const uint64_t after = other >> (8 * (whole + 1));
-      if (after != 0) {
-        fraction = std::countr_zero(after) / 8;
+    const int whole = std::countr_zero(other) / 8;  // 8 when all are digits
+    int fraction = 0;
+    const char* end = at + whole;
+    const bool point = *end == '.';
+    if (point) {
+      fraction = std::countr_zero(other >> (8 * whole + 8)) / 8;
+      end += 1 + fraction;
+    }
+    // Seven bytes at most, so that nothing is left beyond the eight read.
+    if (whole + fraction >= 7 || whole + fraction == 0) return false;
+    if (isBlank(*end)) {
+      // Blanks may stand inside a number: leave it to be read slowly if it goes on.
+      const char* next = end;
+      while (isBlank(*next)) ++next;
+      if (isDigit(*next) || (*next == '.' && !point)) return false;
+    }
+    if constexpr (value) {
+      if (point) {
         // The fraction's digits moved down over the point.
         const uint64_t low = (uint64_t{1} << (8 * whole)) - 1;
         chunk = (chunk & low) | ((chunk >> 8) & ~low);
       }
-    }
-    const int end = fraction < 0 ? whole : whole + 1 + fraction;
-    const int digits = whole + (fraction < 0 ? 0 : fraction);
-    // Blanks may stand inside a number: read slowly when it goes on after them.
-    const char* after = at + end;
-    while (isBlank(*after)) ++after;
-    const bool goesOn = after != at + end && (isDigit(*after) || (*after == '.' && fraction < 0));
-    if (whole < 8 && digits > 0 && !goesOn && (fraction >= 0 || at[end] != '.')) {
       number->negative = negative;
-      number->mantissa = combineDigits(chunk, digits);
-      number->scale = fraction < 0 ? 0 : fraction;
-      *p = at + end;
-      return true;
+      number->mantissa = combineDigits(chunk, whole + fraction);
+      number->scale = fraction;
+    }
+    *p = end;
+    return true;
+  }
+  return false;
+}
+
+// Reads the number after a word's letter at `*p` as a place in millionths,
+// moving `*p` past it; returns false when there is none, or one too large to
+// be a place.
+bool readPlace(const char** p, int64_t* millionths) {
+  Number number;
+  if (!readNumberQuickly<true>(p, &number) && !readNumberSlowly(p, &number)) return false;
+  return number.millionths(millionths);
+}
+
+// Moves `*p` past the number at it, whose value does not matter; returns
+// false when there is none.
+bool skipNumber(const char** p) {
+  Number ignored;
+  return readNumberQuickly<false>(p, &ignored) || readNumberSlowly(p, &ignored);
+}
+
+// Reads the number of a G or M word at `*p`, moving `*p` past it; returns
+// its code in tenths (G59.1 is 591), or -1 when it is none.
+int readCode(const char** p) {
+  const char* at = *p;
+  // The usual one or two digits, and maybe a point and one more.
+  if (isDigit(at[0]) && !isBlank(at[1])) {
+    int code = at[0] - '0';
+    at += 1;
+    if (isDigit(*at)) code = code * 10 + (*at++ - '0');
+    code *= 10;
+    if (*at == '.' && isDigit(at[1])) {
+      code += at[1] - '0';
+      at += 2;
+    }
+    if (!isDigit(*at) && *at != '.' && !isBlank(*at)) {
+      *p = at;
+      return code;
     }
   }
-  return readNumberSlowly(p, number);
+  Number number;
+  if (!readNumberSlowly(p, &number)) return -1;
+  return number.code();
 }
 
 // Returns where the line feed that ends the line holding `p` is.
@@ -200,10 +241,10 @@ struct WordScanner::Block {
   bool losesFrame = false;  // what X Y Z mean changes: units, offsets, coordinate systems
   bool losesPlace = false;  // the machine goes somewhere not written: G28, G30, G53
   bool toolChange = false;  // M6 or a T word
-  Number axes[3];           // X, Y, Z
+  int64_t axes[3] = {};     // X, Y, Z in millionths
 
   bool has(char letter) const { return (letters & letterBit(letter)) != 0; }
-  const Number& axis(char letter) const { return axes[letter - 'X']; }
+  int64_t axis(char letter) const { return axes[letter - 'X']; }
 
   // Takes the G code `g` (in tenths); returns false for one the reader does not know.
   bool takeG(int g) {
@@ -247,21 +288,21 @@ struct WordScanner::Block {
     return m >= 0 && m != 20 && m != 300 && m != 970 && m != 980 && m != 990;
   }
 
-  // Takes the word `letter` (upper case) and its number at `*p`; returns false
-  // for a word the reader does not know.
+  // Takes the word `letter` (upper case) and its number at `*p`, moving `*p`
+  // past it; returns false for a word the reader does not know.
   bool take(char letter, const char** p) {
-    Number number;
-    if (!readNumber(p, &number)) return false;
-    if (letter == 'G') return takeG(number.code());
-    if (letter == 'M') return takeM(number.code());
     const uint32_t bit = letterBit(letter);
+    if (letter == 'G' || letter == 'M') {
+      const int code = readCode(p);
+      return letter == 'G' ? takeG(code) : takeM(code);
+    }
     if ((kKnownLetters & bit) == 0 || (letters & bit & ~kIgnoredLetters) != 0) {
       return false;  // O words (programs, subroutines, loops), others, and twice the same axis
     }
     letters |= bit;
-    if (letter >= 'X') axes[letter - 'X'] = number;
     toolChange = toolChange || letter == 'T';
-    return true;
+    if (letter < 'X') return skipNumber(p);
+    return readPlace(p, &axes[letter - 'X']);
   }
 
   // Reads the words of the line at `p`, which is followed by at least eight
@@ -397,17 +438,15 @@ bool WordScanner::move(const Block& block, bool afterApproach) {
   const int64_t fromX = x_;
   const int64_t fromY = y_;
   const bool fromKnown = xKnown_ && yKnown_;
-  const auto follow = [&](bool has, const Number& word, int64_t* at, bool* known) {
-    int64_t value = 0;
+  const auto follow = [&](bool has, int64_t word, int64_t* at, bool* known) {
     if (!has) return;
-    *known = word.millionths(&value) && (distance_ == 0 || (distance_ == 1 && *known));
-    *at = distance_ == 0 ? value : *at + value;
+    *known = distance_ == 0 || (distance_ == 1 && *known);
+    *at = distance_ == 0 ? word : *at + word;
   };
   follow(hasX, block.axis('X'), &x_, &xKnown_);
   follow(hasY, block.axis('Y'), &y_, &yKnown_);
   follow(hasZ, block.axis('Z'), &z_, &zKnown_);
-  const Number& z = block.axis('Z');
-  const bool up = hasZ && (!z.negative || z.mantissa == 0);
+  const bool up = hasZ && block.axis('Z') >= 0;
   bool approach = false;
   switch (motion_) {
     case Motion::rapid:
@@ -417,8 +456,7 @@ bool WordScanner::move(const Block& block, bool afterApproach) {
         if (afterApproach) rule_.newSeries();
       }
       if (hasX || hasY) rule_.rapidXY();
-      if (distance_ == 0 && hasX && hasY && block.axis('X').mantissa == 0 &&
-          block.axis('Y').mantissa == 0) {
+      if (distance_ == 0 && hasX && hasY && block.axis('X') == 0 && block.axis('Y') == 0) {
         rule_.clearance();
       }
       return false;
@@ -429,7 +467,8 @@ bool WordScanner::move(const Block& block, bool afterApproach) {
         if (distance_ != 0) {
           rule_.incrementalPlunge();  // relative, or a mode the reader is unsure of
         } else {
-          approach = plunge(static_cast<float>(z.value()), fromKnown, fromX, fromY);
+          const double depth = static_cast<double>(block.axis('Z')) / 1e6;
+          approach = plunge(static_cast<float>(depth), fromKnown, fromX, fromY);
         }
       }
       [[fallthrough]];
