@@ -1,7 +1,8 @@
-// Arbitrary bytes through the reader, scanner and writer. Besides crashes and
-// sanitizer reports, checks that nothing is lost or altered: the output is
-// the input as text mode reads it, line for line, with CR LF line ends and
-// only whole "G00 Z<number>" lines added, each in front of a plunge line.
+// Arbitrary bytes through the reader, scanner and writer, in the compact and
+// the word mode, with the usual heights or others. Besides crashes and
+// sanitizer reports, checks that nothing is lost or altered: the output is the
+// input as text mode reads it, line for line, with CR LF line ends and only
+// whole "G00 Z<number>" lines added, each in front of a plunge line.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -64,22 +65,37 @@ bool isApproach(const Line& line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string input(reinterpret_cast<const char*>(data), size);
+  if (size == 0) return 0;
+  // The first byte picks the mode, the heights and the size of the reads.
+  RewriteSettings settings;
+  settings.words = (data[0] & 1) != 0;
+  if ((data[0] & 2) != 0) settings.heights = Heights{0.5, -1.0};
+  const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
   // Reads of every size, down to one byte, must make no difference.
-  MemorySource source(input, size == 0 ? 1 : 1 + data[0] % 64);
+  MemorySource source(input, 1 + (data[0] >> 2) % 64);
   StringSink sink;
-  if (rewriteStream(source, sink) != PassResult::done) std::abort();
+  if (rewriteStream(source, sink, settings) != PassResult::done) std::abort();
 
-  const std::string header = "(Tarvelin Ver 1.07)\r\n";
-  if (sink.text.compare(0, header.size(), header) != 0) std::abort();
-  const std::vector<Line> in = inputLines(input);
-  const std::vector<Line> out = outputLines(sink.text.substr(header.size()));
+  std::vector<Line> in = inputLines(input);
+  std::vector<Line> out = outputLines(sink.text);
+  // The header comes first, or after a leading '%' line in word mode.
+  const bool afterMark = settings.words && !in.empty() && in[0].ended &&
+                         in[0].text.compare(0, 1, "%") == 0;
+  const size_t header = afterMark ? 1 : 0;
+  if (out.size() <= header || out[header].text != headerLine(settings) || !out[header].ended ||
+      (afterMark && out[0].text != in[0].text)) {
+    std::abort();
+  }
+  out.erase(out.begin() + static_cast<std::ptrdiff_t>(header));
+  // What an approach goes in front of: the compact plunge, or a Z word.
+  const char* plunge = settings.words ? "Zz" : "G01Z-";
   size_t i = 0;
   for (size_t j = 0; j < out.size(); ++j) {
     if (i < in.size() && out[j].text == in[i].text && out[j].ended == in[i].ended) {
       ++i;
     } else if (!isApproach(out[j]) || i == in.size() ||
-               in[i].text.find("G01Z-") == std::string::npos) {
+               (settings.words ? in[i].text.find_first_of(plunge)
+                               : in[i].text.find(plunge)) == std::string::npos) {
       std::abort();  // a line altered, or something added that is no approach
     }
   }

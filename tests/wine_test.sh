@@ -13,6 +13,7 @@ drive_d="$WINEPREFIX/dosdevices/d:"
 mounted=""
 cleanup() {
   wineserver -k 2>/dev/null
+  rm -f "$win/tarvelin.ini"
   rm -f "$drive_d"
   [ -z "$mounted" ] || umount "$mounted"
   rm -rf "$root"
@@ -248,6 +249,29 @@ suite() {
     "$linux" "$f" </dev/null >/dev/null
     check "same bytes as Linux: $(basename "$f")" cmp "${f%.nc}.win" "${f%.nc}済.ncd"
   done
+
+  # Options, the settings file beside the program, and --stdout, as on Linux.
+  local spaced="$tests/programs/spaced_pocket.ngc"
+  mkdir -p "$work/options"
+  cp "$spaced" "$work/options/w.ngc"
+  "$linux" --words "$work/options/w.ngc" </dev/null >/dev/null
+  mv "$work/options/w済.ncd" "$work/options/words.linux"
+  "$linux" --words --gap=0.1 "$work/options/w.ngc" </dev/null >/dev/null
+  mv "$work/options/w済.ncd" "$work/options/gap.linux"
+  (cd "$work/options" && wine "$win/tarvelin.exe" --words w.ngc </dev/null >/dev/null 2>&1)
+  check "--words: same bytes as Linux" cmp "$work/options/w済.ncd" "$work/options/words.linux"
+  printf 'words = yes\r\ngap = 0.1\r\n' >"$win/tarvelin.ini"
+  (cd "$work/options" && wine "$win/tarvelin.exe" w.ngc </dev/null >/dev/null 2>&1)
+  check "tarvelin.ini beside the program: used" cmp "$work/options/w済.ncd" "$work/options/gap.linux"
+  printf '; bad\r\ngap = 0\r\n' >"$win/tarvelin.ini"
+  run a.nc
+  check "bad tarvelin.ini: status 255" test "$status" = 255
+  check "bad tarvelin.ini: console" console_is "$banner設定ファイル「Z:${win//\//\\}\\tarvelin.ini」の2行目が正しくありません。"$'\n'
+  rm -f "$win/tarvelin.ini"
+  (cd "$work/options" && wine "$win/tarvelin.exe" --stdout --words w.ngc </dev/null >"$work/.out" 2>"$work/.err")
+  status=$?
+  check "--stdout: status 0" test "$status" = 0
+  check "--stdout: the rewrite only" cmp "$work/.out" "$work/options/words.linux"
 }
 
 label=all
