@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -22,10 +23,10 @@ std::string_view trim(std::string_view text) {
 
 // Returns `text` in lower case (ASCII letters only).
 std::string lowerCase(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  std::string lower(text.size(), ' ');
+  std::transform(text.begin(), text.end(), lower.begin(), [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
   return lower;
 }
 

@@ -101,8 +101,8 @@ std::string_view PlungeScanner::scanLine(std::string_view line) {
 }
 
 size_t PlungeScanner::scanLines(std::string_view text, size_t* lineEnd) {
-  if (text.empty()) return 0;
   const char* begin = text.data();
+  if (text.empty() || begin == nullptr) return 0;
   const char* end = begin + text.size();
   const char* from = begin;
   if (midLine_) {

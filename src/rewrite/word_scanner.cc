@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <numeric>
 
 #include "rewrite/nc_text.h"
 
@@ -35,7 +36,7 @@ struct Number {
       const double scaled = static_cast<double>(mantissa) /
                             static_cast<double>(kPowers[static_cast<size_t>(scale)]) * 1e6;
       if (!(scaled < 1e15)) return false;  // beyond a billion units
-      magnitude = static_cast<int64_t>(scaled + 0.5);
+      magnitude = std::llround(scaled);
     }
     *out = negative ? -magnitude : magnitude;
     return true;
@@ -182,9 +183,8 @@ const char* endOfLine(const char* p) {
 // The letters of words, as bits.
 constexpr uint32_t letterBit(char letter) { return uint32_t{1} << (letter - 'A'); }
 constexpr uint32_t letterBits(std::string_view letters) {
-  uint32_t bits = 0;
-  for (const char letter : letters) bits |= letterBit(letter);
-  return bits;
+  return std::accumulate(letters.begin(), letters.end(), uint32_t{0},
+                         [](uint32_t bits, char letter) { return bits | letterBit(letter); });
 }
 // Words whose numbers say nothing to the approach rule.
 constexpr uint32_t kIgnoredLetters = letterBits("DEFHIJKLNPQRS");
