@@ -148,9 +148,8 @@ const std::string kNextPass = "G00Z1.\nG00X1.\nG01Z-0.7F9\n";
 INSTANTIATE_TEST_SUITE_P(
     Pieces, LongLines,
     testing::Values(
-        LongLineCase{"DistanceWordsAfterEveryPlunge",
-                     "G00Z1.G00X1." + repeat("G90G01Z-1.F100", 900000) + "\n",
-                     "G00 Z0.050000\r\nG00Z1.G00X1." + repeat("G90G01Z-1.F100", 900000) + "\r\n"},
+        LongLineCase{"DistanceWordsAroundEveryPlunge", repeat("G90G01Z-1.F100", 900000) + "\n",
+                     repeat("G90G01Z-1.F100", 900000) + "\r\n"},
         LongLineCase{"DistanceWordsBetweenPlunges", repeat("G01Z-1G90", 1000000) + "\n",
                      repeat("G01Z-1G90", 1000000) + "\r\n"},
         LongLineCase{"DistanceWordsInOneComment",
