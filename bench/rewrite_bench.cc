@@ -10,6 +10,7 @@
 
 #include "memory_streams.h"
 #include "program_generator.h"
+#include "rewrite/byte_search.h"
 #include "rewrite/file_pass.h"
 #include "rewrite/nc_text.h"
 #include "rewrite/plunge_scanner.h"
@@ -105,6 +106,28 @@ void BM_ReadLines(benchmark::State& state, const ProgramShape& shape) {
 }
 BENCHMARK_CAPTURE(BM_ReadLines, raster, kRaster)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ReadLines, dense_lf, kDenseLf)->Unit(benchmark::kMillisecond);
+
+// The LF-to-CR LF conversion alone, in 256 KiB pieces.
+void BM_ExpandLineFeeds(benchmark::State& state, char* (*expand)(const char*, const char*, char*)) {
+  const std::string& text = program(kDenseLf);
+  constexpr size_t kPiece = size_t{256} << 10;
+  std::vector<char> out(2 * kPiece + kExpandSlack);
+  for (auto _ : state) {
+    for (size_t from = 0; from < text.size(); from += kPiece) {
+      const size_t size = std::min(kPiece, text.size() - from);
+      benchmark::DoNotOptimize(expand(text.data() + from, text.data() + from + size, out.data()));
+      benchmark::ClobberMemory();
+    }
+  }
+  setBytes(state, text.size());
+}
+BENCHMARK_CAPTURE(BM_ExpandLineFeeds, plain, expandLineFeedsPlain)->Unit(benchmark::kMillisecond);
+#if defined(__SSE2__)
+BENCHMARK_CAPTURE(BM_ExpandLineFeeds, sse2, expandLineFeedsSse2)->Unit(benchmark::kMillisecond);
+#endif
+#if defined(TARVELIN_AVX2)
+BENCHMARK_CAPTURE(BM_ExpandLineFeeds, avx2, expandLineFeedsAvx2)->Unit(benchmark::kMillisecond);
+#endif
 
 // The writer giving LF text CR LF line ends, in the pieces the file pass hands it.
 void BM_WriteText(benchmark::State& state) {

@@ -14,6 +14,27 @@ bool contains(const char* from, const char* to, char c) {
   return from < to && std::memchr(from, c, static_cast<size_t>(to - from)) != nullptr;
 }
 
+// Returns the first `c` in [from, to), or nullptr.
+char* find(char* from, const char* to, char c) {
+  return static_cast<char*>(std::memchr(from, c, static_cast<size_t>(to - from)));
+}
+
+// Removes each carriage return in [begin, end) for which `stray` holds,
+// moving the text between them down; returns the new end.
+template <typename Stray>
+char* dropCarriageReturns(char* begin, char* end, Stray stray) {
+  char* out = begin;
+  char* from = begin;  // first byte not yet moved
+  for (char* cr = begin; (cr = find(cr, end, '\r')) != nullptr; ++cr) {
+    if (!stray(cr)) continue;
+    if (out != from) std::memmove(out, from, static_cast<size_t>(cr - from));
+    out += cr - from;
+    from = cr + 1;
+  }
+  if (out != from) std::memmove(out, from, static_cast<size_t>(end - from));
+  return out + (end - from);
+}
+
 }  // namespace
 
 NcReader::NcReader(ByteSource& source) : source_(source), buffer_(kCapacity) {}
@@ -124,25 +145,23 @@ void NcReader::normalise() {
     // end of what was read waits for the next byte. Text in which every CR
     // and LF pair up, as they do throughout most files, needs nothing done.
     const auto stray = [&](const char* cr) { return cr + 1 == end ? atEnd_ : cr[1] != '\n'; };
-    const char* from = begin != buffer + pos_ ? begin - 1 : begin;
-    const bool paired = (from != begin || begin == end || *begin != '\n') &&
-                        findUnpaired(from, end, '\r', '\n') == end &&
-                        !(end != begin && end[-1] == '\r' && stray(end - 1));
-    if (!paired) {
-      bareLineFeeds_ = true;
-      char* out = begin;
-      for (const char* in = begin; in != end; ++in) {
-        if (*in != '\r' || !stray(in)) *out++ = *in;
-      }
-      end = out;
+    if (!bareLineFeeds_) {
+      const char* from = begin != buffer + pos_ ? begin - 1 : begin;
+      bareLineFeeds_ = (from == begin && begin != end && *begin == '\n') ||
+                       findUnpaired(from, end, '\r', '\n') != end ||
+                       (end != begin && end[-1] == '\r' && stray(end - 1));
     }
+    if (bareLineFeeds_) end = dropCarriageReturns(begin, end, stray);
   }
   filled_ = static_cast<size_t>(end - buffer);
   const bool crWaits = !atEnd_ && end != begin && end[-1] == '\r';
   ready_ = crWaits ? filled_ - 1 : filled_;
 }
 
-NcWriter::NcWriter(ByteSink& sink) : sink_(sink) {}
+// Each buffer has room for the stores of the line-end conversion that reach past its end.
+NcWriter::NcWriter(ByteSink& sink)
+    : sink_(sink),
+      buffers_{AlignedBuffer(kCapacity + kExpandSlack), AlignedBuffer(kCapacity + kExpandSlack)} {}
 
 void NcWriter::writeBehind(const char* data, size_t size) {
   background_.wait();
@@ -158,26 +177,34 @@ void NcWriter::handOver() {
 }
 
 void NcWriter::putSlow(const char* data, size_t size) {
-  handOver();
-  if (size >= kCapacity) {
-    // Too big to copy: written from where it is, before the caller changes it.
-    writeBehind(data, size);
-    background_.wait();
-    failed_ = failed_ || sinkFailed_;
-    return;
+  // Fill the buffer to the brim, so that every write but the last is full-sized.
+  while (size > kCapacity - used_) {
+    const size_t part = kCapacity - used_;
+    std::memcpy(current_ + used_, data, part);
+    used_ = kCapacity;
+    data += part;
+    size -= part;
+    handOver();
   }
-  std::memcpy(current_, data, size);
-  used_ = size;
+  std::memcpy(current_ + used_, data, size);
+  used_ += size;
 }
 
 void NcWriter::writeText(std::string_view text) {
-  const char* end = text.data() + text.size();
-  for (const char* from = text.data(); from != end;) {
-    const char* lf = findUnpreceded(from, end, '\r', '\n');
-    write(from, lf);
-    if (lf == end) break;
-    writeLineEnd();
-    from = lf + 1;
+  const char* from = text.data();
+  const char* const end = from + text.size();
+  while (from != end) {
+    // Each piece fits even if it were all line feeds.
+    const size_t room = (kCapacity - used_) / 2;
+    if (room<kMinPiece&& static_cast<size_t>(end - from)> room) {
+      handOver();
+      continue;
+    }
+    const char* to = static_cast<size_t>(end - from) <= room ? end : from + room;
+    // A line feed that starts a piece counts as bare: never split CR from LF.
+    if (to != end && to[-1] == '\r') --to;
+    used_ = static_cast<size_t>(expandLineFeeds(from, to, current_ + used_) - current_);
+    from = to;
   }
 }
 

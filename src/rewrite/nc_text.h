@@ -110,6 +110,8 @@ class NcWriter {
 
  private:
   static constexpr size_t kCapacity = size_t{512} << 10;
+  // writeText() hands over a buffer with less room than this for the next piece.
+  static constexpr size_t kMinPiece = size_t{4} << 10;
 
   void put(const char* data, size_t size) {
     if (size <= kCapacity - used_) {
@@ -126,7 +128,7 @@ class NcWriter {
   void handOver();
 
   ByteSink& sink_;
-  AlignedBuffer buffers_[2] = {AlignedBuffer(kCapacity), AlignedBuffer(kCapacity)};
+  AlignedBuffer buffers_[2];
   char* current_ = buffers_[0].get();  // being filled
   char* spare_ = buffers_[1].get();    // being written, or free
   size_t used_ = 0;
