@@ -37,17 +37,17 @@ char* dropCarriageReturns(char* begin, char* end, Stray stray) {
 
 }  // namespace
 
-NcReader::NcReader(ByteSource& source) : source_(source), buffer_(kCapacity) {}
+NcReader::NcReader(ByteSource& source)
+    : source_(source), buffers_{AlignedBuffer(kCapacity), AlignedBuffer(kCapacity)} {}
 
 ReadResult NcReader::next(std::string_view* lines) {
   if (!started_) {
     started_ = true;
     if (!start()) return ReadResult::error;
   }
-  char* buffer = buffer_.get();
   for (;;) {
-    const char* from = buffer + pos_;
-    const char* to = buffer + ready_;
+    const char* from = current_ + pos_;
+    const char* to = current_ + ready_;
     const char* cut = to;
     while (cut != from && cut[-1] != '\n') --cut;
     if (cut == from) {
@@ -61,28 +61,21 @@ ReadResult NcReader::next(std::string_view* lines) {
     }
     if (cut != from) {
       *lines = std::string_view(from, static_cast<size_t>(cut - from));
-      pos_ = static_cast<size_t>(cut - buffer);
+      pos_ = static_cast<size_t>(cut - current_);
       return ReadResult::lines;
     }
-    // Move the unfinished line to the front, so that the next read lands on a
-    // 64-byte boundary, and read on.
-    const size_t rest = filled_ - pos_;
-    const size_t gap = (64 - rest % 64) % 64;
-    std::memmove(buffer + gap, from, rest);
-    ready_ = ready_ - pos_ + gap;
-    filled_ = rest + gap;
-    pos_ = gap;
-    if (!fill()) return ReadResult::error;
+    if (!takeReadAhead()) return ReadResult::error;
     normalise();
+    if (!atEnd_) startReadAhead();
   }
 }
 
 bool NcReader::start() {
   if (!fillUp()) return false;
   // The convention depends only on the bytes before the first 0x1A.
-  const char* buffer = buffer_.get();
-  const char* stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, filled_));
-  const char* end = stop != nullptr ? stop : buffer + filled_;
+  char* buffer = current_ + kHead;
+  const char* stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, filled_ - kHead));
+  const char* end = stop != nullptr ? stop : current_ + filled_;
   if (!contains(buffer, end, '\n') && (stop != nullptr || atEnd_)) {
     crEndsLines_ = contains(buffer, end, '\r');
   } else if (!contains(buffer, end, '\n')) {
@@ -90,7 +83,7 @@ bool NcReader::start() {
     bool sawCr = contains(buffer, end, '\r');
     bool sawLf = false;
     while (!sawLf && stop == nullptr) {
-      const std::ptrdiff_t n = source_.read(buffer_.get(), kCapacity);
+      const std::ptrdiff_t n = source_.read(buffer, kFirstRead);
       if (n < 0) return false;
       if (n == 0) break;
       stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, static_cast<size_t>(n)));
@@ -100,25 +93,18 @@ bool NcReader::start() {
     }
     crEndsLines_ = !sawLf && sawCr;
     if (!source_.rewind()) return false;
-    filled_ = 0;
+    filled_ = kHead;
     atEnd_ = false;
     if (!fillUp()) return false;
   }
   normalise();
+  if (!atEnd_) startReadAhead();
   return true;
 }
 
 bool NcReader::fillUp() {
-  while (filled_ < kCapacity && !atEnd_) {
-    if (!fill()) return false;
-  }
-  return true;
-}
-
-bool NcReader::fill() {
-  const size_t target = std::min(filled_ + kReadSize, kCapacity);
-  while (filled_ < target && !atEnd_) {
-    const std::ptrdiff_t n = source_.read(buffer_.get() + filled_, target - filled_);
+  while (filled_ < kHead + kFirstRead && !atEnd_) {
+    const std::ptrdiff_t n = source_.read(current_ + filled_, kHead + kFirstRead - filled_);
     if (n < 0) return false;
     if (n == 0) atEnd_ = true;
     filled_ += static_cast<size_t>(n);
@@ -126,8 +112,40 @@ bool NcReader::fill() {
   return true;
 }
 
+void NcReader::startReadAhead() {
+  background_.start([this] { readAhead(); });
+}
+
+void NcReader::readAhead() {
+  size_t size = 0;
+  bool atEnd = false;
+  bool failed = false;
+  while (size < kReadSize && !atEnd && !failed) {
+    const std::ptrdiff_t n = source_.read(spare_ + kHead + size, kReadSize - size);
+    failed = n < 0;
+    atEnd = n == 0;
+    if (n > 0) size += static_cast<size_t>(n);
+  }
+  aheadSize_ = size;
+  aheadAtEnd_ = atEnd;
+  aheadFailed_ = failed;
+}
+
+bool NcReader::takeReadAhead() {
+  background_.wait();
+  if (aheadFailed_) return false;
+  const size_t rest = filled_ - pos_;
+  std::memcpy(spare_ + kHead - rest, current_ + pos_, rest);
+  ready_ = kHead - rest + (ready_ - pos_);
+  pos_ = kHead - rest;
+  filled_ = kHead + aheadSize_;
+  atEnd_ = aheadAtEnd_;
+  std::swap(current_, spare_);
+  return true;
+}
+
 void NcReader::normalise() {
-  char* buffer = buffer_.get();
+  char* buffer = current_;
   char* begin = buffer + ready_;
   char* end = buffer + filled_;
   if (char* stop = static_cast<char*>(std::memchr(begin, kEndOfText, filled_ - ready_))) {
@@ -167,7 +185,10 @@ void NcWriter::writeBehind(const char* data, size_t size) {
   background_.wait();
   failed_ = failed_ || sinkFailed_;
   if (failed_ || size == 0) return;
-  background_.start([this, data, size] { sinkFailed_ = !sink_.write(data, size); });
+  behindData_ = data;
+  behindSize_ = size;
+  // Only `this` is captured, so that the task needs no memory of its own.
+  background_.start([this] { sinkFailed_ = !sink_.write(behindData_, behindSize_); });
 }
 
 void NcWriter::handOver() {
@@ -196,11 +217,12 @@ void NcWriter::writeText(std::string_view text) {
   while (from != end) {
     // Each piece fits even if it were all line feeds.
     const size_t room = (kCapacity - used_) / 2;
-    if (room<kMinPiece&& static_cast<size_t>(end - from)> room) {
+    const auto left = static_cast<size_t>(end - from);
+    if (room < kMinPiece && left > room) {
       handOver();
       continue;
     }
-    const char* to = static_cast<size_t>(end - from) <= room ? end : from + room;
+    const char* to = left <= room ? end : from + room;
     // A line feed that starts a piece counts as bare: never split CR from LF.
     if (to != end && to[-1] == '\r') --to;
     used_ = static_cast<size_t>(expandLineFeeds(from, to, current_ + used_) - current_);
