@@ -116,70 +116,87 @@ const char* forEachCandidate(const char* begin, const char* end, char a, char b,
   return end;
 }
 
-// Returns the first place in [begin, end) where `a` and `b` do not come as a
-// pair: an `a` with no `b` after it, or a `b` with no `a` before it. An `a` in
-// the last position and a `b` in the first are not looked at. This is the
+// Returns the first place in [begin, end) where `stop` stands or where `a`
+// and `b` do not come as a pair: an `a` with no `b` after it, or a `b` with no
+// `a` before it. An `a` in the last position and a `b` in the first are not
+// looked at as a pair. Returns `end` when there is no such place. This is the
 // plain loop; findUnpaired() below picks the fastest version.
-inline const char* findUnpairedPlain(const char* begin, const char* end, char a, char b) {
-  for (const char* p = begin; end - p > 1; ++p) {
-    if ((p[0] == a) != (p[1] == b)) return p[0] == a ? p : p + 1;
+inline const char* findUnpairedPlain(const char* begin, const char* end, char a, char b,
+                                     char stop) {
+  for (const char* p = begin; p != end; ++p) {
+    if (*p == stop) return p;
+    if (end - p > 1 && (p[0] == a) != (p[1] == b)) return p[0] == a ? p : p + 1;
   }
   return end;
 }
 
+namespace byte_search_detail {
+
+// Returns what findUnpaired() returns for the lowest bit of `mask`, in which
+// bit i marks chunk[i] as `stop` or as the first of a pair out of step.
+inline const char* unpairedAt(const char* chunk, uint64_t mask, char a, char stop) {
+  const char* at = chunk + std::countr_zero(mask);
+  return *at == stop || *at == a ? at : at + 1;
+}
+
+}  // namespace byte_search_detail
+
 // findUnpaired() sixteen bytes at a time.
-inline const char* findUnpairedSse2(const char* begin, const char* end, char a, char b) {
+inline const char* findUnpairedSse2(const char* begin, const char* end, char a, char b, char stop) {
   const char* chunk = begin;
 #if defined(__SSE2__)
   for (; end - chunk > 16; chunk += 16) {
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk));
     const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + 1));
-    // Bit i: exactly one of "chunk[i] is a" and "chunk[i + 1] is b".
+    // Bit i: chunk[i] is `stop`, or exactly one of "chunk[i] is a" and "chunk[i + 1] is b".
     const __m128i odd = _mm_xor_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8(a)),
                                       _mm_cmpeq_epi8(next, _mm_set1_epi8(b)));
-    if (const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(odd))) {
-      const char* at = chunk + std::countr_zero(mask);
-      return *at == a ? at : at + 1;
+    const __m128i hits = _mm_or_si128(odd, _mm_cmpeq_epi8(here, _mm_set1_epi8(stop)));
+    if (const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(hits))) {
+      return byte_search_detail::unpairedAt(chunk, mask, a, stop);
     }
   }
 #endif
-  return findUnpairedPlain(chunk, end, a, b);
+  return findUnpairedPlain(chunk, end, a, b, stop);
 }
 
 #if defined(TARVELIN_AVX2)
 // findUnpaired() sixty-four bytes at a time.
 TARVELIN_TARGET_AVX2 inline const char* findUnpairedAvx2(const char* begin, const char* end, char a,
-                                                         char b) {
+                                                         char b, char stop) {
   const char* chunk = begin;
   const __m256i as = _mm256_set1_epi8(a);
   const __m256i bs = _mm256_set1_epi8(b);
-  // Bit i of the result: exactly one of "p[i] is a" and "p[i + 1] is b"; reads p[0..32].
-  const auto odd = [&](const char* p) TARVELIN_TARGET_AVX2 {
+  const __m256i stops = _mm256_set1_epi8(stop);
+  // Bit i of the result: p[i] is `stop`, or exactly one of "p[i] is a" and
+  // "p[i + 1] is b"; reads p[0..32].
+  const auto hits = [&](const char* p) TARVELIN_TARGET_AVX2 {
     const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
-    return _mm256_xor_si256(_mm256_cmpeq_epi8(here, as), _mm256_cmpeq_epi8(next, bs));
+    return _mm256_or_si256(
+        _mm256_xor_si256(_mm256_cmpeq_epi8(here, as), _mm256_cmpeq_epi8(next, bs)),
+        _mm256_cmpeq_epi8(here, stops));
   };
   for (; end - chunk > 64; chunk += 64) {
-    const __m256i low = odd(chunk);
-    const __m256i high = odd(chunk + 32);
+    const __m256i low = hits(chunk);
+    const __m256i high = hits(chunk + 32);
     if (_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high)) == 0) {
       const auto mask = static_cast<uint32_t>(_mm256_movemask_epi8(low)) |
                         static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(high)))
                             << 32;
-      const char* at = chunk + std::countr_zero(mask);
-      return *at == a ? at : at + 1;
+      return byte_search_detail::unpairedAt(chunk, mask, a, stop);
     }
   }
-  return findUnpairedSse2(chunk, end, a, b);
+  return findUnpairedSse2(chunk, end, a, b, stop);
 }
 #endif
 
 // Returns what findUnpairedPlain() returns, with the widest loop this processor has.
-inline const char* findUnpaired(const char* begin, const char* end, char a, char b) {
+inline const char* findUnpaired(const char* begin, const char* end, char a, char b, char stop) {
 #if defined(TARVELIN_AVX2)
-  if (hasAvx2()) return findUnpairedAvx2(begin, end, a, b);
+  if (hasAvx2()) return findUnpairedAvx2(begin, end, a, b, stop);
 #endif
-  return findUnpairedSse2(begin, end, a, b);
+  return findUnpairedSse2(begin, end, a, b, stop);
 }
 
 // Returns the first `b` in [begin, end) that has no `a` right before it, or

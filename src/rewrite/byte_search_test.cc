@@ -12,7 +12,7 @@ namespace {
 // Every length and alignment around the 16-byte steps, against plain loops.
 TEST(ByteSearch, AgreesWithPlainLoops) {
   std::mt19937 random(7);
-  const std::string alphabet = "GX0\r\nab";
+  const std::string alphabet = "GX0\r\nab\x1A";
   for (int round = 0; round < 4000; ++round) {
     const size_t length = round % 70;
     std::string text(length + 2, ' ');
@@ -42,12 +42,15 @@ TEST(ByteSearch, AgreesWithPlainLoops) {
     });
     EXPECT_EQ(got, expected) << text;
 
+    // Where a CR and LF are out of step, or where the first 0x1A stands, if that is sooner.
     const char* unpaired = end;
     for (const char* p = begin; p + 1 < end && unpaired == end; ++p) {
       if ((*p == '\r') != (p[1] == '\n')) unpaired = *p == '\r' ? p : p + 1;
     }
-    EXPECT_EQ(findUnpairedPlain(begin, end, '\r', '\n'), unpaired) << text;
-    EXPECT_EQ(findUnpaired(begin, end, '\r', '\n'), unpaired) << text;
+    const char* stop = std::find(begin, end, '\x1A');
+    if (stop <= unpaired) unpaired = stop;
+    EXPECT_EQ(findUnpairedPlain(begin, end, '\r', '\n', '\x1A'), unpaired) << text;
+    EXPECT_EQ(findUnpaired(begin, end, '\r', '\n', '\x1A'), unpaired) << text;
 
     const char* unpreceded = end;
     for (const char* p = begin; p < end && unpreceded == end; ++p) {
@@ -66,7 +69,7 @@ std::vector<std::pair<std::string, Function*>> versions(Function* sse2, Function
   return all;
 }
 
-using FindUnpaired = const char*(const char*, const char*, char, char);
+using FindUnpaired = const char*(const char*, const char*, char, char, char);
 using ExpandLineFeeds = char*(const char*, const char*, char*);
 
 #if defined(__SSE2__)
@@ -89,8 +92,9 @@ ExpandLineFeeds* const kExpandAvx2 = nullptr;
 std::string randomText(unsigned seed, size_t length) {
   std::mt19937 random(seed);
   const std::string alphabets[] = {"\r\nab", "\nGX01234", "\r\nabcdefghijklmnopqrstuvwxyz",
-                                   "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\n"};
-  const std::string& alphabet = alphabets[random() % 4];
+                                   "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\n",
+                                   std::string(200, 'a') + "\r\n\x1A"};
+  const std::string& alphabet = alphabets[random() % std::size(alphabets)];
   std::string text(length, ' ');
   std::generate(text.begin(), text.end(), [&] { return alphabet[random() % alphabet.size()]; });
   return text;
@@ -105,7 +109,8 @@ TEST(ByteSearch, WideVersionsAgreeWithPlainLoops) {
     const char* begin = input.data();
     const char* end = begin + input.size();
     for (const auto& [name, find] : versions(kUnpairedSse2, kUnpairedAvx2)) {
-      EXPECT_EQ(find(begin, end, '\r', '\n'), findUnpairedPlain(begin, end, '\r', '\n'))
+      EXPECT_EQ(find(begin, end, '\r', '\n', '\x1A'),
+                findUnpairedPlain(begin, end, '\r', '\n', '\x1A'))
           << name << " " << testing::PrintToString(text);
     }
     std::vector<char> expected(2 * text.size() + kExpandSlack);

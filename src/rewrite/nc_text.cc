@@ -148,7 +148,12 @@ void NcReader::normalise() {
   char* buffer = current_;
   char* begin = buffer + ready_;
   char* end = buffer + filled_;
-  if (char* stop = static_cast<char*>(std::memchr(begin, kEndOfText, filled_ - ready_))) {
+  const char* from = begin != buffer + pos_ ? begin - 1 : begin;
+  // While every CR and LF so far pair up, as they do throughout most files,
+  // one pass looks both for a pair out of step and for the 0x1A.
+  const char* unpaired = begin;
+  if (!crEndsLines_ && !bareLineFeeds_) unpaired = findUnpaired(from, end, '\r', '\n', kEndOfText);
+  if (char* stop = find(unpaired > begin ? begin + (unpaired - begin) : begin, end, kEndOfText)) {
     end = stop;
     atEnd_ = true;
   }
@@ -164,9 +169,7 @@ void NcReader::normalise() {
     // and LF pair up, as they do throughout most files, needs nothing done.
     const auto stray = [&](const char* cr) { return cr + 1 == end ? atEnd_ : cr[1] != '\n'; };
     if (!bareLineFeeds_) {
-      const char* from = begin != buffer + pos_ ? begin - 1 : begin;
-      bareLineFeeds_ = (from == begin && begin != end && *begin == '\n') ||
-                       findUnpaired(from, end, '\r', '\n') != end ||
+      bareLineFeeds_ = (from == begin && begin != end && *begin == '\n') || unpaired < end ||
                        (end != begin && end[-1] == '\r' && stray(end - 1));
     }
     if (bareLineFeeds_) end = dropCarriageReturns(begin, end, stray);
