@@ -241,18 +241,22 @@ inline char* expandLineFeedsPlain(const char* begin, const char* end, char* out)
 namespace byte_search_detail {
 
 // Copies the text from `*from` to the line feed at `lf`, then a carriage
-// return; the line feed starts the next stretch. A stretch of at most 64 bytes
-// that has 64 bytes to read goes in one fixed-size copy.
+// return and the line feed; the next stretch starts after it. A stretch of up
+// to 32 or 64 bytes that has that much to read goes in one fixed-size copy.
 inline void copyStretch(const char* lf, const char* end, const char** from, char** out) {
   const auto size = static_cast<size_t>(lf - *from);
-  if (size <= 64 && end - *from >= 64) {
+  const auto readable = end - *from;
+  if (size <= 32 && readable >= 32) {
+    std::memcpy(*out, *from, 32);
+  } else if (size <= 64 && readable >= 64) {
     std::memcpy(*out, *from, 64);
   } else {
     std::memcpy(*out, *from, size);
   }
   *out += size;
-  *(*out)++ = '\r';
-  *from = lf;
+  std::memcpy(*out, "\r\n", 2);
+  *out += 2;
+  *from = lf + 1;
 }
 
 // Copies the stretches up to each line feed marked in `bare` (bit i: block[i]).
