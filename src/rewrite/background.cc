@@ -1,8 +1,7 @@
 #include "rewrite/background.h"
 
-Background::Background() : thread_([this] { run(); }) {}
-
 Background::~Background() {
+  if (!thread_.joinable()) return;
   {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return !task_; });
@@ -13,6 +12,7 @@ Background::~Background() {
 }
 
 void Background::start(std::function<void()> task) {
+  if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
   {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return !task_; });

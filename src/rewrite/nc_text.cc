@@ -37,8 +37,7 @@ char* dropCarriageReturns(char* begin, char* end, Stray stray) {
 
 }  // namespace
 
-NcReader::NcReader(ByteSource& source)
-    : source_(source), buffers_{AlignedBuffer(kCapacity), AlignedBuffer(kCapacity)} {}
+NcReader::NcReader(ByteSource& source) : source_(source), first_(kCapacity) {}
 
 ReadResult NcReader::next(std::string_view* lines) {
   if (!started_) {
@@ -113,6 +112,8 @@ bool NcReader::fillUp() {
 }
 
 void NcReader::startReadAhead() {
+  // Input that fits in the first read needs no second buffer.
+  if (spare_ == nullptr) spare_ = second_.emplace(kCapacity).get();
   background_.start([this] { readAhead(); });
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string_view>
 
 #include "rewrite/background.h"
@@ -93,11 +94,12 @@ class NcReader {
   static constexpr size_t kCapacity = kHead + (kFirstRead > kReadSize ? kFirstRead : kReadSize);
 
   ByteSource& source_;
-  AlignedBuffer buffers_[2];
-  char* current_ = buffers_[0].get();  // being handed out
-  char* spare_ = buffers_[1].get();    // being read into, or free
-  size_t pos_ = kHead;                 // first byte not yet handed out
-  size_t ready_ = kHead;               // end of the normalised bytes
+  AlignedBuffer first_;
+  std::optional<AlignedBuffer> second_;  // made for the first read ahead
+  char* current_ = first_.get();         // being handed out
+  char* spare_ = nullptr;                // being read into, or free
+  size_t pos_ = kHead;                   // first byte not yet handed out
+  size_t ready_ = kHead;                 // end of the normalised bytes
   // End of the bytes read; a carriage return may wait here for its successor.
   size_t filled_ = kHead;
   bool started_ = false;
