@@ -40,9 +40,12 @@ char* dropCarriageReturns(char* begin, char* end, Stray stray) {
 NcReader::NcReader(ByteSource& source) : source_(source), first_(kCapacity) {}
 
 ReadResult NcReader::next(std::string_view* lines) {
+  // After a failed read the buffers hold no known state: the error stands.
+  if (failed_) return ReadResult::error;
   if (!started_) {
     started_ = true;
-    if (!start()) return ReadResult::error;
+    failed_ = !start();
+    if (failed_) return ReadResult::error;
   }
   for (;;) {
     const char* from = current_ + pos_;
@@ -63,7 +66,8 @@ ReadResult NcReader::next(std::string_view* lines) {
       pos_ = static_cast<size_t>(cut - current_);
       return ReadResult::lines;
     }
-    if (!takeReadAhead()) return ReadResult::error;
+    failed_ = !takeReadAhead();
+    if (failed_) return ReadResult::error;
     normalise();
     if (!atEnd_) startReadAhead();
   }

@@ -103,7 +103,8 @@ class NcReader {
   // End of the bytes read; a carriage return may wait here for its successor.
   size_t filled_ = kHead;
   bool started_ = false;
-  bool atEnd_ = false;  // nothing more is to be read from the source
+  bool failed_ = false;  // a read failed
+  bool atEnd_ = false;   // nothing more is to be read from the source
   bool crEndsLines_ = false;
   bool bareLineFeeds_ = false;  // a line feed without CR, or a stray CR, was seen
   // What the read ahead found, set on the background thread.

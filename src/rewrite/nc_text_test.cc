@@ -162,6 +162,7 @@ TEST(NcReader, ReportsReadErrors) {
     while ((result = reader.next(&line)) == ReadResult::lines) {
     }
     EXPECT_EQ(result, ReadResult::error) << failAt;
+    EXPECT_EQ(reader.next(&line), ReadResult::error) << failAt;  // and stays so
   }
 }
 
