@@ -184,10 +184,12 @@ void NcReader::normalise() {
   ready_ = crWaits ? filled_ - 1 : filled_;
 }
 
-// Each buffer has room for the stores of the line-end conversion that reach past its end.
+// The converted block has room for a block of line feeds alone, and for the
+// stores of the conversion that reach past its end; only what is used is touched.
 NcWriter::NcWriter(ByteSink& sink)
     : sink_(sink),
-      buffers_{AlignedBuffer(kCapacity + kExpandSlack), AlignedBuffer(kCapacity + kExpandSlack)} {}
+      buffers_{AlignedBuffer(kCapacity), AlignedBuffer(kCapacity)},
+      converted_(2 * kCapacity + kExpandSlack) {}
 
 void NcWriter::writeBehind(const char* data, size_t size) {
   background_.wait();
@@ -195,8 +197,27 @@ void NcWriter::writeBehind(const char* data, size_t size) {
   if (failed_ || size == 0) return;
   behindData_ = data;
   behindSize_ = size;
+  behindExpanding_ = expanding_;
   // Only `this` is captured, so that the task needs no memory of its own.
-  background_.start([this] { sinkFailed_ = !sink_.write(behindData_, behindSize_); });
+  background_.start([this] { writeBlock(); });
+}
+
+void NcWriter::writeBlock() {
+  const char* data = behindData_;
+  size_t size = behindSize_;
+  const bool crBefore = crBehind_;
+  crBehind_ = data[size - 1] == '\r';
+  if (behindExpanding_) {
+    // Converted here rather than while the text is copied, so that the
+    // scanning thread does no more for LF text than for CR LF text.
+    char* out = converted_.get();
+    const char* from = data;
+    // A line feed that starts the block pairs with a CR that ended the last one.
+    if (crBefore && *from == '\n') *out++ = *from++;
+    size = static_cast<size_t>(expandLineFeeds(from, data + size, out) - converted_.get());
+    data = converted_.get();
+  }
+  sinkFailed_ = !sink_.write(data, size);
 }
 
 void NcWriter::handOver() {
@@ -217,25 +238,6 @@ void NcWriter::putSlow(const char* data, size_t size) {
   }
   std::memcpy(current_ + used_, data, size);
   used_ += size;
-}
-
-void NcWriter::writeText(std::string_view text) {
-  const char* from = text.data();
-  const char* const end = from + text.size();
-  while (from != end) {
-    // Each piece fits even if it were all line feeds.
-    const size_t room = (kCapacity - used_) / 2;
-    const auto left = static_cast<size_t>(end - from);
-    if (room < kMinPiece && left > room) {
-      handOver();
-      continue;
-    }
-    const char* to = left <= room ? end : from + room;
-    // A line feed that starts a piece counts as bare: never split CR from LF.
-    if (to != end && to[-1] == '\r') --to;
-    used_ = static_cast<size_t>(expandLineFeeds(from, to, current_ + used_) - current_);
-    from = to;
-  }
 }
 
 bool NcWriter::flush() {

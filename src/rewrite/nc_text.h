@@ -126,8 +126,12 @@ class NcWriter {
   void write(std::string_view text) { put(text.data(), text.size()); }
   void writeLineEnd() { put("\r\n", 2); }
   // Writes text that starts a line, giving each line feed without a carriage
-  // return in front of it one.
-  void writeText(std::string_view text);
+  // return in front of it one. The text is copied as it is; from then on the
+  // writing thread converts every block before it writes it.
+  void writeText(std::string_view text) {
+    expanding_ = true;
+    put(text.data(), text.size());
+  }
   // Returns false once a write is known to have failed.
   bool ok() const { return !failed_; }
   // Writes out everything and waits for it; returns false iff any write failed.
@@ -135,8 +139,6 @@ class NcWriter {
 
  private:
   static constexpr size_t kCapacity = size_t{512} << 10;
-  // writeText() hands over a buffer with less room than this for the next piece.
-  static constexpr size_t kMinPiece = size_t{4} << 10;
 
   void put(const char* data, size_t size) {
     if (size <= kCapacity - used_) {
@@ -149,6 +151,8 @@ class NcWriter {
   void putSlow(const char* data, size_t size);
   // Waits for the write under way, then starts writing `size` bytes at `data`.
   void writeBehind(const char* data, size_t size);
+  // Writes the block handed over, converted if need be; runs on the background thread.
+  void writeBlock();
   // Starts writing the filled buffer and goes on in the other one.
   void handOver();
 
@@ -158,10 +162,16 @@ class NcWriter {
   char* spare_ = buffers_[1].get();    // being written, or free
   size_t used_ = 0;
   bool failed_ = false;
-  const char* behindData_ = nullptr;  // what the background write writes
+  bool expanding_ = false;  // text with bare line feeds was written
+  // What the background write writes, and whether it converts it first.
+  const char* behindData_ = nullptr;
   size_t behindSize_ = 0;
-  bool sinkFailed_ = false;  // set by the background write
-  Background background_;    // last, so that its thread ends before the buffers go
+  bool behindExpanding_ = false;
+  // Used by the background write alone.
+  AlignedBuffer converted_;  // a block with its line feeds given carriage returns
+  bool crBehind_ = false;    // the last block written ended in a carriage return
+  bool sinkFailed_ = false;
+  Background background_;  // last, so that its thread ends before the buffers go
 };
 
 #endif  // TARVELIN_REWRITE_NC_TEXT_H_
