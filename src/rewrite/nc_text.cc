@@ -221,6 +221,7 @@ void NcWriter::writeBlock() {
 }
 
 void NcWriter::handOver() {
+  handedOver_ = true;
   writeBehind(current_, used_);
   std::swap(current_, spare_);
   used_ = 0;
@@ -241,6 +242,16 @@ void NcWriter::putSlow(const char* data, size_t size) {
 }
 
 bool NcWriter::flush() {
+  if (!handedOver_ && !failed_ && used_ != 0) {
+    // All of it fits in one block: written here, with no thread to start.
+    behindData_ = current_;
+    behindSize_ = used_;
+    behindExpanding_ = expanding_;
+    writeBlock();
+    used_ = 0;
+    failed_ = sinkFailed_;
+    return !failed_;
+  }
   handOver();
   background_.wait();
   failed_ = failed_ || sinkFailed_;

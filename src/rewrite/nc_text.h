@@ -162,7 +162,8 @@ class NcWriter {
   char* spare_ = buffers_[1].get();    // being written, or free
   size_t used_ = 0;
   bool failed_ = false;
-  bool expanding_ = false;  // text with bare line feeds was written
+  bool expanding_ = false;   // text with bare line feeds was written
+  bool handedOver_ = false;  // a block went to the background write
   // What the background write writes, and whether it converts it first.
   const char* behindData_ = nullptr;
   size_t behindSize_ = 0;
