@@ -151,7 +151,8 @@ class NcWriter {
   void putSlow(const char* data, size_t size);
   // Waits for the write under way, then starts writing `size` bytes at `data`.
   void writeBehind(const char* data, size_t size);
-  // Writes the block handed over, converted if need be; runs on the background thread.
+  // Writes the block handed over, converted if need be: on the background
+  // thread, or in flush() when it is the only block.
   void writeBlock();
   // Starts writing the filled buffer and goes on in the other one.
   void handOver();
@@ -168,11 +169,11 @@ class NcWriter {
   const char* behindData_ = nullptr;
   size_t behindSize_ = 0;
   bool behindExpanding_ = false;
-  // Used by the background write alone.
+  // Used by writeBlock() alone.
   AlignedBuffer converted_;  // a block with its line feeds given carriage returns
   bool crBehind_ = false;    // the last block written ended in a carriage return
-  bool sinkFailed_ = false;
-  Background background_;  // last, so that its thread ends before the buffers go
+  bool sinkFailed_ = false;  // the last block could not be written
+  Background background_;    // last, so that its thread ends before the buffers go
 };
 
 #endif  // TARVELIN_REWRITE_NC_TEXT_H_
