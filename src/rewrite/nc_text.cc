@@ -117,7 +117,10 @@ bool NcReader::fillUp() {
 
 void NcReader::startReadAhead() {
   // Input that fits in the first read needs no second buffer.
-  if (spare_ == nullptr) spare_ = second_.emplace(kCapacity).get();
+  if (spare_ == nullptr) {
+    second_ = std::make_unique<AlignedBuffer>(kCapacity);
+    spare_ = second_->get();
+  }
   background_.start([this] { readAhead(); });
 }
 

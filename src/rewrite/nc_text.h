@@ -4,8 +4,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <new>
-#include <optional>
 #include <string_view>
 
 #include "rewrite/background.h"
@@ -95,11 +95,11 @@ class NcReader {
 
   ByteSource& source_;
   AlignedBuffer first_;
-  std::optional<AlignedBuffer> second_;  // made for the first read ahead
-  char* current_ = first_.get();         // being handed out
-  char* spare_ = nullptr;                // being read into, or free
-  size_t pos_ = kHead;                   // first byte not yet handed out
-  size_t ready_ = kHead;                 // end of the normalised bytes
+  std::unique_ptr<AlignedBuffer> second_;  // made for the first read ahead
+  char* current_ = first_.get();           // being handed out
+  char* spare_ = nullptr;                  // being read into, or free
+  size_t pos_ = kHead;                     // first byte not yet handed out
+  size_t ready_ = kHead;                   // end of the normalised bytes
   // End of the bytes read; a carriage return may wait here for its successor.
   size_t filled_ = kHead;
   bool started_ = false;
