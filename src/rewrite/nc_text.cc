@@ -1,7 +1,7 @@
 #include "rewrite/nc_text.h"
 
-#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "rewrite/byte_search.h"
 
