@@ -1,5 +1,5 @@
 // Writes a realistic NC program of about the given size to standard output.
-// Usage: generate_program <bytes> [--block-numbers]
+// Usage: generate_program <bytes> [--dense] [--lf] [--block-numbers]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,11 +8,23 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <bytes> [--block-numbers]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <bytes> [--dense] [--lf] [--block-numbers]\n", argv[0]);
     return 2;
   }
-  const bool blockNumbers = argc > 2 && std::strcmp(argv[2], "--block-numbers") == 0;
-  generateProgram(std::strtoull(argv[1], nullptr, 10), blockNumbers,
+  ProgramShape shape;
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--dense") == 0) {
+      shape.dense = true;
+    } else if (std::strcmp(argv[i], "--lf") == 0) {
+      shape.lineFeeds = true;
+    } else if (std::strcmp(argv[i], "--block-numbers") == 0) {
+      shape.blockNumbers = true;
+    } else {
+      std::fprintf(stderr, "%s: unknown option %s\n", argv[0], argv[i]);
+      return 2;
+    }
+  }
+  generateProgram(std::strtoull(argv[1], nullptr, 10), shape,
                   [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
   return 0;
 }

@@ -1,25 +1,42 @@
-// Throughput of the scanner and of the whole in-memory rewrite.
+// Throughput of the scanner, the line-end conversion and the whole in-memory
+// rewrite, on each shape of program that bench/run_benchmark.sh times. The
+// reader, the writer and the whole rewrite run threads of their own: their
+// rates are per second of CPU time of all threads together.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "memory_streams.h"
 #include "program_generator.h"
+#include "rewrite/byte_search.h"
 #include "rewrite/file_pass.h"
 #include "rewrite/nc_text.h"
 #include "rewrite/plunge_scanner.h"
 
 namespace {
 
-const std::string& program() {
-  static const std::string text = [] {
-    std::string all;
-    generateProgram(size_t{64} << 20, false, [&](std::string_view piece) { all += piece; });
-    return all;
-  }();
+constexpr ProgramShape kRaster{};
+constexpr ProgramShape kDense{.dense = true};
+constexpr ProgramShape kDenseLf{.dense = true, .lineFeeds = true};
+constexpr ProgramShape kDenseNumbered{.dense = true, .blockNumbers = true};
+
+// A 64 MiB program of the shape, generated once, before any clock runs.
+const std::string& program(const ProgramShape& shape) {
+  static std::map<int, std::string> programs;
+  const int key = shape.dense * 4 + shape.lineFeeds * 2 + shape.blockNumbers;
+  std::string& text = programs[key];
+  if (text.empty()) {
+    generateProgram(size_t{64} << 20, shape, [&](std::string_view piece) { text += piece; });
+  }
   return text;
+}
+
+void setBytes(benchmark::State& state, size_t bytes) {
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
 
 class NullSink : public ByteSink {
@@ -32,9 +49,10 @@ class NullSink : public ByteSink {
   size_t bytes = 0;
 };
 
+// The scanner fed one line at a time.
 void BM_ScanLine(benchmark::State& state) {
   std::vector<std::string_view> lines;
-  std::string_view rest = program();
+  std::string_view rest = program(kRaster);
   for (size_t lf; (lf = rest.find('\n')) != std::string_view::npos; rest.remove_prefix(lf + 1)) {
     lines.push_back(rest.substr(0, lf + 1));
   }
@@ -44,34 +62,117 @@ void BM_ScanLine(benchmark::State& state) {
     for (const std::string_view line : lines) approaches += !scanner.scanLine(line).empty();
     benchmark::DoNotOptimize(approaches);
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * program().size()));
+  setBytes(state, program(kRaster).size());
 }
 BENCHMARK(BM_ScanLine)->Unit(benchmark::kMillisecond);
 
-void BM_ReadLines(benchmark::State& state) {
-  program();  // generated before the clock runs
+// The scanner fed runs of lines as the file pass feeds it, from one approach to the next.
+void BM_ScanLines(benchmark::State& state, const ProgramShape& shape) {
+  const std::string& text = program(shape);
+  constexpr size_t kRun = size_t{256} << 10;
   for (auto _ : state) {
-    MemorySource source(program());
+    PlungeScanner scanner;
+    size_t approaches = 0;
+    for (size_t from = 0; from < text.size();) {
+      size_t to = std::min(from + kRun, text.size());
+      to = text.rfind('\n', to - 1) + 1;
+      std::string_view lines(text.data() + from, to - from);
+      size_t lineEnd = 0;
+      while (scanner.scanLines(lines, &lineEnd) != lines.size()) {
+        ++approaches;
+        lines.remove_prefix(lineEnd);
+      }
+      from = to;
+    }
+    benchmark::DoNotOptimize(approaches);
+  }
+  setBytes(state, text.size());
+}
+BENCHMARK_CAPTURE(BM_ScanLines, raster, kRaster)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScanLines, dense, kDense)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScanLines, dense_lf, kDenseLf)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScanLines, dense_numbered, kDenseNumbered)->Unit(benchmark::kMillisecond);
+
+// The text reader alone.
+void BM_ReadLines(benchmark::State& state, const ProgramShape& shape) {
+  const std::string& text = program(shape);
+  for (auto _ : state) {
+    MemorySource source(text);
     NcReader reader(source);
     std::string_view lines;
     size_t bytes = 0;
     while (reader.next(&lines) == ReadResult::lines) bytes += lines.size();
     benchmark::DoNotOptimize(bytes);
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * program().size()));
+  setBytes(state, text.size());
 }
-BENCHMARK(BM_ReadLines)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadLines, raster, kRaster)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadLines, dense_lf, kDenseLf)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
-void BM_RewriteStream(benchmark::State& state) {
-  program();  // generated before the clock runs
+// The LF-to-CR LF conversion alone, in 256 KiB pieces.
+void BM_ExpandLineFeeds(benchmark::State& state, char* (*expand)(const char*, const char*, char*)) {
+  const std::string& text = program(kDenseLf);
+  constexpr size_t kPiece = size_t{256} << 10;
+  std::vector<char> out(2 * kPiece + kExpandSlack);
   for (auto _ : state) {
-    MemorySource source(program());
+    for (size_t from = 0; from < text.size(); from += kPiece) {
+      const size_t size = std::min(kPiece, text.size() - from);
+      benchmark::DoNotOptimize(expand(text.data() + from, text.data() + from + size, out.data()));
+      benchmark::ClobberMemory();
+    }
+  }
+  setBytes(state, text.size());
+}
+BENCHMARK_CAPTURE(BM_ExpandLineFeeds, plain, expandLineFeedsPlain)->Unit(benchmark::kMillisecond);
+#if defined(__SSE2__)
+BENCHMARK_CAPTURE(BM_ExpandLineFeeds, sse2, expandLineFeedsSse2)->Unit(benchmark::kMillisecond);
+#endif
+#if defined(TARVELIN_AVX2)
+BENCHMARK_CAPTURE(BM_ExpandLineFeeds, avx2, expandLineFeedsAvx2)->Unit(benchmark::kMillisecond);
+#endif
+
+// The writer given LF text in the pieces the file pass hands it; its writing
+// thread gives the text CR LF line ends.
+void BM_WriteText(benchmark::State& state) {
+  const std::string& text = program(kDenseLf);
+  for (auto _ : state) {
+    NullSink sink;
+    NcWriter writer(sink);
+    for (size_t from = 0; from < text.size(); from += 1300) {
+      writer.writeText(std::string_view(text).substr(from, 1300));
+    }
+    benchmark::DoNotOptimize(writer.flush());
+  }
+  setBytes(state, text.size());
+}
+BENCHMARK(BM_WriteText)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+
+// The whole rewrite, from bytes in memory to a sink that drops them.
+void BM_RewriteStream(benchmark::State& state, const ProgramShape& shape) {
+  const std::string& text = program(shape);
+  for (auto _ : state) {
+    MemorySource source(text);
     NullSink sink;
     benchmark::DoNotOptimize(rewriteStream(source, sink));
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * program().size()));
+  setBytes(state, text.size());
 }
-BENCHMARK(BM_RewriteStream)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RewriteStream, raster, kRaster)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RewriteStream, dense, kDense)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RewriteStream, dense_lf, kDenseLf)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RewriteStream, dense_numbered, kDenseNumbered)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Times build/tarvelin against `dd bs=1M` and `tr -d '\r'` on one generated
-# program, in turns, and reports medians, ratios, peak memory and start-up.
+# Times build/tarvelin against `dd bs=1M` copying the same file to the same
+# folder, on four generated program shapes, in turns, and prints one table:
+# the medians, the median of the per-pair ratios, peak memory at 1 MiB and at
+# the full size, and the start-up time.
 # Usage: bench/run_benchmark.sh [size in MiB, default 1024] [runs, default 7]
 # Writes the table to standard output and to build/bench/results.md.
 set -euo pipefail
@@ -12,59 +14,87 @@ cmake --build build --parallel --target tarvelin generate_program >/dev/null
 dir=build/bench
 mkdir -p "$dir"
 input=$dir/program.nc
-build/generate_program $((mib << 20)) >"$input"
-build/generate_program 1024 >"$dir/small.nc"
-build/generate_program $((1 << 20)) >"$dir/one_mib.nc"
-cat "$input" >/dev/null  # into the page cache
+output=$dir/program済.ncd
+copy=$dir/dd.out
 
-# Prints the wall time in seconds of the command, after writing out dirty pages.
+# Each shape: its name in the table, then the generator's options.
+shapes=(
+  "dense, CR LF|--dense"
+  "dense, LF|--dense --lf"
+  "dense, CR LF, block numbers|--dense --block-numbers"
+  "raster, CR LF|"
+)
+
+# Prints the wall time in seconds of the command, with neither output there
+# and dirty pages written out before it starts; stops the script if it fails.
 seconds() {
+  rm -f "$output" "$copy"
   sync
   local start=$EPOCHREALTIME
-  "$@" </dev/null >/dev/null 2>&1
+  "$@" </dev/null >/dev/null 2>&1 || { echo "FAILED: $*" >&2; exit 1; }
   local end=$EPOCHREALTIME
   echo "$end - $start" | bc -l
 }
 # Prints the median of the numbers on standard input.
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-# Prints the peak resident memory in KiB of the command.
-peak_kib() { /usr/bin/time -f %M "$@" </dev/null 2>&1 >/dev/null | tail -n 1; }
+# Prints the peak resident memory in MiB of the command.
+peak_mib() {
+  local kib
+  kib=$(/usr/bin/time -f %M "$@" </dev/null 2>&1 >/dev/null | tail -n 1)
+  echo "$kib / 1024" | bc -l
+}
 
-: >"$dir/tarvelin.times"; : >"$dir/dd.times"; : >"$dir/tr.times"
-for ((i = 1; i <= runs; i++)); do
-  rm -f "$dir"/program済.ncd "$dir/dd.out" "$dir/tr.out"
-  seconds build/tarvelin "$input" >>"$dir/tarvelin.times"
-  seconds dd if="$input" of="$dir/dd.out" bs=1M >>"$dir/dd.times"
-  seconds sh -c "tr -d '\r' <'$input' >'$dir/tr.out'" >>"$dir/tr.times"
+rows=()
+for shape in "${shapes[@]}"; do
+  name=${shape%%|*}
+  read -ra options <<<"${shape#*|}"
+  build/generate_program $((1 << 20)) "${options[@]}" >"$input"
+  rss_small=$(peak_mib build/tarvelin "$input")
+  build/generate_program $((mib << 20)) "${options[@]}" >"$input"
+  cat "$input" >/dev/null  # into the page cache
+  : >"$dir/tarvelin.times"
+  : >"$dir/dd.times"
+  for ((i = 1; i <= runs; i++)); do
+    # In turns, each going first every other time.
+    if ((i % 2)); then
+      seconds build/tarvelin "$input" >>"$dir/tarvelin.times"
+      seconds dd if="$input" of="$copy" bs=1M status=none >>"$dir/dd.times"
+    else
+      seconds dd if="$input" of="$copy" bs=1M status=none >>"$dir/dd.times"
+      seconds build/tarvelin "$input" >>"$dir/tarvelin.times"
+    fi
+  done
+  tarvelin=$(median <"$dir/tarvelin.times")
+  dd_time=$(median <"$dir/dd.times")
+  # Each tarvelin run against the dd run of its turn, which met the same machine state.
+  pair_ratio=$(paste "$dir/tarvelin.times" "$dir/dd.times" | awk '{ print $1 / $2 }' | median)
+  rss_big=$(peak_mib build/tarvelin "$input")
+  rows+=("$(printf '| %s | %.3f s (%.2f GB/s) | %.3f s | %.2f | %.2f | %.1f MiB | %.1f MiB |' \
+    "$name" "$tarvelin" "$(echo "$mib * 1.048576 / 1000 / $tarvelin" | bc -l)" "$dd_time" \
+    "$pair_ratio" "$(echo "$tarvelin / $dd_time" | bc -l)" "$rss_small" "$rss_big")")
 done
-tarvelin=$(median <"$dir/tarvelin.times")
-dd_time=$(median <"$dir/dd.times")
-tr_time=$(median <"$dir/tr.times")
-# Each run of tarvelin against the dd run right after it, which met the same machine state.
-pair_ratio=$(paste "$dir/tarvelin.times" "$dir/dd.times" | awk '{ print $1 / $2 }' | median)
+
+# Start-up: a 1 KiB program, beside /bin/true for what starting any process costs here.
+build/generate_program 1024 --dense >"$dir/small.nc"
 : >"$dir/startup.times"
+: >"$dir/true.times"
 for ((i = 1; i <= 31; i++)); do
   start=$EPOCHREALTIME
   build/tarvelin "$dir/small.nc" </dev/null >/dev/null
   echo "($EPOCHREALTIME - $start) * 1000" | bc -l >>"$dir/startup.times"
+  start=$EPOCHREALTIME
+  /bin/true
+  echo "($EPOCHREALTIME - $start) * 1000" | bc -l >>"$dir/true.times"
 done
 startup=$(median <"$dir/startup.times")
-rss_big=$(peak_kib build/tarvelin "$input")
-rss_small=$(peak_kib build/tarvelin "$dir/one_mib.nc")
-rm -f "$dir"/*済.ncd "$dir/dd.out" "$dir/tr.out"
+true_time=$(median <"$dir/true.times")
+rm -f "$input" "$output" "$copy" "$dir"/small*
 
 {
-  printf '%s MiB program, %s runs each in turns, medians; %s, %s cores.\n\n' "$mib" "$runs" \
+  printf '%s MiB programs, %s runs each in turns, medians; %s, %s cores.\n\n' "$mib" "$runs" \
     "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')" "$(nproc)"
-  echo "| measure | value |"
-  echo "|---|---|"
-  printf '| tarvelin | %.3f s (%.0f MB/s) |\n' "$tarvelin" "$(echo "$mib * 1.048576 / $tarvelin" | bc -l)"
-  printf '| dd bs=1M | %.3f s |\n' "$dd_time"
-  printf "| tr -d '\\\\r' | %.3f s |\n" "$tr_time"
-  printf '| tarvelin / dd, medians | %.2f |\n' "$(echo "$tarvelin / $dd_time" | bc -l)"
-  printf '| tarvelin / dd, median of run pairs | %.2f |\n' "$pair_ratio"
-  printf '| tarvelin / tr | %.2f |\n' "$(echo "$tarvelin / $tr_time" | bc -l)"
-  printf '| peak RSS, %s MiB input | %.1f MiB |\n' "$mib" "$(echo "$rss_big / 1024" | bc -l)"
-  printf '| peak RSS, 1 MiB input | %.1f MiB |\n' "$(echo "$rss_small / 1024" | bc -l)"
-  printf '| start-up, 1 KiB file | %.2f ms |\n' "$startup"
+  echo "| program | tarvelin | dd bs=1M | tarvelin / dd, median of pairs | tarvelin / dd, medians | peak RSS, 1 MiB | peak RSS, $mib MiB |"
+  echo "|---|---|---|---|---|---|---|"
+  printf '%s\n' "${rows[@]}"
+  printf '\nStart-up, 1 KiB program: %.2f ms (/bin/true: %.2f ms), medians of 31.\n' "$startup" "$true_time"
 } | tee "$dir/results.md"

@@ -1,8 +1,7 @@
 #include "rewrite/background.h"
 
-Background::Background() : thread_([this] { run(); }) {}
-
 Background::~Background() {
+  if (!thread_.joinable()) return;
   {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return !task_; });
@@ -13,9 +12,13 @@ Background::~Background() {
 }
 
 void Background::start(std::function<void()> task) {
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [&] { return !task_; });
-  task_ = std::move(task);
+  if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+  {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !task_; });
+    task_ = std::move(task);
+  }
+  // Told after the lock is let go, so that the thread does not wake only to wait for it.
   changed_.notify_all();
 }
 
@@ -33,6 +36,8 @@ void Background::run() {
     task_();
     lock.lock();
     task_ = nullptr;
+    lock.unlock();
     changed_.notify_all();
+    lock.lock();
   }
 }

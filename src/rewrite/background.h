@@ -10,7 +10,8 @@
 
 class Background {
  public:
-  Background();
+  // The thread starts with the first task, so that a run that needs none costs none.
+  Background() = default;
   // Waits for the task at hand, then ends the thread.
   ~Background();
   Background(const Background&) = delete;

@@ -1,15 +1,37 @@
 // Finding bytes sixteen at a time: SSE2 where the compiler has it (every
-// x86-64 target), a plain loop elsewhere. The hot loops of the reader and the
-// scanner visit only the bytes they care about.
+// x86-64 target), a plain loop elsewhere, and AVX2 where the processor has it,
+// checked at run time, for the loops that pass over every byte of the file.
+// The hot loops of the reader and the scanner visit only the bytes they care
+// about. Each wide loop has a plain twin that the tests hold it to.
 #ifndef TARVELIN_REWRITE_BYTE_SEARCH_H_
 #define TARVELIN_REWRITE_BYTE_SEARCH_H_
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+// AVX2 code is built beside the baseline and chosen at run time. Not on
+// Windows, where GCC cannot keep 32-byte values on the stack aligned.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
+#define TARVELIN_AVX2 1
+#include <immintrin.h>
+#define TARVELIN_TARGET_AVX2 __attribute__((target("avx2")))
+#endif
+
+// True iff the AVX2 versions below exist and this processor can run them.
+inline bool hasAvx2() {
+#if defined(TARVELIN_AVX2)
+  static const bool has = __builtin_cpu_supports("avx2") != 0;
+  return has;
+#else
+  return false;
+#endif
+}
 
 // Returns a mask with bit i set iff p[i] is `a` or `b`, for the 16 bytes at `p`.
 inline uint32_t matchMask16(const char* p, char a, char b) {
@@ -94,28 +116,87 @@ const char* forEachCandidate(const char* begin, const char* end, char a, char b,
   return end;
 }
 
-// Returns the first place in [begin, end) where `a` and `b` do not come as a
-// pair: an `a` with no `b` after it, or a `b` with no `a` before it. An `a` in
-// the last position and a `b` in the first are not looked at.
-inline const char* findUnpaired(const char* begin, const char* end, char a, char b) {
+// Returns the first place in [begin, end) where `stop` stands or where `a`
+// and `b` do not come as a pair: an `a` with no `b` after it, or a `b` with no
+// `a` before it. An `a` in the last position and a `b` in the first are not
+// looked at as a pair. Returns `end` when there is no such place. This is the
+// plain loop; findUnpaired() below picks the fastest version.
+inline const char* findUnpairedPlain(const char* begin, const char* end, char a, char b,
+                                     char stop) {
+  for (const char* p = begin; p != end; ++p) {
+    if (*p == stop) return p;
+    if (end - p > 1 && (p[0] == a) != (p[1] == b)) return p[0] == a ? p : p + 1;
+  }
+  return end;
+}
+
+namespace byte_search_detail {
+
+// Returns what findUnpaired() returns for the lowest bit of `mask`, in which
+// bit i marks chunk[i] as `stop` or as the first of a pair out of step.
+inline const char* unpairedAt(const char* chunk, uint64_t mask, char a, char stop) {
+  const char* at = chunk + std::countr_zero(mask);
+  return *at == stop || *at == a ? at : at + 1;
+}
+
+}  // namespace byte_search_detail
+
+// findUnpaired() sixteen bytes at a time.
+inline const char* findUnpairedSse2(const char* begin, const char* end, char a, char b, char stop) {
   const char* chunk = begin;
 #if defined(__SSE2__)
   for (; end - chunk > 16; chunk += 16) {
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk));
     const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + 1));
-    // Bit i: exactly one of "chunk[i] is a" and "chunk[i + 1] is b".
+    // Bit i: chunk[i] is `stop`, or exactly one of "chunk[i] is a" and "chunk[i + 1] is b".
     const __m128i odd = _mm_xor_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8(a)),
                                       _mm_cmpeq_epi8(next, _mm_set1_epi8(b)));
-    if (const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(odd))) {
-      const char* at = chunk + std::countr_zero(mask);
-      return *at == a ? at : at + 1;
+    const __m128i hits = _mm_or_si128(odd, _mm_cmpeq_epi8(here, _mm_set1_epi8(stop)));
+    if (const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(hits))) {
+      return byte_search_detail::unpairedAt(chunk, mask, a, stop);
     }
   }
 #endif
-  for (; chunk + 1 < end; ++chunk) {
-    if ((chunk[0] == a) != (chunk[1] == b)) return chunk[0] == a ? chunk : chunk + 1;
+  return findUnpairedPlain(chunk, end, a, b, stop);
+}
+
+#if defined(TARVELIN_AVX2)
+// findUnpaired() sixty-four bytes at a time.
+TARVELIN_TARGET_AVX2 inline const char* findUnpairedAvx2(const char* begin, const char* end, char a,
+                                                         char b, char stop) {
+  const char* chunk = begin;
+  const __m256i as = _mm256_set1_epi8(a);
+  const __m256i bs = _mm256_set1_epi8(b);
+  const __m256i stops = _mm256_set1_epi8(stop);
+  // Bit i of the result: p[i] is `stop`, or exactly one of "p[i] is a" and
+  // "p[i + 1] is b"; reads p[0..32].
+  const auto hits = [&](const char* p) TARVELIN_TARGET_AVX2 {
+    const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
+    return _mm256_or_si256(
+        _mm256_xor_si256(_mm256_cmpeq_epi8(here, as), _mm256_cmpeq_epi8(next, bs)),
+        _mm256_cmpeq_epi8(here, stops));
+  };
+  for (; end - chunk > 64; chunk += 64) {
+    const __m256i low = hits(chunk);
+    const __m256i high = hits(chunk + 32);
+    if (_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high)) == 0) {
+      const auto mask = static_cast<uint32_t>(_mm256_movemask_epi8(low)) |
+                        static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(high)))
+                            << 32;
+      return byte_search_detail::unpairedAt(chunk, mask, a, stop);
+    }
   }
-  return end;
+  return findUnpairedSse2(chunk, end, a, b, stop);
+}
+#endif
+
+// Returns what findUnpairedPlain() returns, with the widest loop this processor has.
+inline const char* findUnpaired(const char* begin, const char* end, char a, char b, char stop) {
+#if defined(TARVELIN_AVX2)
+  if (hasAvx2()) return findUnpairedAvx2(begin, end, a, b, stop);
+#endif
+  return findUnpairedSse2(begin, end, a, b, stop);
 }
 
 // Returns the first `b` in [begin, end) that has no `a` right before it, or
@@ -139,6 +220,146 @@ inline const char* findUnpreceded(const char* begin, const char* end, char a, ch
     if (chunk[0] == b && chunk[-1] != a) return chunk;
   }
   return end;
+}
+
+// Room that expandLineFeeds() needs past the end of its copy: the wide
+// versions copy each line with one 64-byte store where it fits.
+inline constexpr size_t kExpandSlack = 64;
+
+// Copies [begin, end) to `out`, putting a carriage return in front of each
+// line feed that has none (a line feed at `begin` has none), and returns the
+// end of the copy. `out` needs room for 2 * (end - begin) + kExpandSlack
+// bytes. This is the plain loop; expandLineFeeds() below picks the fastest.
+inline char* expandLineFeedsPlain(const char* begin, const char* end, char* out) {
+  for (const char* p = begin; p != end; ++p) {
+    if (*p == '\n' && (p == begin || p[-1] != '\r')) *out++ = '\r';
+    *out++ = *p;
+  }
+  return out;
+}
+
+namespace byte_search_detail {
+
+// Copies the text from `*from` to the line feed at `lf`, then a carriage
+// return and the line feed; the next stretch starts after it. A stretch of up
+// to 32 or 64 bytes that has that much to read goes in one fixed-size copy.
+inline void copyStretch(const char* lf, const char* end, const char** from, char** out) {
+  const auto size = static_cast<size_t>(lf - *from);
+  const auto readable = end - *from;
+  if (size <= 32 && readable >= 32) {
+    std::memcpy(*out, *from, 32);
+  } else if (size <= 64 && readable >= 64) {
+    std::memcpy(*out, *from, 64);
+  } else {
+    std::memcpy(*out, *from, size);
+  }
+  *out += size;
+  std::memcpy(*out, "\r\n", 2);
+  *out += 2;
+  *from = lf + 1;
+}
+
+// Copies the stretches up to each line feed marked in `bare` (bit i: block[i]).
+inline void copyStretches(const char* block, uint64_t bare, const char* end, const char** from,
+                          char** out) {
+  for (; bare != 0; bare &= bare - 1) copyStretch(block + std::countr_zero(bare), end, from, out);
+}
+
+// Returns the bits of the line feeds in `lf` that have no carriage return in
+// `cr` just before them; `crBefore` is the bit of the byte before bit 0.
+inline uint64_t bareLineFeeds(uint64_t cr, uint64_t lf, uint64_t crBefore) {
+  return lf & ~((cr << 1) | crBefore);
+}
+
+#if defined(__SSE2__)
+// Sets bit i of `*cr` and `*lf` iff p[i] is a carriage return or line feed, for 64 bytes.
+inline void lineEndMasksSse2(const char* p, uint64_t* cr, uint64_t* lf) {
+  *cr = 0;
+  *lf = 0;
+  for (int i = 0; i < 64; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    *cr |= static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))))
+           << i;
+    *lf |= static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'))))
+           << i;
+  }
+}
+#endif
+
+#if defined(TARVELIN_AVX2)
+TARVELIN_TARGET_AVX2 inline void lineEndMasksAvx2(const char* p, uint64_t* cr, uint64_t* lf) {
+  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+  const auto mask = [](__m256i bytes, char c) TARVELIN_TARGET_AVX2 {
+    return static_cast<uint64_t>(
+        static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c)))));
+  };
+  *cr = mask(low, '\r') | mask(high, '\r') << 32;
+  *lf = mask(low, '\n') | mask(high, '\n') << 32;
+}
+#endif
+
+}  // namespace byte_search_detail
+
+namespace byte_search_detail {
+
+// The body of the wide expandLineFeeds() versions: finds the line feeds 64
+// bytes at a time with `masks`, copies the stretches between them, and ends
+// with one more look at the last 64 bytes, minus what was seen. Always
+// inlined, so that it is built for the target of each version.
+template <typename Masks>
+[[gnu::always_inline]] inline char* expandWith(Masks masks, const char* begin, const char* end,
+                                               char* out) {
+  if (end - begin < 64) return expandLineFeedsPlain(begin, end, out);
+  const char* from = begin;
+  const char* block = begin;
+  uint64_t crBefore = 0;
+  uint64_t cr = 0;
+  uint64_t lf = 0;
+  for (; end - block >= 64; block += 64) {
+    masks(block, &cr, &lf);
+    copyStretches(block, bareLineFeeds(cr, lf, crBefore), end, &from, &out);
+    crBefore = cr >> 63;
+  }
+  if (block != end) {
+    const auto seen = static_cast<int>(64 - (end - block));
+    masks(end - 64, &cr, &lf);
+    copyStretches(end - 64, bareLineFeeds(cr, lf, 0) >> seen << seen, end, &from, &out);
+  }
+  std::memcpy(out, from, static_cast<size_t>(end - from));
+  return out + (end - from);
+}
+
+}  // namespace byte_search_detail
+
+#if defined(__SSE2__)
+// expandLineFeeds() sixty-four bytes at a time, with SSE2.
+inline char* expandLineFeedsSse2(const char* begin, const char* end, char* out) {
+  return byte_search_detail::expandWith(byte_search_detail::lineEndMasksSse2, begin, end, out);
+}
+#endif
+
+#if defined(TARVELIN_AVX2)
+// expandLineFeeds() sixty-four bytes at a time, with AVX2.
+TARVELIN_TARGET_AVX2 inline char* expandLineFeedsAvx2(const char* begin, const char* end,
+                                                      char* out) {
+  return byte_search_detail::expandWith(
+      [](const char* p, uint64_t* cr, uint64_t* lf)
+          TARVELIN_TARGET_AVX2 { byte_search_detail::lineEndMasksAvx2(p, cr, lf); },
+      begin, end, out);
+}
+#endif
+
+// Returns what expandLineFeedsPlain() returns, with the widest loop this processor has.
+inline char* expandLineFeeds(const char* begin, const char* end, char* out) {
+#if defined(TARVELIN_AVX2)
+  if (hasAvx2()) return expandLineFeedsAvx2(begin, end, out);
+#endif
+#if defined(__SSE2__)
+  return expandLineFeedsSse2(begin, end, out);
+#else
+  return expandLineFeedsPlain(begin, end, out);
+#endif
 }
 
 #endif  // TARVELIN_REWRITE_BYTE_SEARCH_H_

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,7 +12,7 @@ namespace {
 // Every length and alignment around the 16-byte steps, against plain loops.
 TEST(ByteSearch, AgreesWithPlainLoops) {
   std::mt19937 random(7);
-  const std::string alphabet = "GX0\r\nab";
+  const std::string alphabet = "GX0\r\nab\x1A";
   for (int round = 0; round < 4000; ++round) {
     const size_t length = round % 70;
     std::string text(length + 2, ' ');
@@ -41,17 +42,121 @@ TEST(ByteSearch, AgreesWithPlainLoops) {
     });
     EXPECT_EQ(got, expected) << text;
 
+    // Where a CR and LF are out of step, or where the first 0x1A stands, if that is sooner.
     const char* unpaired = end;
     for (const char* p = begin; p + 1 < end && unpaired == end; ++p) {
       if ((*p == '\r') != (p[1] == '\n')) unpaired = *p == '\r' ? p : p + 1;
     }
-    EXPECT_EQ(findUnpaired(begin, end, '\r', '\n'), unpaired) << text;
+    const char* stop = std::find(begin, end, '\x1A');
+    if (stop <= unpaired) unpaired = stop;
+    EXPECT_EQ(findUnpairedPlain(begin, end, '\r', '\n', '\x1A'), unpaired) << text;
+    EXPECT_EQ(findUnpaired(begin, end, '\r', '\n', '\x1A'), unpaired) << text;
 
     const char* unpreceded = end;
     for (const char* p = begin; p < end && unpreceded == end; ++p) {
       if (*p == '\n' && (p == begin || p[-1] != '\r')) unpreceded = p;
     }
     EXPECT_EQ(findUnpreceded(begin, end, '\r', '\n'), unpreceded) << text;
+  }
+}
+
+// The wide versions of a search, each beside the name the test reports.
+template <typename Function>
+std::vector<std::pair<std::string, Function*>> versions(Function* sse2, Function* avx2) {
+  std::vector<std::pair<std::string, Function*>> all;
+  if (sse2 != nullptr) all.emplace_back("sse2", sse2);
+  if (avx2 != nullptr && hasAvx2()) all.emplace_back("avx2", avx2);
+  return all;
+}
+
+using FindUnpaired = const char*(const char*, const char*, char, char, char);
+using ExpandLineFeeds = char*(const char*, const char*, char*);
+
+#if defined(__SSE2__)
+FindUnpaired* const kUnpairedSse2 = findUnpairedSse2;
+ExpandLineFeeds* const kExpandSse2 = expandLineFeedsSse2;
+#else
+FindUnpaired* const kUnpairedSse2 = nullptr;
+ExpandLineFeeds* const kExpandSse2 = nullptr;
+#endif
+#if defined(TARVELIN_AVX2)
+FindUnpaired* const kUnpairedAvx2 = findUnpairedAvx2;
+ExpandLineFeeds* const kExpandAvx2 = expandLineFeedsAvx2;
+#else
+FindUnpaired* const kUnpairedAvx2 = nullptr;
+ExpandLineFeeds* const kExpandAvx2 = nullptr;
+#endif
+
+// Random text of CRs, LFs and letters, with lines short and long, either side
+// of the 16-, 32- and 64-byte steps.
+std::string randomText(unsigned seed, size_t length) {
+  std::mt19937 random(seed);
+  const std::string alphabets[] = {"\r\nab", "\nGX01234", "\r\nabcdefghijklmnopqrstuvwxyz",
+                                   "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\n",
+                                   std::string(200, 'a') + "\r\n\x1A"};
+  const std::string& alphabet = alphabets[random() % std::size(alphabets)];
+  std::string text(length, ' ');
+  std::generate(text.begin(), text.end(), [&] { return alphabet[random() % alphabet.size()]; });
+  return text;
+}
+
+// Each wide loop over texts held in blocks of their exact size, so that the
+// sanitizer catches a read past either end, against the plain loop.
+TEST(ByteSearch, WideVersionsAgreeWithPlainLoops) {
+  for (unsigned round = 0; round < 6000; ++round) {
+    const std::string text = randomText(round, round % 400);
+    const std::vector<char> input(text.begin(), text.end());
+    const char* begin = input.data();
+    const char* end = begin + input.size();
+    for (const auto& [name, find] : versions(kUnpairedSse2, kUnpairedAvx2)) {
+      EXPECT_EQ(find(begin, end, '\r', '\n', '\x1A'),
+                findUnpairedPlain(begin, end, '\r', '\n', '\x1A'))
+          << name << " " << testing::PrintToString(text);
+    }
+    std::vector<char> expected(2 * text.size() + kExpandSlack);
+    expected.resize(
+        static_cast<size_t>(expandLineFeedsPlain(begin, end, expected.data()) - expected.data()));
+    for (const auto& [name, expand] : versions(kExpandSse2, kExpandAvx2)) {
+      std::vector<char> out(2 * text.size() + kExpandSlack);
+      out.resize(static_cast<size_t>(expand(begin, end, out.data()) - out.data()));
+      EXPECT_EQ(out, expected) << name << " " << testing::PrintToString(text);
+    }
+  }
+}
+
+// Where the wide loops change step: the first byte, the 64-byte blocks, the
+// last look, and a CR LF pair split by any of them.
+TEST(ByteSearch, ExpandsLineFeedsAtEveryBoundary) {
+  struct Case {
+    std::string text;
+    std::string expected;
+  };
+  const std::string a63(63, 'a');
+  const std::string a64(64, 'a');
+  const Case cases[] = {
+      {"", ""},
+      {"\n", "\r\n"},
+      {"\r\n", "\r\n"},
+      {"\n" + a64, "\r\n" + a64},
+      {a63 + "\r\n" + a63, a63 + "\r\n" + a63},
+      {a63 + "\n\n" + a63, a63 + "\r\n\r\n" + a63},
+      {a64 + "\n" + a63, a64 + "\r\n" + a63},
+      {a64 + a63 + "\r\n", a64 + a63 + "\r\n"},
+      {a64 + a63 + "\n", a64 + a63 + "\r\n"},
+      {a64 + "\r" + a63 + "\n", a64 + "\r" + a63 + "\r\n"},
+      {"\r\r\n\n" + a64 + a64 + "\n", "\r\r\n\r\n" + a64 + a64 + "\r\n"},
+  };
+  for (const Case& c : cases) {
+    const std::vector<char> input(c.text.begin(), c.text.end());
+    const char* begin = input.data();
+    const char* end = begin + input.size();
+    std::vector<char> out(2 * c.text.size() + kExpandSlack);
+    EXPECT_EQ(std::string(out.data(), expandLineFeedsPlain(begin, end, out.data())), c.expected);
+    for (const auto& [name, expand] : versions(kExpandSse2, kExpandAvx2)) {
+      EXPECT_EQ(std::string(out.data(), expand(begin, end, out.data())), c.expected)
+          << name << " " << testing::PrintToString(c.text);
+    }
+    EXPECT_EQ(std::string(out.data(), expandLineFeeds(begin, end, out.data())), c.expected);
   }
 }
 

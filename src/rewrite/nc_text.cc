@@ -1,7 +1,7 @@
 #include "rewrite/nc_text.h"
 
-#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "rewrite/byte_search.h"
 
@@ -14,19 +14,42 @@ bool contains(const char* from, const char* to, char c) {
   return from < to && std::memchr(from, c, static_cast<size_t>(to - from)) != nullptr;
 }
 
+// Returns the first `c` in [from, to), or nullptr.
+char* find(char* from, const char* to, char c) {
+  return static_cast<char*>(std::memchr(from, c, static_cast<size_t>(to - from)));
+}
+
+// Removes each carriage return in [begin, end) for which `stray` holds,
+// moving the text between them down; returns the new end.
+template <typename Stray>
+char* dropCarriageReturns(char* begin, char* end, Stray stray) {
+  char* out = begin;
+  char* from = begin;  // first byte not yet moved
+  for (char* cr = begin; (cr = find(cr, end, '\r')) != nullptr; ++cr) {
+    if (!stray(cr)) continue;
+    if (out != from) std::memmove(out, from, static_cast<size_t>(cr - from));
+    out += cr - from;
+    from = cr + 1;
+  }
+  if (out != from) std::memmove(out, from, static_cast<size_t>(end - from));
+  return out + (end - from);
+}
+
 }  // namespace
 
-NcReader::NcReader(ByteSource& source) : source_(source), buffer_(kCapacity) {}
+NcReader::NcReader(ByteSource& source) : source_(source), first_(kCapacity) {}
 
 ReadResult NcReader::next(std::string_view* lines) {
+  // After a failed read the buffers hold no known state: the error stands.
+  if (failed_) return ReadResult::error;
   if (!started_) {
     started_ = true;
-    if (!start()) return ReadResult::error;
+    failed_ = !start();
+    if (failed_) return ReadResult::error;
   }
-  char* buffer = buffer_.get();
   for (;;) {
-    const char* from = buffer + pos_;
-    const char* to = buffer + ready_;
+    const char* from = current_ + pos_;
+    const char* to = current_ + ready_;
     const char* cut = to;
     while (cut != from && cut[-1] != '\n') --cut;
     if (cut == from) {
@@ -40,28 +63,22 @@ ReadResult NcReader::next(std::string_view* lines) {
     }
     if (cut != from) {
       *lines = std::string_view(from, static_cast<size_t>(cut - from));
-      pos_ = static_cast<size_t>(cut - buffer);
+      pos_ = static_cast<size_t>(cut - current_);
       return ReadResult::lines;
     }
-    // Move the unfinished line to the front, so that the next read lands on a
-    // 64-byte boundary, and read on.
-    const size_t rest = filled_ - pos_;
-    const size_t gap = (64 - rest % 64) % 64;
-    std::memmove(buffer + gap, from, rest);
-    ready_ = ready_ - pos_ + gap;
-    filled_ = rest + gap;
-    pos_ = gap;
-    if (!fill()) return ReadResult::error;
+    failed_ = !takeReadAhead();
+    if (failed_) return ReadResult::error;
     normalise();
+    if (!atEnd_) startReadAhead();
   }
 }
 
 bool NcReader::start() {
   if (!fillUp()) return false;
   // The convention depends only on the bytes before the first 0x1A.
-  const char* buffer = buffer_.get();
-  const char* stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, filled_));
-  const char* end = stop != nullptr ? stop : buffer + filled_;
+  char* buffer = current_ + kHead;
+  const char* stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, filled_ - kHead));
+  const char* end = stop != nullptr ? stop : current_ + filled_;
   if (!contains(buffer, end, '\n') && (stop != nullptr || atEnd_)) {
     crEndsLines_ = contains(buffer, end, '\r');
   } else if (!contains(buffer, end, '\n')) {
@@ -75,7 +92,7 @@ bool NcReader::start() {
     }
     bool sawLf = false;
     while (!sawLf && stop == nullptr) {
-      const std::ptrdiff_t n = source_.read(buffer_.get(), kCapacity);
+      const std::ptrdiff_t n = source_.read(buffer, kFirstRead);
       if (n < 0) return false;
       if (n == 0) break;
       stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, static_cast<size_t>(n)));
@@ -85,25 +102,18 @@ bool NcReader::start() {
     }
     crEndsLines_ = !sawLf && sawCr;
     if (!source_.rewind()) return false;
-    filled_ = 0;
+    filled_ = kHead;
     atEnd_ = false;
     if (!fillUp()) return false;
   }
   normalise();
+  if (!atEnd_) startReadAhead();
   return true;
 }
 
 bool NcReader::fillUp() {
-  while (filled_ < kCapacity && !atEnd_) {
-    if (!fill()) return false;
-  }
-  return true;
-}
-
-bool NcReader::fill() {
-  const size_t target = std::min(filled_ + kReadSize, kCapacity);
-  while (filled_ < target && !atEnd_) {
-    const std::ptrdiff_t n = source_.read(buffer_.get() + filled_, target - filled_);
+  while (filled_ < kHead + kFirstRead && !atEnd_) {
+    const std::ptrdiff_t n = source_.read(current_ + filled_, kHead + kFirstRead - filled_);
     if (n < 0) return false;
     if (n == 0) atEnd_ = true;
     filled_ += static_cast<size_t>(n);
@@ -111,11 +121,53 @@ bool NcReader::fill() {
   return true;
 }
 
+void NcReader::startReadAhead() {
+  // Input that fits in the first read needs no second buffer.
+  if (spare_ == nullptr) {
+    second_ = std::make_unique<AlignedBuffer>(kCapacity);
+    spare_ = second_->get();
+  }
+  background_.start([this] { readAhead(); });
+}
+
+void NcReader::readAhead() {
+  size_t size = 0;
+  bool atEnd = false;
+  bool failed = false;
+  while (size < kReadSize && !atEnd && !failed) {
+    const std::ptrdiff_t n = source_.read(spare_ + kHead + size, kReadSize - size);
+    failed = n < 0;
+    atEnd = n == 0;
+    if (n > 0) size += static_cast<size_t>(n);
+  }
+  aheadSize_ = size;
+  aheadAtEnd_ = atEnd;
+  aheadFailed_ = failed;
+}
+
+bool NcReader::takeReadAhead() {
+  background_.wait();
+  if (aheadFailed_) return false;
+  const size_t rest = filled_ - pos_;
+  std::memcpy(spare_ + kHead - rest, current_ + pos_, rest);
+  ready_ = kHead - rest + (ready_ - pos_);
+  pos_ = kHead - rest;
+  filled_ = kHead + aheadSize_;
+  atEnd_ = aheadAtEnd_;
+  std::swap(current_, spare_);
+  return true;
+}
+
 void NcReader::normalise() {
-  char* buffer = buffer_.get();
+  char* buffer = current_;
   char* begin = buffer + ready_;
   char* end = buffer + filled_;
-  if (char* stop = static_cast<char*>(std::memchr(begin, kEndOfText, filled_ - ready_))) {
+  const char* from = begin != buffer + pos_ ? begin - 1 : begin;
+  // While every CR and LF so far pair up, as they do throughout most files,
+  // one pass looks both for a pair out of step and for the 0x1A.
+  const char* unpaired = begin;
+  if (!crEndsLines_ && !bareLineFeeds_) unpaired = findUnpaired(from, end, '\r', '\n', kEndOfText);
+  if (char* stop = find(unpaired > begin ? begin + (unpaired - begin) : begin, end, kEndOfText)) {
     end = stop;
     atEnd_ = true;
   }
@@ -130,64 +182,85 @@ void NcReader::normalise() {
     // end of what was read waits for the next byte. Text in which every CR
     // and LF pair up, as they do throughout most files, needs nothing done.
     const auto stray = [&](const char* cr) { return cr + 1 == end ? atEnd_ : cr[1] != '\n'; };
-    const char* from = begin != buffer + pos_ ? begin - 1 : begin;
-    const bool paired = (from != begin || begin == end || *begin != '\n') &&
-                        findUnpaired(from, end, '\r', '\n') == end &&
-                        !(end != begin && end[-1] == '\r' && stray(end - 1));
-    if (!paired) {
-      bareLineFeeds_ = true;
-      char* out = begin;
-      for (const char* in = begin; in != end; ++in) {
-        if (*in != '\r' || !stray(in)) *out++ = *in;
-      }
-      end = out;
+    if (!bareLineFeeds_) {
+      bareLineFeeds_ = (from == begin && begin != end && *begin == '\n') || unpaired < end ||
+                       (end != begin && end[-1] == '\r' && stray(end - 1));
     }
+    if (bareLineFeeds_) end = dropCarriageReturns(begin, end, stray);
   }
   filled_ = static_cast<size_t>(end - buffer);
   const bool crWaits = !atEnd_ && end != begin && end[-1] == '\r';
   ready_ = crWaits ? filled_ - 1 : filled_;
 }
 
-NcWriter::NcWriter(ByteSink& sink) : sink_(sink) {}
+// The converted block has room for a block of line feeds alone, and for the
+// stores of the conversion that reach past its end; only what is used is touched.
+NcWriter::NcWriter(ByteSink& sink)
+    : sink_(sink),
+      buffers_{AlignedBuffer(kCapacity), AlignedBuffer(kCapacity)},
+      converted_(2 * kCapacity + kExpandSlack) {}
 
 void NcWriter::writeBehind(const char* data, size_t size) {
   background_.wait();
   failed_ = failed_ || sinkFailed_;
   if (failed_ || size == 0) return;
-  background_.start([this, data, size] { sinkFailed_ = !sink_.write(data, size); });
+  behindData_ = data;
+  behindSize_ = size;
+  behindExpanding_ = expanding_;
+  // Only `this` is captured, so that the task needs no memory of its own.
+  background_.start([this] { writeBlock(); });
+}
+
+void NcWriter::writeBlock() {
+  const char* data = behindData_;
+  size_t size = behindSize_;
+  const bool crBefore = crBehind_;
+  crBehind_ = data[size - 1] == '\r';
+  if (behindExpanding_) {
+    // Converted here rather than while the text is copied, so that the
+    // scanning thread does no more for LF text than for CR LF text.
+    char* out = converted_.get();
+    const char* from = data;
+    // A line feed that starts the block pairs with a CR that ended the last one.
+    if (crBefore && *from == '\n') *out++ = *from++;
+    size = static_cast<size_t>(expandLineFeeds(from, data + size, out) - converted_.get());
+    data = converted_.get();
+  }
+  sinkFailed_ = !sink_.write(data, size);
 }
 
 void NcWriter::handOver() {
+  handedOver_ = true;
   writeBehind(current_, used_);
   std::swap(current_, spare_);
   used_ = 0;
 }
 
 void NcWriter::putSlow(const char* data, size_t size) {
-  handOver();
-  if (size >= kCapacity) {
-    // Too big to copy: written from where it is, before the caller changes it.
-    writeBehind(data, size);
-    background_.wait();
-    failed_ = failed_ || sinkFailed_;
-    return;
+  // Fill the buffer to the brim, so that every write but the last is full-sized.
+  while (size > kCapacity - used_) {
+    const size_t part = kCapacity - used_;
+    std::memcpy(current_ + used_, data, part);
+    used_ = kCapacity;
+    data += part;
+    size -= part;
+    handOver();
   }
-  std::memcpy(current_, data, size);
-  used_ = size;
-}
-
-void NcWriter::writeText(std::string_view text) {
-  const char* end = text.data() + text.size();
-  for (const char* from = text.data(); from != end;) {
-    const char* lf = findUnpreceded(from, end, '\r', '\n');
-    write(from, lf);
-    if (lf == end) break;
-    writeLineEnd();
-    from = lf + 1;
-  }
+  std::memcpy(current_ + used_, data, size);
+  used_ += size;
 }
 
 bool NcWriter::flush() {
+  if (!handedOver_ && !failed_ && used_ != 0) {
+    // All of it fits in one block: written here, with no thread to start.
+    behindData_ = current_;
+    behindSize_ = used_;
+    behindExpanding_ = expanding_;
+    writeBlock();
+    used_ = 0;
+    failed_ = sinkFailed_;
+    return !failed_;
+  }
   handOver();
   background_.wait();
   failed_ = failed_ || sinkFailed_;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string_view>
 
@@ -52,6 +53,9 @@ enum class ReadResult { lines, end, error };
 // last line of the input. A line longer than kMaxLine bytes comes in pieces
 // of more than kMaxLine bytes, never cut between CR and LF, so that memory
 // stays bounded whatever the input.
+//
+// While the caller works on one run, the next block is read into a second
+// buffer on a thread of its own.
 class NcReader {
  public:
   static constexpr size_t kMaxLine = size_t{1} << 20;
@@ -68,25 +72,46 @@ class NcReader {
  private:
   // Chooses between the two line-end conventions, reading ahead if it must.
   bool start();
-  // Reads kReadSize more bytes, or what is left; returns false on error.
-  bool fill();
-  // Reads until the buffer is full or the input ends; returns false on error.
+  // Reads until the first kFirstRead bytes are in or the input ends; returns false on error.
   bool fillUp();
+  // Starts reading the next block into the spare buffer, at kHead.
+  void startReadAhead();
+  // Reads the next block; runs on the background thread.
+  void readAhead();
+  // Waits for the block read ahead and goes on in its buffer, with the
+  // unfinished line in front of it; returns false on error.
+  bool takeReadAhead();
   // Applies 0x1A and the carriage-return rule to the bytes read since last time.
   void normalise();
 
-  static constexpr size_t kReadSize = size_t{256} << 10;
-  static constexpr size_t kCapacity = kMaxLine + kReadSize + 64;
+  static constexpr size_t kReadSize = size_t{512} << 10;
+  // The first read, which also decides the line-end convention.
+  static constexpr size_t kFirstRead = kMaxLine + (size_t{256} << 10) + 64;
+  // Where every read lands: after room for an unfinished line and a carriage
+  // return waiting for its successor, on a page boundary. Only the pages from
+  // there on are touched, but for as much of an unfinished line as there is.
+  static constexpr size_t kHead = kMaxLine + 4096;
+  static constexpr size_t kCapacity = kHead + (kFirstRead > kReadSize ? kFirstRead : kReadSize);
 
   ByteSource& source_;
-  AlignedBuffer buffer_;
-  size_t pos_ = 0;     // first byte not yet handed out
-  size_t ready_ = 0;   // end of the normalised bytes
-  size_t filled_ = 0;  // end of the bytes read; a carriage return may wait here for its successor
+  AlignedBuffer first_;
+  std::unique_ptr<AlignedBuffer> second_;  // made for the first read ahead
+  char* current_ = first_.get();           // being handed out
+  char* spare_ = nullptr;                  // being read into, or free
+  size_t pos_ = kHead;                     // first byte not yet handed out
+  size_t ready_ = kHead;                   // end of the normalised bytes
+  // End of the bytes read; a carriage return may wait here for its successor.
+  size_t filled_ = kHead;
   bool started_ = false;
-  bool atEnd_ = false;  // nothing more is to be read from the source
+  bool failed_ = false;  // a read failed
+  bool atEnd_ = false;   // nothing more is to be read from the source
   bool crEndsLines_ = false;
   bool bareLineFeeds_ = false;  // a line feed without CR, or a stray CR, was seen
+  // What the read ahead found, set on the background thread.
+  size_t aheadSize_ = 0;
+  bool aheadAtEnd_ = false;
+  bool aheadFailed_ = false;
+  Background background_;  // last, so that its thread ends before the buffers go
 };
 
 // Writes NC text with CR LF line ends, in large blocks written on a thread of
@@ -101,8 +126,12 @@ class NcWriter {
   void write(std::string_view text) { put(text.data(), text.size()); }
   void writeLineEnd() { put("\r\n", 2); }
   // Writes text that starts a line, giving each line feed without a carriage
-  // return in front of it one.
-  void writeText(std::string_view text);
+  // return in front of it one. The text is copied as it is; from then on the
+  // writing thread converts every block before it writes it.
+  void writeText(std::string_view text) {
+    expanding_ = true;
+    put(text.data(), text.size());
+  }
   // Returns false once a write is known to have failed.
   bool ok() const { return !failed_; }
   // Writes out everything and waits for it; returns false iff any write failed.
@@ -122,16 +151,28 @@ class NcWriter {
   void putSlow(const char* data, size_t size);
   // Waits for the write under way, then starts writing `size` bytes at `data`.
   void writeBehind(const char* data, size_t size);
+  // Writes the block handed over, converted if need be: on the background
+  // thread, or in flush() when it is the only block.
+  void writeBlock();
   // Starts writing the filled buffer and goes on in the other one.
   void handOver();
 
   ByteSink& sink_;
-  AlignedBuffer buffers_[2] = {AlignedBuffer(kCapacity), AlignedBuffer(kCapacity)};
+  AlignedBuffer buffers_[2];
   char* current_ = buffers_[0].get();  // being filled
   char* spare_ = buffers_[1].get();    // being written, or free
   size_t used_ = 0;
   bool failed_ = false;
-  bool sinkFailed_ = false;  // set by the background write
+  bool expanding_ = false;   // text with bare line feeds was written
+  bool handedOver_ = false;  // a block went to the background write
+  // What the background write writes, and whether it converts it first.
+  const char* behindData_ = nullptr;
+  size_t behindSize_ = 0;
+  bool behindExpanding_ = false;
+  // Used by writeBlock() alone.
+  AlignedBuffer converted_;  // a block with its line feeds given carriage returns
+  bool crBehind_ = false;    // the last block written ended in a carriage return
+  bool sinkFailed_ = false;  // the last block could not be written
   Background background_;    // last, so that its thread ends before the buffers go
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "memory_streams.h"
+#include "rewrite/byte_search.h"
 
 namespace {
 
@@ -130,6 +131,27 @@ TEST(NcReader, DecidesLineEndsBeyondTheFirstBuffer) {
   EXPECT_EQ(all.find('\r'), all.size() - 2);
 }
 
+// Stray carriage returns go wherever they stand, in the first buffer and long after it.
+TEST(NcReader, DropsStrayCarriageReturnsInEveryBlock) {
+  std::string data;
+  for (int line = 0; data.size() < 3 * NcReader::kMaxLine; ++line) {
+    data += line % 7 == 0 ? "G01\rX1.\r\n" : line % 5 == 0 ? "G01X2.\r\r\n" : "G01X3.\n";
+  }
+  for (size_t chunk : {size_t{4093}, SIZE_MAX}) {
+    std::string joined;
+    for (const std::string& line : readLines(data, chunk)) joined += line;
+    // What is left of the carriage returns stands in front of line feeds, and that only.
+    std::string withoutCr = joined;
+    withoutCr.erase(std::remove(withoutCr.begin(), withoutCr.end(), '\r'), withoutCr.end());
+    size_t strays = 0;
+    for (size_t at = 0; (at = joined.find('\r', at)) != std::string::npos; ++at) {
+      strays += joined[at + 1] != '\n';
+    }
+    EXPECT_EQ(strays, 0u) << chunk;
+    EXPECT_TRUE(withoutCr == textModeRead(data)) << chunk;
+  }
+}
+
 TEST(NcReader, ReportsReadErrors) {
   const std::string data = std::string(3000000, 'x') + "\n";
   for (size_t failAt : {size_t{0}, size_t{3}, size_t{2000000}}) {
@@ -140,6 +162,7 @@ TEST(NcReader, ReportsReadErrors) {
     while ((result = reader.next(&line)) == ReadResult::lines) {
     }
     EXPECT_EQ(result, ReadResult::error) << failAt;
+    EXPECT_EQ(reader.next(&line), ReadResult::error) << failAt;  // and stays so
   }
 }
 
@@ -153,6 +176,41 @@ TEST(NcWriter, PassesLargeTextThroughInOrder) {
   writer.write("z");
   ASSERT_TRUE(writer.flush());
   EXPECT_EQ(sink.text, "a" + big + "\r\nz");
+}
+
+// Text bigger than the buffers, handed over whole and in pieces of whole
+// lines, comes out with CR LF line ends, whatever CR LF pairs the buffer
+// boundaries cut.
+TEST(NcWriter, GivesBareLineFeedsCarriageReturnsAcrossBuffers) {
+  struct Case {
+    const char* name;
+    std::string line;
+  };
+  // Lines of odd length put a CR LF pair across every cut sooner or later.
+  const Case cases[] = {{"LineFeeds", "G01X1.Y2.\n"},
+                        {"CrLfOnly", "\r\n"},
+                        {"ShortCrLf", "X\r\n"},
+                        {"Mixed", "G01X1.\r\nG01X2.\n\n\r\n"}};
+  for (const Case& c : cases) {
+    std::string text;
+    while (text.size() < (size_t{5} << 20)) text += c.line;
+    std::string expected(2 * text.size() + kExpandSlack, '\0');
+    expected.resize(static_cast<size_t>(
+        expandLineFeedsPlain(text.data(), text.data() + text.size(), expected.data()) -
+        expected.data()));
+    for (size_t piece : {size_t{1} << 30, size_t{100003}, size_t{1300}}) {
+      StringSink sink;
+      NcWriter writer(sink);
+      for (size_t from = 0; from < text.size();) {
+        // Pieces start at line starts, as the file pass hands them over.
+        const size_t to = std::min(text.size(), text.rfind('\n', from + piece) + 1);
+        writer.writeText(std::string_view(text).substr(from, to - from));
+        from = to;
+      }
+      ASSERT_TRUE(writer.flush());
+      EXPECT_TRUE(sink.text == expected) << c.name << " in pieces of " << piece;
+    }
+  }
 }
 
 TEST(NcWriter, KeepsTheFirstWriteFailure) {
