@@ -25,9 +25,11 @@ class MemorySource : public ByteSource {
     return static_cast<std::ptrdiff_t>(n);
   }
   bool rewind() override {
+    if (!seekable) return false;  // a pipe cannot go back, and stays where it is
     pos_ = 0;
     return true;
   }
+  bool seekable = true;
 
  private:
   std::string_view data_;

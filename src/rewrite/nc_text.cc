@@ -87,24 +87,23 @@ bool NcReader::start() {
     bool sawCr = contains(buffer, end, '\r');
     if (!source_.rewind()) {
       crEndsLines_ = sawCr;
-      normalise();
-      return true;
+    } else {
+      bool sawLf = false;
+      while (!sawLf && stop == nullptr) {
+        const std::ptrdiff_t n = source_.read(buffer, kFirstRead);
+        if (n < 0) return false;
+        if (n == 0) break;
+        stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, static_cast<size_t>(n)));
+        end = stop != nullptr ? stop : buffer + n;
+        sawLf = contains(buffer, end, '\n');
+        sawCr = sawCr || contains(buffer, end, '\r');
+      }
+      crEndsLines_ = !sawLf && sawCr;
+      if (!source_.rewind()) return false;
+      filled_ = kHead;
+      atEnd_ = false;
+      if (!fillUp()) return false;
     }
-    bool sawLf = false;
-    while (!sawLf && stop == nullptr) {
-      const std::ptrdiff_t n = source_.read(buffer, kFirstRead);
-      if (n < 0) return false;
-      if (n == 0) break;
-      stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, static_cast<size_t>(n)));
-      end = stop != nullptr ? stop : buffer + n;
-      sawLf = contains(buffer, end, '\n');
-      sawCr = sawCr || contains(buffer, end, '\r');
-    }
-    crEndsLines_ = !sawLf && sawCr;
-    if (!source_.rewind()) return false;
-    filled_ = kHead;
-    atEnd_ = false;
-    if (!fillUp()) return false;
   }
   normalise();
   if (!atEnd_) startReadAhead();

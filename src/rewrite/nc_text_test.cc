@@ -15,8 +15,9 @@ using Lines = std::vector<std::string>;
 
 // Returns the lines the reader makes of `data`, each run cut at its line
 // feeds; "<error>" marks a read error.
-Lines readLines(const std::string& data, size_t chunk = SIZE_MAX) {
+Lines readLines(const std::string& data, size_t chunk = SIZE_MAX, bool seekable = true) {
   MemorySource source(data, chunk);
+  source.seekable = seekable;
   NcReader reader(source);
   Lines lines;
   std::string_view run;
@@ -129,6 +130,16 @@ TEST(NcReader, DecidesLineEndsBeyondTheFirstBuffer) {
   for (const std::string& line : joined) all += line;
   EXPECT_EQ(all.size(), crOnly.size() / 7 * 6 + 2);
   EXPECT_EQ(all.find('\r'), all.size() - 2);
+}
+
+TEST(NcReader, DecidesLineEndsOfAPipeOnWhatItReadFirst) {
+  std::string crOnly;
+  while (crOnly.size() < 3 * NcReader::kMaxLine) crOnly += "G00X1.\r";
+  for (const size_t chunk : {size_t{65536}, SIZE_MAX}) {
+    const Lines lines = readLines(crOnly, chunk, false);
+    ASSERT_EQ(lines.size(), crOnly.size() / 7);
+    EXPECT_EQ(lines.back(), "G00X1.\n");
+  }
 }
 
 // Stray carriage returns go wherever they stand, in the first buffer and long after it.
