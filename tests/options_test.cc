@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                             badLine("SETTINGS", 1)}),
     [](const testing::TestParamInfo<BadCase>& info) { return info.param.name; });
 
-TEST_F(Options, AnUnreadableSettingsFileStopsTheRun) {
+TEST_F(Options, AFolderInPlaceOfTheSettingsFileStopsTheRun) {
   const std::string ini = settings();
   ASSERT_EQ(mkdir(ini.c_str(), 0777), 0);
   const ProgramRun result = run({path("part.nc")});
@@ -154,6 +154,27 @@ INSTANTIATE_TEST_SUITE_P(
                              "(Tarvelin Ver 1.07 words first=1)",
                              true}),
     [](const testing::TestParamInfo<GoodCase>& info) { return info.param.name; });
+
+TEST_F(Options, AnOptionAfterAFileStillApplies) {
+  const ProgramRun result = run({path("part.nc"), "--words"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(output().find("(Tarvelin Ver 1.07 words)"), 3u);
+}
+
+TEST_F(Options, ABadOptionWithStdoutIsReportedOnStandardError) {
+  const ProgramRun result = run({"--gap=0", "--stdout", path("part.nc")});
+  EXPECT_EQ(result.status, 255);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, kBanner + badValue("--gap=0"));
+}
+
+TEST_F(Options, ASettingsLinkToNothingCannotBeRead) {
+  const std::string ini = settings();
+  ASSERT_EQ(symlink(path("nowhere").c_str(), ini.c_str()), 0);
+  const ProgramRun result = run({path("part.nc")});
+  EXPECT_EQ(result.status, 255);
+  EXPECT_EQ(result.out, kBanner + "設定ファイル「" + ini + "」を読み込めませんでした。\n");
+}
 
 TEST_F(Options, HelpAndVersionPrintOnlyThat) {
   const ProgramRun version = run({"--version", path("part.nc")});

@@ -113,26 +113,32 @@ void SettingChoices::applyTo(RewriteSettings* settings) const {
 }
 
 std::string readCommandLine(const std::vector<std::string>& arguments, CommandLine* line) {
-  size_t i = 0;
-  for (; i < arguments.size() && arguments[i].starts_with("--"); ++i) {
-    if (arguments[i] == "--") {
-      ++i;
-      break;
+  std::string problem;
+  bool optionsEnded = false;
+  for (const std::string& argument : arguments) {
+    if (!optionsEnded && argument == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && argument.starts_with("--")) {
+      // The first problem is the one reported, but every option is read, so
+      // that --stdout decides where the report goes wherever it stands.
+      std::string found = readOption(argument, line);
+      if (problem.empty()) problem = std::move(found);
+    } else {
+      line->files.push_back(argument);
     }
-    std::string problem = readOption(arguments[i], line);
-    if (!problem.empty()) return problem;
   }
-  line->files.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
-  return "";
+  return problem;
 }
 
 std::string readSettings(std::string_view text, const std::string& path, SettingChoices* choices) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a byte order mark
   int number = 0;
   while (!text.empty()) {
-    const size_t lf = text.find('\n');
-    const std::string_view line = trim(text.substr(0, lf));
-    text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
+    // Lines end in LF, CR LF or CR alone.
+    const size_t end = std::min(text.find_first_of("\r\n"), text.size());
+    const std::string_view line = trim(text.substr(0, end));
+    const bool crLf = text.substr(end).starts_with("\r\n");
+    text.remove_prefix(std::min(text.size(), end + (crLf ? 2 : 1)));
     ++number;
     if (line.empty() || line.front() == ';' || line.front() == '#') continue;
     const size_t equals = line.find('=');

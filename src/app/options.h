@@ -28,8 +28,9 @@ struct CommandLine {
   std::vector<std::string> files;
 };
 
-// Reads the options in front of the file names ("--" ends them). Returns an
-// empty string, or the message naming the first bad option.
+// Reads the options, the arguments that start with "--", wherever they stand
+// among the file names; after an argument "--" every argument is a file name.
+// Returns an empty string, or the message naming the first bad option.
 std::string readCommandLine(const std::vector<std::string>& arguments, CommandLine* line);
 
 // Reads the text of the settings file at `path`: "key = value" lines with the

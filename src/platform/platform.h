@@ -29,7 +29,7 @@ class FileSystem {
   using Handle = std::intptr_t;
   enum class Commit { done, writeFailed, replaceFailed };
   virtual ~FileSystem() = default;
-  // Returns true iff something (a file, a folder) exists at `path`.
+  // Returns true iff something (a file, a folder, a link) exists at `path`.
   virtual bool exists(const std::string& path) = 0;
   // Opens an existing file for reading; returns false on failure.
   virtual bool openRead(const std::string& path, Handle* file) = 0;

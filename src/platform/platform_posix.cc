@@ -207,8 +207,9 @@ bool keepOwnerAndMode(int fd, const struct stat& replaced) {
 class PosixFileSystem : public FileSystem {
  public:
   bool exists(const std::string& path) override {
+    // A link that leads nowhere is something, which then cannot be read.
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
+    return ::lstat(path.c_str(), &info) == 0;
   }
 
   bool openRead(const std::string& path, Handle* file) override {

@@ -72,6 +72,17 @@ void rewriteLines(std::string_view lines, bool crLfOnly, Scanner& scanner, NcWri
   copy(lines.substr(copied));
 }
 
+// Returns the end of the first line of `text` that is not blank, line feed
+// included, when it starts with '%'; otherwise 0.
+size_t endOfMarkLine(std::string_view text) {
+  const size_t mark = text.find_first_not_of(" \t\r\n");
+  const size_t lineFeed = text.find('\n', mark);
+  if (mark == std::string_view::npos || text[mark] != '%' || lineFeed == std::string_view::npos) {
+    return 0;
+  }
+  return lineFeed + 1;
+}
+
 // Writes the header line and the rewritten program read by `reader`, its
 // moves read by `scanner`; returns false on a read error.
 template <typename Scanner>
@@ -81,11 +92,10 @@ bool rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
   ReadResult read = reader.next(&lines);
   // Where the program starts with a '%' line, controllers expect the program
   // to start after it; the word mode puts the header there.
-  const size_t firstLineEnd = lines.find('\n');
-  if (settings.words && read == ReadResult::lines && lines.starts_with('%') &&
-      firstLineEnd != std::string_view::npos) {
-    rewriteLines(lines.substr(0, firstLineEnd + 1), !reader.bareLineFeeds(), scanner, writer);
-    lines.remove_prefix(firstLineEnd + 1);
+  const size_t markEnd = settings.words && read == ReadResult::lines ? endOfMarkLine(lines) : 0;
+  if (markEnd != 0) {
+    rewriteLines(lines.substr(0, markEnd), !reader.bareLineFeeds(), scanner, writer);
+    lines.remove_prefix(markEnd);
   }
   writer.write(headerLine(settings));
   writer.writeLineEnd();

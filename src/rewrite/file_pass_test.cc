@@ -111,6 +111,27 @@ TEST_F(FilePass, DirectoryAsInputIsAReadFailure) {
   EXPECT_EQ(fs.openHandles(), 0);
 }
 
+// In word mode the header goes after a leading '%' line, blank lines before it
+// included, where controllers expect the program to start.
+TEST(HeaderLine, FollowsALeadingPercentLineInWordMode) {
+  struct Case {
+    std::string input;
+    std::string expected;
+  };
+  const std::string header = "(Tarvelin Ver 1.07 words)\r\n";
+  for (const Case& c : {Case{"%\nG21\n", "%\r\n" + header + "G21\r\n"},
+                        Case{"\n  %\r\nM2\n", "\r\n  %\r\n" + header + "M2\r\n"},
+                        Case{"G21\n%\n", header + "G21\r\n%\r\n"},
+                        Case{"(%)\n", header + "(%)\r\n"}, Case{"%", header + "%"}}) {
+    MemorySource source(c.input);
+    StringSink sink;
+    RewriteSettings settings;
+    settings.words = true;
+    ASSERT_EQ(rewriteStream(source, sink, settings), PassResult::done);
+    EXPECT_EQ(sink.text, c.expected);
+  }
+}
+
 // Returns `unit` repeated until the text holds at least `bytes` bytes.
 std::string repeat(const std::string& unit, size_t bytes) {
   std::string text;

@@ -42,12 +42,6 @@ std::optional<float> readDepth(const char* minus, const char* end) {
   return depth;
 }
 
-// Returns the start of the line holding `at`, looking back no further than `from`.
-const char* lineStartBefore(const char* from, const char* at) {
-  while (at != from && at[-1] != '\n') --at;
-  return at;
-}
-
 }  // namespace
 
 // What the scan of one stretch knows of the line it is in. Every question is
@@ -61,6 +55,28 @@ struct PlungeScanner::Range {
   const char* lineReadTo;      // end of the line whose distance words were read
   int lineMode = -1;           // its last distance word: 1 for G91, 0 for G90, -1 none
   bool endsInComment = false;  // the comment state where that reading stopped
+  const char* lineStart;       // the start of the line holding lineKnownTo...
+  const char* lineKnownTo;
+  const char* modeLine = nullptr;       // the line whose distance mode at its start...
+  bool incrementalAtLineStart = false;  // ...was this
+
+  // Returns the start of the line holding `at`; `at` never goes back from one
+  // call to the next.
+  const char* lineStartOf(const char* at) {
+    while (const void* lf = std::memchr(lineKnownTo, '\n', static_cast<size_t>(at - lineKnownTo))) {
+      lineKnownTo = lineStart = static_cast<const char*>(lf) + 1;
+    }
+    lineKnownTo = at;
+    return lineStart;
+  }
+
+  // Notes the distance mode `incremental` at the start of the line holding
+  // `at`, unless an earlier position of that line noted it already.
+  void noteModeAtLineStart(const char* at, bool incremental) {
+    if (lineStartOf(at) == modeLine) return;
+    modeLine = lineStart;
+    incrementalAtLineStart = incremental;
+  }
 
   // True iff `at` lies inside parentheses opened earlier on its line; `at`
   // never goes back from one call to the next.
@@ -127,7 +143,7 @@ size_t PlungeScanner::scanLines(std::string_view text, size_t* lineEnd) {
 
 const char* PlungeScanner::scanRange(const char* from, const char* to, bool continuation,
                                      const char** lineEnd) {
-  Range range{to, continuation, from, continuation && inComment_, from};
+  Range range{to, continuation, from, continuation && inComment_, from, -1, false, from, from};
   const char* approachAt = nullptr;
   // Every pattern starts with 'G' or "X0", so only those bytes are looked at;
   // no pattern holds a line feed, so whatever matches lies within one line.
@@ -137,12 +153,15 @@ const char* PlungeScanner::scanRange(const char* from, const char* to, bool cont
       if (standsAt(at, to, "X0.000Y0.000")) rule_.clearance();
     } else if (at[1] == '9') {
       const int mode = distanceWordAt(at, to);
-      if (mode >= 0 && !range.commentAt(at)) incremental_ = mode == 1;
+      if (mode >= 0 && !range.commentAt(at)) {
+        range.noteModeAtLineStart(at, incremental_);
+        incremental_ = mode == 1;
+      }
     } else if (to - at >= 4 && at[1] == '0' && at[2] == '0') {
       if (at[3] == 'X' || at[3] == 'Y') rule_.rapidXY();
       if (retractAt(at, to)) rule_.clearance();
     } else if (standsAt(at, to, "G01Z-") && plunge(range, at)) {
-      approachAt = lineStartBefore(from, at);
+      approachAt = range.lineStart;
     }
     return approachAt != nullptr;
   });
@@ -157,6 +176,7 @@ const char* PlungeScanner::scanRange(const char* from, const char* to, bool cont
 
 bool PlungeScanner::plunge(Range& range, const char* at) {
   // The distance-mode words of the whole line apply to it, the last one winning.
+  range.noteModeAtLineStart(at, incremental_);
   range.readLineFrom(at);
   if (range.lineMode >= 0) incremental_ = range.lineMode == 1;
   if (incremental_) {
@@ -165,7 +185,9 @@ bool PlungeScanner::plunge(Range& range, const char* at) {
   }
   // Compact-style programs are not checked for where the tool has been.
   const auto height = rule_.plunge(readDepth(at + 4, range.to), [](float) { return true; });
-  if (!height || range.continuation) return false;
+  // The approach runs before its line, in the mode in force where the line
+  // starts: none where the line leaves incremental mode.
+  if (!height || range.continuation || range.incrementalAtLineStart) return false;
   approachLine_ = approachText_.format(*height);
   retractWatch_ = true;
   return true;

@@ -29,6 +29,9 @@ struct Case {
   Lines expected;
 };
 
+// Names a case in test listings.
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
 class ScannerCases : public testing::TestWithParam<Case> {};
 
 TEST_P(ScannerCases, WritesTheExpectedLines) {
@@ -130,10 +133,18 @@ const Case kCases[] = {
      {"G00Z1.", "G00X1.", "G01Z-0.5F9", "G91G01Z-0.5F9", "G90G00Z1.", "G00X1.", "G01Z-1.5F9"},
      {"G00Z1.", "G00X1.", "G00 Z0.050000", "G01Z-0.5F9", "G91G01Z-0.5F9", "G90G00Z1.", "G00X1.",
       "G00 Z0.050000", "G01Z-1.5F9"}},
+    // The approach would run in the mode at the start of the line: none where
+    // the line leaves incremental mode.
     {"LastDistanceWordOfALineHoldsForAllOfIt",
-     {"G00Z1.", "G00X1.", "G01Z-0.5F9G91", "G00Z1.", "G00X1.", "G01Z-0.5F9G91G90"},
-     {"G00Z1.", "G00X1.", "G01Z-0.5F9G91", "G00Z1.", "G00X1.", "G00 Z0.050000",
-      "G01Z-0.5F9G91G90"}},
+     {"G00Z1.", "G00X1.", "G01Z-0.5F9G91", "G00Z1.", "G00X1.", "G01Z-0.5F9G91G90", "G00Z1.",
+      "G00X1.", "G01Z-0.7F9G91G90"},
+     {"G00Z1.", "G00X1.", "G01Z-0.5F9G91", "G00Z1.", "G00X1.", "G01Z-0.5F9G91G90", "G00Z1.",
+      "G00X1.", "G00 Z-0.480000", "G01Z-0.7F9G91G90"}},
+    {"NoApproachInFrontOfALineThatLeavesIncrementalMode",
+     {"G00Z1.", "G00X1.", "G01Z-1.F100", "G01X2.", "G91G00Z0.1", "G00X0.", "G90G01Z-2.F100", "G91",
+      "G00Z1.", "G00X1.", "G90", "G01Z-3.F100"},
+     {"G00Z1.", "G00X1.", "G00 Z0.050000", "G01Z-1.F100", "G01X2.", "G91G00Z0.1", "G00X0.",
+      "G90G01Z-2.F100", "G91", "G00Z1.", "G00X1.", "G90", "G00 Z-1.980000", "G01Z-3.F100"}},
     {"DistanceLookalikesDoNotSwitch",
      {"G91.1", "G910", "(G91)", "G00Z1.", "G00X1.", "G01Z-0.5F9"},
      {"G91.1", "G910", "(G91)", "G00Z1.", "G00X1.", "G00 Z0.050000", "G01Z-0.5F9"}},

@@ -281,11 +281,44 @@ struct WordScanner::Block {
     return false;
   }
 
-  // Takes the M code `m` (in tenths); returns false for subprogram calls and
-  // returns and program ends, after which what runs next is not what follows.
+  // Takes the M code `m` (in tenths); returns false for the codes after which
+  // the reader cannot tell what runs next, or in which modes: program ends,
+  // subprogram calls and returns, restored modal state, pallet changes, and
+  // the codes a machine may give any meaning.
   bool takeM(int m) {
-    toolChange = toolChange || m == 60;
-    return m >= 0 && m != 20 && m != 300 && m != 970 && m != 980 && m != 990;
+    switch (m) {
+      case 60:   // M6
+      case 610:  // M61: the spindle holds another tool
+        toolChange = true;
+        return true;
+      case 0:
+      case 10:
+      case 30:
+      case 40:
+      case 50:
+      case 70:
+      case 80:
+      case 90:  // stops, spindle, coolant
+      case 190:
+      case 480:
+      case 490:
+      case 500:
+      case 510:
+      case 520:
+      case 530:  // orient, overrides
+      case 620:
+      case 630:
+      case 640:
+      case 650:
+      case 660:
+      case 670:
+      case 680:  // outputs, inputs
+      case 700:
+      case 710:  // save or forget the modal state
+        return true;
+      default:
+        return false;
+    }
   }
 
   // Takes the word `letter` (upper case) and its number at `*p`, moving `*p`
@@ -402,8 +435,13 @@ bool WordScanner::scanLine(const char* line, const char** next) {
     return false;
   }
   *next = lineFeed + 1;
+  // An approach goes in front of its line, so it runs in the modes before the
+  // line: none in front of a line that changes what its coordinates mean.
+  const bool keepsModes = !block.losesFrame && !block.losesPlace && !block.toolChange &&
+                          block.compensation < 0 &&
+                          (block.distance < 0 || block.distance == distance_);
   applyModes(block);
-  return move(block, afterApproach);
+  return move(block, afterApproach, keepsModes);
 }
 
 void WordScanner::applyModes(const Block& block) {
@@ -419,7 +457,10 @@ void WordScanner::applyModes(const Block& block) {
   }
   if (block.losesPlace) losePosition();
   if (block.distance >= 0) distance_ = block.distance;
-  if (block.compensation >= 0) compensation_ = block.compensation == 1;
+  // Radius compensation stays in force until the move after G40 has led the
+  // tool back onto the programmed path.
+  if (block.compensation == 1) compensation_ = true;
+  compensationEnding_ = compensation_ && (block.compensation == 0 || compensationEnding_);
   if (block.motion >= 0) {
     const int m = block.motion;
     motion_ = m == 0     ? Motion::rapid
@@ -430,7 +471,7 @@ void WordScanner::applyModes(const Block& block) {
   }
 }
 
-bool WordScanner::move(const Block& block, bool afterApproach) {
+bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) {
   const bool hasX = block.has('X');
   const bool hasY = block.has('Y');
   const bool hasZ = block.has('Z');
@@ -459,6 +500,7 @@ bool WordScanner::move(const Block& block, bool afterApproach) {
       if (distance_ == 0 && hasX && hasY && block.axis('X') == 0 && block.axis('Y') == 0) {
         rule_.clearance();
       }
+      if (compensationEnding_ && (hasX || hasY)) compensation_ = compensationEnding_ = false;
       return false;
     case Motion::feed:
       // A plunge goes straight down; a feed move with X or Y is a ramp, whose
@@ -468,7 +510,8 @@ bool WordScanner::move(const Block& block, bool afterApproach) {
           rule_.incrementalPlunge();  // relative, or a mode the reader is unsure of
         } else {
           const double depth = static_cast<double>(block.axis('Z')) / 1e6;
-          approach = plunge(static_cast<float>(depth), fromKnown, fromX, fromY);
+          approach = plunge(static_cast<float>(depth), keepsModes && !compensation_, fromKnown,
+                            fromX, fromY);
         }
       }
       [[fallthrough]];
@@ -476,9 +519,12 @@ bool WordScanner::move(const Block& block, bool afterApproach) {
       if (xKnown_ && yKnown_ && zKnown_ && !compensation_) {
         fed_.add(x_, y_, static_cast<float>(static_cast<double>(z_) / 1e6));
       }
+      if (compensationEnding_ && (hasX || hasY)) compensation_ = compensationEnding_ = false;
       return approach;
     case Motion::cycle:
-      zKnown_ = false;  // a canned cycle ends at its R plane or where it started
+      // A canned cycle ends at its R plane or where it started, and may be
+      // repeated (L, K): where it leaves the tool is not written.
+      losePosition();
       return false;
     case Motion::none:
       losePosition();
@@ -487,13 +533,12 @@ bool WordScanner::move(const Block& block, bool afterApproach) {
   return false;
 }
 
-bool WordScanner::plunge(float depth, bool known, int64_t x, int64_t y) {
+bool WordScanner::plunge(float depth, bool allowed, bool known, int64_t x, int64_t y) {
   // Below the first height only straight down onto a point where this tool
-  // has already been fed at least that deep; the tool is at X Y only when
-  // no radius compensation may shift it.
-  const auto height = rule_.plunge(
-      depth, [&](float reached) { return known && !compensation_ && fed_.reached(x, y, reached); });
-  if (!height) return false;
+  // has already been fed at least that deep.
+  const auto height =
+      rule_.plunge(depth, [&](float reached) { return known && fed_.reached(x, y, reached); });
+  if (!height || !allowed) return false;
   approachLine_ = approachText_.format(*height);
   retractWatch_ = true;
   return true;

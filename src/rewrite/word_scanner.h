@@ -69,11 +69,14 @@ class WordScanner {
   bool scanLine(const char* line, const char** next);
   // Applies what a readable block does to the modal state.
   void applyModes(const Block& block);
-  // Follows the move of a block; returns true iff it is a plunge that gets an approach.
-  bool move(const Block& block, bool afterApproach);
+  // Follows the move of a block; returns true iff it is a plunge that gets an
+  // approach, which `keepsModes` allows when the block changed no mode the
+  // approach would run in.
+  bool move(const Block& block, bool afterApproach, bool keepsModes);
   // Decides the approach of a plunge to `depth` at (`x`, `y`), where `known`
-  // says whether the tool is known to be there; true iff it gets one.
-  bool plunge(float depth, bool known, int64_t x, int64_t y);
+  // says whether the tool is known to be there; true iff it gets one, which
+  // `allowed` may forbid though the depths follow the plunge all the same.
+  bool plunge(float depth, bool allowed, bool known, int64_t x, int64_t y);
   // Forgets where the tool is.
   void losePosition() { xKnown_ = yKnown_ = zKnown_ = false; }
   // After a line the reader does not understand, assumes nothing.
@@ -87,9 +90,10 @@ class WordScanner {
   std::string_view approachLine_;
   FedPoints fed_;
   Motion motion_ = Motion::none;
-  int distance_ = 0;               // 0 absolute (G90), 1 incremental (G91), -1 unknown
-  bool compensation_ = false;      // cutter radius compensation may be on: the tool is not at X Y
-  int64_t x_ = 0, y_ = 0, z_ = 0;  // where the tool is, in millionths
+  int distance_ = 0;                 // 0 absolute (G90), 1 incremental (G91), -1 unknown
+  bool compensation_ = false;        // radius compensation may be on: the tool is not at X Y
+  bool compensationEnding_ = false;  // G40 came, but the move that ends it did not
+  int64_t x_ = 0, y_ = 0, z_ = 0;    // where the tool is, in millionths
   bool xKnown_ = false, yKnown_ = false, zKnown_ = false;
   bool retractWatch_ = false;  // an approach was just inserted: watch the next line
   bool midLine_ = false;       // the next stretch continues an over-long line

@@ -96,21 +96,77 @@ const Case kCases[] = {
      {"N10 G0 Z1", "N20 G0 X10 Y5", "G00 Z0.050000", "N30 G1 Z-0.1 F100", "N40 G0 Z1",
       "N50 G0 X10 Y5", "G00 Z0.050000", "N60 G1 Z-0.2"}},
     // After a line it does not understand, the reader assumes neither absolute
-    // coordinates (until G90) nor that the tool is where X Y say (until G40).
+    // coordinates (until G90) nor that the tool is where X Y say (until G40
+    // and the move after it), and makes no approach while it may be elsewhere.
     {"UnknownWordsMakeItAssumeNothing",
      {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G0 Z5", "#1 = 2", "G0 X10 Y10", "G1 Z-1",  // unsure
       "G90", "G0 Z5", "G0 X10 Y10", "G1 Z-1.5",                                      // absolute
       "G40", "G0 Z5", "G0 X10 Y10", "G1 Z-2", "G1 X20",                              // tool at X Y
       "G0 Z5", "G0 X10 Y10", "G1 Z-2.5"},
-     {"G0 Z5",  "G0 X10 Y10", "G00 Z0.050000",  "G1 Z-0.5",      "G0 Z5",    "#1 = 2", "G0 X10 Y10",
-      "G1 Z-1",                                                                         //
-      "G90",    "G0 Z5",      "G0 X10 Y10",     "G00 Z0.050000", "G1 Z-1.5",            //
-      "G40",    "G0 Z5",      "G0 X10 Y10",     "G00 Z0.050000", "G1 Z-2",   "G1 X20",  //
+     {"G0 Z5",  "G0 X10 Y10", "G00 Z0.050000",  "G1 Z-0.5",      "G0 Z5",  "#1 = 2", "G0 X10 Y10",
+      "G1 Z-1",                                                                       //
+      "G90",    "G0 Z5",      "G0 X10 Y10",     "G1 Z-1.5",                           //
+      "G40",    "G0 Z5",      "G0 X10 Y10",     "G00 Z0.050000", "G1 Z-2", "G1 X20",  //
       "G0 Z5",  "G0 X10 Y10", "G00 Z-1.980000", "G1 Z-2.5"}},
-    {"RadiusCompensationHidesWhereTheToolIs",
-     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G41 D1", "G0 Z5", "G0 X10 Y10", "G1 Z-1"},
-     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5", "G41 D1", "G0 Z5", "G0 X10 Y10",
-      "G00 Z0.050000", "G1 Z-1"}},
+    // Under radius compensation, and until the move after G40 has led the
+    // tool back to X Y, an inserted rapid could move the tool sideways.
+    {"NoApproachWhileRadiusCompensationMayBeOn",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G41 D1", "G0 Z5", "G0 X10 Y10", "G1 Z-1", "G0 Z5",
+      "G0 X10 Y10", "G40", "G1 Z-1.5", "G1 X20", "G0 Z5", "G0 X10 Y10", "G1 Z-2"},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5", "G41 D1", "G0 Z5", "G0 X10 Y10", "G1 Z-1",
+      "G0 Z5", "G0 X10 Y10", "G40", "G1 Z-1.5", "G1 X20", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000",
+      "G1 Z-2"}},
+    // The approach runs before its line, in the modes the line is about to change.
+    {"NoApproachInFrontOfALineThatChangesModes",
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G91 G0 Z0.1", "G0 X0", "G90 G1 Z-2",  //
+      "G0 Z5", "G0 X1 Y1", "G55 G1 Z-1", "G0 Z5", "G0 X1 Y1", "G43 H2 G1 Z-1", "G0 Z5", "G0 X1 Y1",
+      "G40 G1 Z-1", "G0 Z5", "G0 X1 Y1", "G1 Z-1"},
+     {"G0 Z5",         "G0 X1 Y1",      "G00 Z0.050000", "G1 Z-1",     "G91 G0 Z0.1",
+      "G0 X0",         "G90 G1 Z-2",  //
+      "G0 Z5",         "G0 X1 Y1",      "G55 G1 Z-1",    "G0 Z5",      "G0 X1 Y1",
+      "G43 H2 G1 Z-1", "G0 Z5",         "G0 X1 Y1",      "G40 G1 Z-1", "G0 Z5",
+      "G0 X1 Y1",      "G00 Z0.050000", "G1 Z-1"}},
+    // Repeated cycles, restored modes, another tool: the reader forgets.
+    // After a repeated cycle, which ends at X5, not X1, X is not known until
+    // written again, and a plunge there is no feed to (0, 0); another tool,
+    // then restored modes, forget every point.
+    {"CyclesRestoredModesAndToolNumbersForgetTheTool",
+     {"G0 Z5",    "G0 X0 Y0", "G1 Z-1", "G1 Y1",    "G0 Z5",    "G91 G81 X1 R-4.9 Z-0.1 L5",
+      "G80 G90",  "G0 Z5",    "G0 Y0",  "G1 Z-2",   "G1 Y1",    "G0 Z5",
+      "G0 X0 Y0", "G1 Z-3",   "G1 Y1",  "G0 Z5",    "G0 X0 Y0", "M61 Q2",
+      "G1 Z-4",   "G1 Y1",    "G0 Z5",  "G0 X0 Y0", "M72",      "G90 G40",
+      "G0 X0 Y0", "G1 Z-5"},
+     {"G0 Z5",
+      "G0 X0 Y0",
+      "G00 Z0.050000",
+      "G1 Z-1",
+      "G1 Y1",
+      "G0 Z5",
+      "G91 G81 X1 R-4.9 Z-0.1 L5",
+      "G80 G90",
+      "G0 Z5",
+      "G0 Y0",
+      "G00 Z0.050000",
+      "G1 Z-2",
+      "G1 Y1",
+      "G0 Z5",
+      "G0 X0 Y0",
+      "G00 Z0.050000",
+      "G1 Z-3",
+      "G1 Y1",
+      "G0 Z5",
+      "G0 X0 Y0",
+      "M61 Q2",
+      "G00 Z0.050000",
+      "G1 Z-4",
+      "G1 Y1",
+      "G0 Z5",
+      "G0 X0 Y0",
+      "M72",
+      "G90 G40",
+      "G0 X0 Y0",
+      "G00 Z0.050000",
+      "G1 Z-5"}},
     {"GapAndFirstHeight",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1", "G1 Z-1"},
      {"G0 Z5", "G0 X1 Y1", "G00 Z1.000000", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1",
