@@ -4,36 +4,39 @@
 For each program it runs `tarvelin --stdout <options> <program>` and has rs274 turn
 both the program and the rewritten one into canonical machine calls. The rewritten
 calls must be the program's own calls, in order, plus inserted rapid moves that go
-straight down (only Z changes) and end above the feed move that follows them, which
-itself goes straight down from there. An inserted rapid that ends below the first
-height must end, with the gap to spare, above a point where the same tool has been
-fed before: the end point of an earlier feed move at the same X and Y (to 0.0001)
-whose Z is at or below the rapid's Z minus the gap.
+straight down in machine coordinates (work offsets, G92, rotation, units and tool
+length offsets applied) and end above the feed move that follows them, which itself
+goes straight down from there. An inserted rapid that ends below the first height
+(in the frame of that feed move) must end, with the gap to spare, above a point
+where the same tool has been fed before: the end point of an earlier feed move at
+the same X and Y (to 0.0001 of the program's unit) whose Z is at or below the
+rapid's Z minus the gap.
 
 Usage: interpreter_check.py [--program=PATH] [TARVELIN OPTION...] FILE...
 Every other option goes to tarvelin (for example --words --gap=0.1). Exit status 1
-if any program breaks the rules; where rs274 stops on an error, the calls before it are compared and the
-rewrite must stop on the same error.
+if any program breaks the rules; where rs274 stops on an error, the calls before it
+are compared and the rewrite must stop on the same error.
 """
 import argparse
 import atexit
+import copy
+import math
 import os
 import re
 import subprocess
-import sys
 import tempfile
 
 CALL = re.compile(r"^\s*\d+ N\S*\s+(.*)$")
 NUMBER = r"(-?\d+(?:\.\d+)?)"
 MOTION = re.compile(r"^(STRAIGHT_TRAVERSE|STRAIGHT_FEED|ARC_FEED|STRAIGHT_PROBE|RIGID_TAP)\((.*)\)$")
-TOLERANCE = 1e-4
+MILLIMETRES = {"INCHES": 25.4, "MM": 1.0, "CM": 10.0}
 
 
 def tool_table():
-    """Returns the path of a tool table that holds tools 1 to 999, so that tool
-    changes do not stop rs274."""
+    """Returns the path of a tool table that holds tools 1 to 999, small enough for
+    any radius compensation move, so that tool changes do not stop rs274."""
     table = tempfile.NamedTemporaryFile("w", suffix=".tbl", delete=False)
-    table.writelines(f"T{n} P{n} D3\n" for n in range(1, 1000))
+    table.writelines(f"T{n} P{n} D0.1 Z{n / 100:.2f}\n" for n in range(1, 1000))
     table.close()
     return table.name
 
@@ -47,32 +50,72 @@ def canonical_calls(path):
     that stopped it (None when it ran to its end)."""
     run = subprocess.run(["rs274", "-t", TOOLS, "-g", path], capture_output=True, text=True,
                          errors="replace")
-    calls = []
-    for line in run.stdout.splitlines():
-        match = CALL.match(line)
-        if match:
-            calls.append(match.group(1))
+    calls = [m.group(1) for line in run.stdout.splitlines() if (m := CALL.match(line))]
     errors = [line for line in run.stderr.splitlines() if line.strip() != "executing"]
     return calls, (errors[0] if errors else "error") if run.returncode != 0 else None
 
 
-def end_point(call, plane, position):
-    """Returns where a motion call leaves the tool: a list of axis values."""
-    name, args = MOTION.match(call).groups()
-    values = [float(v) for v in re.findall(NUMBER, args)]
-    if name != "ARC_FEED":
-        return values[: len(position)] if name != "RIGID_TAP" else values[:3] + position[3:]
-    first, second, axis = values[0], values[1], values[5]
-    end = list(position)
-    rest = values[6:]
-    if plane == "XY":
-        end[0], end[1], end[2] = first, second, axis
-    elif plane == "XZ":
-        end[2], end[0], end[1] = first, second, axis
-    else:  # YZ
-        end[1], end[2], end[0] = first, second, axis
-    end[3 : 3 + len(rest)] = rest[: len(end) - 3]
-    return end
+def numbers(call):
+    """Returns the numbers between the parentheses of a call."""
+    return [float(v) for v in re.findall(NUMBER, call[call.index("(") + 1:])]
+
+
+class Machine:
+    """Follows the frame, the tool and the place of the tool through canonical calls."""
+
+    def __init__(self):
+        self.unit = 1.0  # millimetres per program unit
+        self.g5x = [0.0, 0.0, 0.0]
+        self.g92 = [0.0, 0.0, 0.0]
+        self.rotation = 0.0
+        self.tool_length = 0.0
+        self.plane = "XY"
+        self.place = [0.0, 0.0, 0.0]  # in program coordinates
+        self.fed = []  # feed end points in machine coordinates, since the last tool change
+
+    def machine(self, place):
+        """Returns a place in program coordinates in machine millimetres."""
+        x, y = place[0] * self.unit + self.g92[0], place[1] * self.unit + self.g92[1]
+        cos, sin = math.cos(math.radians(self.rotation)), math.sin(math.radians(self.rotation))
+        return [cos * x - sin * y + self.g5x[0], sin * x + cos * y + self.g5x[1],
+                place[2] * self.unit + self.g92[2] + self.g5x[2] + self.tool_length]
+
+    def end_point(self, call):
+        """Returns where a motion call leaves the tool, in program coordinates."""
+        name, args = MOTION.match(call).groups()
+        values = numbers(call)
+        if name != "ARC_FEED":
+            return values[:3]
+        first, second, axis = values[0], values[1], values[5]
+        end = list(self.place)
+        if self.plane == "XY":
+            end = [first, second, axis]
+        elif self.plane == "XZ":
+            end[2], end[0], end[1] = first, second, axis
+        else:
+            end[1], end[2], end[0] = first, second, axis
+        return end
+
+    def follow(self, call):
+        """Takes one call of the program."""
+        if call.startswith("SELECT_PLANE("):
+            self.plane = call[len("SELECT_PLANE(CANON_PLANE_"):].rstrip(")")
+        elif call.startswith(("CHANGE_TOOL(", "CHANGE_TOOL_NUMBER(")):
+            self.fed = []
+        elif call.startswith("USE_LENGTH_UNITS("):
+            self.unit = next(v for k, v in MILLIMETRES.items() if k in call)
+        elif call.startswith("SET_G5X_OFFSET("):
+            self.g5x = [v * self.unit for v in numbers(call)[1:4]]
+        elif call.startswith("SET_G92_OFFSET("):
+            self.g92 = [v * self.unit for v in numbers(call)[0:3]]
+        elif call.startswith("SET_XY_ROTATION("):
+            self.rotation = numbers(call)[0]
+        elif call.startswith("USE_TOOL_LENGTH_OFFSET("):
+            self.tool_length = numbers(call)[2] * self.unit
+        elif MOTION.match(call):
+            self.place = self.end_point(call)
+            if call.startswith(("STRAIGHT_FEED", "ARC_FEED")):
+                self.fed.append(tuple(self.machine(self.place)))
 
 
 class Checker:
@@ -80,48 +123,45 @@ class Checker:
 
     def __init__(self, gap, first):
         self.gap, self.first = gap, first
-        self.position = [0.0] * 9
-        self.plane = "XY"
-        self.fed = []  # feed end points (x, y, z) since the last tool change
+        self.machine = Machine()
         self.approaches = 0
         self.deep = 0
-
-    def follow(self, call):
-        """Updates the tool's place, the plane and the fed points for an original call."""
-        if call.startswith("SELECT_PLANE("):
-            self.plane = call[len("SELECT_PLANE(CANON_PLANE_") :].rstrip(")")
-        elif call.startswith("CHANGE_TOOL("):
-            self.fed = []
-        elif MOTION.match(call):
-            end = end_point(call, self.plane, self.position)
-            self.position = end + self.position[len(end) :]
-            if call.startswith(("STRAIGHT_FEED", "ARC_FEED")):
-                self.fed.append(tuple(self.position[:3]))
 
     def approach_problem(self, call, following):
         """Returns what is wrong with an inserted call, or None for a sound approach."""
         if not call.startswith("STRAIGHT_TRAVERSE("):
             return "not a rapid move"
-        end = end_point(call, self.plane, self.position)
-        if any(abs(a - b) > TOLERANCE for i, (a, b) in enumerate(zip(end, self.position)) if i != 2):
-            return "a rapid that does not go straight along Z"
-        height = end[2]
-        feed = next((c for c in following if MOTION.match(c)), None)
+        here = self.machine.machine(self.machine.place)
+        end = self.machine.end_point(call)
+        bottom = self.machine.machine(end)
+        if any(abs(a - b) > 1e-3 for a, b in zip(here[:2], bottom[:2])):
+            return "a rapid that does not go straight down"
+        # The feed move after it, in the frame of its own calls.
+        then = copy.deepcopy(self.machine)
+        then.place = end
+        feed = None
+        for following_call in following:
+            if MOTION.match(following_call):
+                feed = following_call
+                break
+            then.follow(following_call)
         if feed is None or not feed.startswith("STRAIGHT_FEED("):
             return "no straight feed move after it"
-        target = end_point(feed, self.plane, end)
-        if any(abs(a - b) > TOLERANCE for i, (a, b) in enumerate(zip(target, end)) if i != 2):
+        target = then.machine(then.end_point(feed))
+        if any(abs(a - b) > 1e-3 for a, b in zip(target[:2], bottom[:2])):
             return "the feed move after it does not go straight down"
-        if not target[2] < height:
+        if not target[2] < bottom[2]:
             return "it does not end above the feed move after it"
         self.approaches += 1
+        height = (bottom[2] - then.g5x[2] - then.g92[2] - then.tool_length) / then.unit
         if height < self.first - 1e-9:
             self.deep += 1
-            x, y = end[0], end[1]
-            if not any(abs(px - x) <= TOLERANCE and abs(py - y) <= TOLERANCE
-                       and pz <= height - self.gap + 1e-6 for px, py, pz in self.fed):
+            near = 1e-4 * then.unit + 1e-6
+            if not any(abs(x - bottom[0]) <= near and abs(y - bottom[1]) <= near and
+                       z <= bottom[2] - self.gap * then.unit + 1e-6
+                       for x, y, z in self.machine.fed):
                 return "below the first height where this tool has not been fed that deep"
-        self.position = end + self.position[len(end) :]
+        self.machine.place = end
         return None
 
     def compare(self, original, rewritten):
@@ -130,10 +170,10 @@ class Checker:
         i = 0
         for j, call in enumerate(rewritten):
             if i < len(original) and call == original[i]:
-                self.follow(call)
+                self.machine.follow(call)
                 i += 1
                 continue
-            problem = self.approach_problem(call, rewritten[j + 1 :])
+            problem = self.approach_problem(call, rewritten[j + 1:])
             if problem:
                 return f"call {j + 1}: {call}: {problem}"
         if i != len(original):
@@ -156,12 +196,12 @@ def main():
         with tempfile.NamedTemporaryFile(suffix=".ngc") as out:
             run = subprocess.run([args.program, "--stdout", *extra, path], stdout=out,
                                  stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
-            rewritten, rewrittenError = canonical_calls(out.name)
+            rewritten, rewritten_error = canonical_calls(out.name)
         checker = Checker(gap, first)
         if run.returncode != 0:
             problem = f"tarvelin ended with status {run.returncode}"
-        elif rewrittenError != error:
-            problem = f"rs274 stopped with {rewrittenError!r} instead of {error!r}"
+        elif rewritten_error != error:
+            problem = f"rs274 stopped with {rewritten_error!r} instead of {error!r}"
         else:
             problem = checker.compare(original, rewritten)
         totals["stopped early"] += error is not None
@@ -180,4 +220,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    raise SystemExit(main())

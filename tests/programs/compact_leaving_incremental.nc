@@ -1,0 +1,11 @@
+(G90 on the plunge line after G91, in the compact style)
+G21G90G17G40
+G00Z5.
+G00X10.Y10.
+G01Z-1.F100
+F100
+G91G00Z0.1
+G00X0.
+G90G01Z-2.F100
+G00Z5.
+M2
