@@ -254,6 +254,12 @@ struct WordScanner::Block {
       case Effect::none:
         return true;
       case Effect::motion:
+        // G80 beside another motion word only ends the canned cycle, as the
+        // many controllers that keep it in a group of its own read it.
+        if (g == 800 || motion == 800) {
+          motion = motion < 0 || motion == 800 ? g : motion;
+          return true;
+        }
         if (motion >= 0) return false;  // two motions in one block
         motion = g;
         return true;
