@@ -1,14 +1,22 @@
 #include "rewrite/approach_rule.h"
 
+#include <bit>
 #include <charconv>
 #include <cstring>
+#include <iterator>
 
 std::string_view ApproachText::format(double height) {
-  constexpr std::string_view kPrefix = "G00 Z";
-  std::memcpy(text_, kPrefix.data(), kPrefix.size());
-  // to_chars prints in the C locale, rounding to nearest, and keeps the sign
-  // of a negative height that rounds to zero ("G00 Z-0.000000").
-  const auto printed = std::to_chars(text_ + kPrefix.size(), text_ + sizeof text_, height,
-                                     std::chars_format::fixed, 6);
-  return {text_, static_cast<size_t>(printed.ptr - text_)};
+  const auto bits = std::bit_cast<uint64_t>(height);
+  Line& line = lines_[(bits ^ (bits >> 29)) % std::size(lines_)];
+  if (line.height != bits) {
+    constexpr std::string_view kPrefix = "G00 Z";
+    std::memcpy(line.text, kPrefix.data(), kPrefix.size());
+    // to_chars prints in the C locale, rounding to nearest, and keeps the sign
+    // of a negative height that rounds to zero ("G00 Z-0.000000").
+    const auto printed = std::to_chars(line.text + kPrefix.size(), line.text + sizeof line.text,
+                                       height, std::chars_format::fixed, 6);
+    line.height = bits;
+    line.size = static_cast<uint8_t>(printed.ptr - line.text);
+  }
+  return {line.text, line.size};
 }

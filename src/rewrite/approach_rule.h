@@ -4,6 +4,7 @@
 #ifndef TARVELIN_REWRITE_APPROACH_RULE_H_
 #define TARVELIN_REWRITE_APPROACH_RULE_H_
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -71,14 +72,20 @@ class ApproachRule {
   bool rapidXYSeen_ = false;           // rapid X or Y move since the last plunge
 };
 
-// Holds the text of one approach line, "G00 Z" and the height with six decimals.
+// Holds the text of approach lines, "G00 Z" and the height with six
+// decimals, for the heights met lately: a program has few.
 class ApproachText {
  public:
   // Formats `height`; the view stays valid until the next call.
   std::string_view format(double height);
 
  private:
-  char text_[64] = {};
+  struct Line {
+    uint64_t height = ~uint64_t{0};  // the bits of the height, or none
+    uint8_t size = 0;
+    char text[55] = {};  // room for any double with six decimals the rule can make
+  };
+  Line lines_[16];
 };
 
 #endif  // TARVELIN_REWRITE_APPROACH_RULE_H_

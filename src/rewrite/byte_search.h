@@ -74,44 +74,58 @@ const char* forEachMatch(const char* begin, const char* end, char a, char b, Vis
   return end;
 }
 
-// Calls visit(at) in order for each byte in [begin, end) that is `a`, or is
-// `b` followed by `bNext`, until visit returns true. Returns where it stopped,
+// True iff a compact-style move may start at `p`, before `end`: "G00" and X,
+// Y or Z, "G01Z-", "G9", or "X0.".
+inline bool patternStartsAt(const char* p, const char* end) {
+  const auto size = end - p;
+  if (size >= 3 && p[0] == 'X' && p[1] == '0' && p[2] == '.') return true;
+  if (size < 2 || p[0] != 'G') return false;
+  if (p[1] == '9') return true;
+  if (size < 4 || p[1] != '0') return false;
+  if (p[2] == '0') return p[3] == 'X' || p[3] == 'Y' || p[3] == 'Z';
+  return p[2] == '1' && p[3] == 'Z' && size >= 5 && p[4] == '-';
+}
+
+#if defined(__SSE2__)
+// Returns a mask with bit i set iff patternStartsAt(p + i); reads p[0..20).
+inline uint32_t patternStarts16(const char* p) {
+  const auto at = [p](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k)); };
+  const auto is = [](__m128i bytes, char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+  const __m128i first = at(0);
+  const __m128i second = at(1);
+  const __m128i third = at(2);
+  const __m128i fourth = at(3);
+  const __m128i g = is(first, 'G');
+  const __m128i zero = is(second, '0');
+  const __m128i g0 = _mm_and_si128(g, zero);
+  const __m128i axis =
+      _mm_or_si128(_mm_or_si128(is(fourth, 'X'), is(fourth, 'Y')), is(fourth, 'Z'));
+  const __m128i g00 = _mm_and_si128(_mm_and_si128(g0, is(third, '0')), axis);
+  const __m128i g01 = _mm_and_si128(_mm_and_si128(g0, is(third, '1')),
+                                    _mm_and_si128(is(fourth, 'Z'), is(at(4), '-')));
+  const __m128i g9 = _mm_and_si128(g, is(second, '9'));
+  const __m128i x0 = _mm_and_si128(_mm_and_si128(is(first, 'X'), zero), is(third, '.'));
+  return static_cast<uint32_t>(
+      _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(g00, g01), _mm_or_si128(g9, x0))));
+}
+#endif
+
+// Calls visit(at) in order for each place in [begin, end) where
+// patternStartsAt holds, until visit returns true. Returns where it stopped,
 // or `end`. Reads nothing outside [begin, end).
 template <typename Visit>
-const char* forEachCandidate(const char* begin, const char* end, char a, char b, char bNext,
-                             Visit&& visit) {
+const char* forEachPatternStart(const char* begin, const char* end, Visit&& visit) {
   const char* chunk = begin;
 #if defined(__SSE2__)
-  // Bit i: chunk[i] is `a`, or `b` with `bNext` after it; reads chunk[0..16].
-  const auto hits = [&](const char* p) {
-    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-    return static_cast<uint32_t>(
-        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8(a)),
-                                       _mm_and_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8(b)),
-                                                     _mm_cmpeq_epi8(next, _mm_set1_epi8(bNext))))));
-  };
-  const auto visitAll = [&](const char* p, uint32_t mask) -> const char* {
-    for (; mask != 0; mask &= mask - 1) {
-      if (visit(p + std::countr_zero(mask))) return p + std::countr_zero(mask);
+  for (; end - chunk >= 20; chunk += 16) {
+    for (uint32_t mask = patternStarts16(chunk); mask != 0; mask &= mask - 1) {
+      const char* at = chunk + std::countr_zero(mask);
+      if (visit(at)) return at;
     }
-    return nullptr;
-  };
-  if (end - begin > 16) {
-    for (; end - chunk > 16; chunk += 16) {
-      if (const char* stop = visitAll(chunk, hits(chunk))) return stop;
-    }
-    // One more look that ends one byte before `end`, minus what was seen.
-    const auto unseen = static_cast<int>(end - 1 - chunk);
-    if (const char* stop = visitAll(end - 17, hits(end - 17) >> (16 - unseen) << (16 - unseen))) {
-      return stop;
-    }
-    chunk = end - 1;
   }
 #endif
   for (; chunk < end; ++chunk) {
-    const bool hit = *chunk == a || (*chunk == b && chunk + 1 < end && chunk[1] == bNext);
-    if (hit && visit(chunk)) return chunk;
+    if (patternStartsAt(chunk, end) && visit(chunk)) return chunk;
   }
   return end;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@ namespace {
 // Every length and alignment around the 16-byte steps, against plain loops.
 TEST(ByteSearch, AgreesWithPlainLoops) {
   std::mt19937 random(7);
-  const std::string alphabet = "GX0\r\nab\x1A";
+  const std::string alphabet = "GX0\r\nab\x1AZ-19.Y";
   for (int round = 0; round < 4000; ++round) {
     const size_t length = round % 70;
     std::string text(length + 2, ' ');
@@ -23,9 +24,9 @@ TEST(ByteSearch, AgreesWithPlainLoops) {
     std::vector<const char*> expected;
     std::vector<const char*> got;
     for (const char* p = begin; p < end; ++p) {
-      if (*p == 'G' || (*p == 'X' && p + 1 < end && p[1] == '0')) expected.push_back(p);
+      if (patternStartsAt(p, end)) expected.push_back(p);
     }
-    forEachCandidate(begin, end, 'G', 'X', '0', [&](const char* at) {
+    forEachPatternStart(begin, end, [&](const char* at) {
       got.push_back(at);
       return false;
     });
@@ -161,12 +162,26 @@ TEST(ByteSearch, ExpandsLineFeedsAtEveryBoundary) {
 }
 
 TEST(ByteSearch, StopsWhereTheVisitSaysSo) {
-  const std::string text = "xxGxxxxxxxxxxxxxxxxxxxGxxxxxxG";
+  const std::string text = "xxG9xxxxxxxxxxxxxxxxxxG00Xxxxxxxxxxxxxxxxx";
   int visits = 0;
-  const char* stop = forEachCandidate(text.data(), text.data() + text.size(), 'G', 'X', '0',
-                                      [&](const char*) { return ++visits == 2; });
+  const char* stop = forEachPatternStart(text.data(), text.data() + text.size(),
+                                         [&](const char*) { return ++visits == 2; });
   EXPECT_EQ(stop - text.data(), 22);
   EXPECT_EQ(visits, 2);
+}
+
+// Which places may start a compact-style move.
+TEST(ByteSearch, PatternStarts) {
+  struct Case {
+    const char* text;
+    bool starts;
+  };
+  for (const Case& c : {Case{"G00X", true}, Case{"G00Y", true}, Case{"G00Z5", true},
+                        Case{"G00 Z", false}, Case{"G01Z-", true}, Case{"G01Z", false},
+                        Case{"G01X", false}, Case{"G90", true}, Case{"G9", true}, Case{"G", false},
+                        Case{"X0.000Y0.000", true}, Case{"X0", false}, Case{"X1.", false}}) {
+    EXPECT_EQ(patternStartsAt(c.text, c.text + std::strlen(c.text)), c.starts) << c.text;
+  }
 }
 
 }  // namespace

@@ -35,8 +35,30 @@ std::optional<float> readDepth(const char* minus, const char* end) {
   const char* digits = minus + 1;
   const bool plain = digits < end && (isDigit(*digits) ||
                                       (*digits == '.' && digits + 1 < end && isDigit(digits[1])));
+  if (!plain) return std::nullopt;
+  // Up to seven digits fit a float exactly, and so does their power of ten: one
+  // division then rounds as reading the decimal does.
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+  uint32_t mantissa = 0;
+  int count = 0;
+  int scale = -1;
+  const char* p = digits;
+  for (; p < end && count <= 7; ++p) {
+    if (isDigit(*p)) {
+      mantissa = mantissa * 10 + static_cast<uint32_t>(*p - '0');
+      ++count;
+      scale += scale >= 0 ? 1 : 0;
+    } else if (*p == '.' && scale < 0) {
+      scale = 0;
+    } else {
+      break;
+    }
+  }
+  if (count <= 7) {
+    return static_cast<float>(-(mantissa / kPowers[scale < 0 ? 0 : scale]));
+  }
   float depth = 0.0f;
-  if (!plain || std::from_chars(minus, end, depth, std::chars_format::fixed).ec != std::errc()) {
+  if (std::from_chars(minus, end, depth, std::chars_format::fixed).ec != std::errc()) {
     return std::nullopt;
   }
   return depth;
@@ -145,9 +167,9 @@ const char* PlungeScanner::scanRange(const char* from, const char* to, bool cont
                                      const char** lineEnd) {
   Range range{to, continuation, from, continuation && inComment_, from, -1, false, from, from};
   const char* approachAt = nullptr;
-  // Every pattern starts with 'G' or "X0", so only those bytes are looked at;
-  // no pattern holds a line feed, so whatever matches lies within one line.
-  forEachCandidate(from, to, 'G', 'X', '0', [&](const char* at) {
+  // Only the places where a pattern may start are looked at; no pattern holds
+  // a line feed, so whatever matches lies within one line.
+  forEachPatternStart(from, to, [&](const char* at) {
     if (to - at < 3) return false;
     if (*at == 'X') {
       if (standsAt(at, to, "X0.000Y0.000")) rule_.clearance();

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -187,6 +191,23 @@ TEST(PlungeScanner, StartsWithTheInitialDepths) {
   scanner.scanLine("G01Z-F100\n");
   EXPECT_EQ(scanner.rule().previousDepth(), 0.03f);
   EXPECT_EQ(scanner.rule().lastDepth(), 0.0f);
+}
+
+// Depths are read as a decimal reader rounds them to a float, bit for bit.
+TEST(PlungeScanner, ReadsDepthsAsTheDecimalRoundsToAFloat) {
+  std::mt19937 random(11);
+  for (int i = 0; i < 200000; ++i) {
+    const std::string digits = std::to_string(random() % 100000000);
+    const size_t point = random() % (digits.size() + 1);
+    const std::string depth = "-" + digits.substr(0, point) + "." + digits.substr(point);
+    float expected = 0.0f;
+    std::from_chars(depth.data(), depth.data() + depth.size(), expected, std::chars_format::fixed);
+    PlungeScanner scanner;
+    scanner.scanLine("G01Z" + depth + "F9\n");
+    ASSERT_EQ(std::bit_cast<uint32_t>(scanner.rule().plungeDepth()),
+              std::bit_cast<uint32_t>(expected))
+        << depth;
+  }
 }
 
 }  // namespace
