@@ -199,7 +199,8 @@ TEST(PlungeScanner, ReadsDepthsAsTheDecimalRoundsToAFloat) {
   for (int i = 0; i < 200000; ++i) {
     const std::string digits = std::to_string(random() % 100000000);
     const size_t point = random() % (digits.size() + 1);
-    const std::string depth = "-" + digits.substr(0, point) + "." + digits.substr(point);
+    std::string depth = "-";
+    depth.append(digits, 0, point).append(".").append(digits, point);
     float expected = 0.0f;
     std::from_chars(depth.data(), depth.data() + depth.size(), expected, std::chars_format::fixed);
     PlungeScanner scanner;
