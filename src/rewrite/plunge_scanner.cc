@@ -83,11 +83,11 @@ struct PlungeScanner::Range {
   bool incrementalAtLineStart = false;  // ...was this
 
   // Returns the start of the line holding `at`; `at` never goes back from one
-  // call to the next.
+  // call to the next, and no byte is looked at twice.
   const char* lineStartOf(const char* at) {
-    while (const void* lf = std::memchr(lineKnownTo, '\n', static_cast<size_t>(at - lineKnownTo))) {
-      lineKnownTo = lineStart = static_cast<const char*>(lf) + 1;
-    }
+    const char* p = at;
+    while (p != lineKnownTo && p[-1] != '\n') --p;
+    if (p != lineKnownTo) lineStart = p;
     lineKnownTo = at;
     return lineStart;
   }
