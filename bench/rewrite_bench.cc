@@ -16,6 +16,7 @@
 #include "rewrite/file_pass.h"
 #include "rewrite/nc_text.h"
 #include "rewrite/plunge_scanner.h"
+#include "rewrite/word_scanner.h"
 
 namespace {
 
@@ -93,6 +94,26 @@ BENCHMARK_CAPTURE(BM_ScanLines, dense, kDense)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ScanLines, dense_lf, kDenseLf)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ScanLines, dense_numbered, kDenseNumbered)->Unit(benchmark::kMillisecond);
 
+// The word reader over the whole program, in the stretches the file pass hands it.
+void BM_ScanWords(benchmark::State& state, const ProgramShape& shape) {
+  const std::string& text = program(shape);
+  constexpr size_t kRun = size_t{256} << 10;
+  for (auto _ : state) {
+    WordScanner scanner;
+    size_t approaches = 0;
+    for (size_t from = 0; from < text.size();) {
+      const size_t to = text.rfind('\n', std::min(from + kRun, text.size()) - 1) + 1;
+      scanner.scanRun(std::string_view(text).substr(from, to - from),
+                      [&](size_t, std::string_view) { ++approaches; });
+      from = to;
+    }
+    benchmark::DoNotOptimize(approaches);
+  }
+  setBytes(state, text.size());
+}
+BENCHMARK_CAPTURE(BM_ScanWords, dense, kDense)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScanWords, dense_numbered, kDenseNumbered)->Unit(benchmark::kMillisecond);
+
 // The text reader alone.
 void BM_ReadLines(benchmark::State& state, const ProgramShape& shape) {
   const std::string& text = program(shape);
@@ -152,25 +173,34 @@ void BM_WriteText(benchmark::State& state) {
 BENCHMARK(BM_WriteText)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 // The whole rewrite, from bytes in memory to a sink that drops them.
-void BM_RewriteStream(benchmark::State& state, const ProgramShape& shape) {
+void BM_RewriteStream(benchmark::State& state, const ProgramShape& shape, bool words) {
   const std::string& text = program(shape);
+  RewriteSettings settings;
+  settings.words = words;
   for (auto _ : state) {
     MemorySource source(text);
     NullSink sink;
-    benchmark::DoNotOptimize(rewriteStream(source, sink));
+    benchmark::DoNotOptimize(rewriteStream(source, sink, settings));
   }
   setBytes(state, text.size());
 }
-BENCHMARK_CAPTURE(BM_RewriteStream, raster, kRaster)
+BENCHMARK_CAPTURE(BM_RewriteStream, raster, kRaster, false)
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RewriteStream, dense, kDense)
+BENCHMARK_CAPTURE(BM_RewriteStream, dense, kDense, false)
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RewriteStream, dense_lf, kDenseLf)
+BENCHMARK_CAPTURE(BM_RewriteStream, dense_lf, kDenseLf, false)
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RewriteStream, dense_numbered, kDenseNumbered)
+BENCHMARK_CAPTURE(BM_RewriteStream, dense_numbered, kDenseNumbered, false)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK_CAPTURE(BM_RewriteStream, words_dense, kDense, true)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RewriteStream, words_dense_lf, kDenseLf, true)
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 

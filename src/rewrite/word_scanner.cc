@@ -371,31 +371,52 @@ struct WordScanner::Block {
 
 FedPoints::FedPoints() : points_(new Point[kSize]()) {}
 
-size_t FedPoints::slotFor(int64_t x, int64_t y) {
-  const auto mixed = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15u ^ static_cast<uint64_t>(y);
+size_t FedPoints::slotFor(int32_t x, int32_t y) {
+  const uint64_t mixed = static_cast<uint64_t>(static_cast<int64_t>(x)) * 0x9E3779B97F4A7C15u ^
+                         static_cast<uint64_t>(static_cast<int64_t>(y));
   return static_cast<size_t>((mixed * 0xBF58476D1CE4E5B9u) >> 48) & (kSize - 1);
 }
 
-// Returns a place in millionths rounded to ten-thousandths: the points it
-// tells apart are at least 0.00005 apart, and those closer than that match.
-static int64_t tenThousandths(int64_t millionths) {
-  return (millionths < 0 ? millionths - 50 : millionths + 50) / 100;
+// Stores a place in millionths rounded to ten-thousandths in `*out`: the
+// points it tells apart are at least 0.00005 apart, and those closer than
+// that match. False for a place too far out to be kept, which is then never
+// reached.
+static bool tenThousandths(int64_t millionths, int32_t* out) {
+  const int64_t rounded = (millionths < 0 ? millionths - 50 : millionths + 50) / 100;
+  *out = static_cast<int32_t>(rounded);
+  return rounded == *out;
 }
 
-void FedPoints::add(int64_t x, int64_t y, float z) {
-  const int64_t qx = tenThousandths(x);
-  const int64_t qy = tenThousandths(y);
-  Point& point = points_[slotFor(qx, qy)];
-  if (point.generation == generation_ && point.x == qx && point.y == qy) {
-    point.z = std::fmin(point.z, z);
-  } else {
-    point = Point{qx, qy, z, generation_};
+void FedPoints::settle() {
+  size_t slots[kPendingSize];
+  Point points[kPendingSize];
+  size_t count = 0;
+  for (size_t i = 0; i < pendingCount_; ++i) {
+    const Pending& p = pending_[i];
+    Point& point = points[count];
+    if (!tenThousandths(p.x, &point.x) || !tenThousandths(p.y, &point.y)) continue;
+    point.z = p.z;
+    point.generation = generation_;
+    slots[count] = slotFor(point.x, point.y);
+    __builtin_prefetch(&points_[slots[count]], 1);
+    ++count;
+  }
+  pendingCount_ = 0;
+  for (size_t i = 0; i < count; ++i) {
+    Point& slot = points_[slots[i]];
+    if (slot.generation == generation_ && slot.x == points[i].x && slot.y == points[i].y) {
+      slot.z = std::fmin(slot.z, points[i].z);
+    } else {
+      slot = points[i];
+    }
   }
 }
 
-bool FedPoints::reached(int64_t x, int64_t y, float depth) const {
-  const int64_t qx = tenThousandths(x);
-  const int64_t qy = tenThousandths(y);
+bool FedPoints::reached(int64_t x, int64_t y, float depth) {
+  settle();
+  int32_t qx = 0;
+  int32_t qy = 0;
+  if (!tenThousandths(x, &qx) || !tenThousandths(y, &qy)) return false;
   const Point& point = points_[slotFor(qx, qy)];
   return point.generation == generation_ && point.x == qx && point.y == qy && point.z <= depth;
 }

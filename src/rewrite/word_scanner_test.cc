@@ -195,6 +195,15 @@ TEST(FedPoints, RemembersTheDeepestFeedToATenThousandth) {
   EXPECT_FALSE(fed.reached(10000000, 20000000, -1.1f));
   fed.forget();
   EXPECT_FALSE(fed.reached(10000000, 20000000, 0.0f));
+  // Points still waiting to go into the table are forgotten too.
+  fed.add(10000000, 20000000, -1.0f);
+  fed.forget();
+  EXPECT_FALSE(fed.reached(10000000, 20000000, 0.0f));
+  // A place too far out to keep is never reached, nor taken for a near one.
+  const int64_t far = int64_t{1} << 40;
+  fed.add(far, 0, -1.0f);
+  EXPECT_FALSE(fed.reached(far, 0, 0.0f));
+  EXPECT_FALSE(fed.reached(far % (int64_t{1} << 32), 0, 0.0f));
 }
 
 TEST(FedPoints, StaysBoundedAndForgetsOnlyOldPoints) {
