@@ -110,12 +110,54 @@ inline uint32_t patternStarts16(const char* p) {
 }
 #endif
 
+#if defined(TARVELIN_AVX2)
+// patternStarts16() for thirty-two bytes: bit i set iff patternStartsAt(p + i); reads p[0..36).
+namespace byte_search_detail {
+// Returns the bytes of the 32 at `p + k` that are `c`, as 0xFF.
+TARVELIN_TARGET_AVX2 inline __m256i equals32(const char* p, int k, char c) {
+  return _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + k)),
+                           _mm256_set1_epi8(c));
+}
+}  // namespace byte_search_detail
+
+TARVELIN_TARGET_AVX2 inline uint32_t patternStarts32(const char* p) {
+  const __m256i g = byte_search_detail::equals32(p, 0, 'G');
+  const __m256i zero = byte_search_detail::equals32(p, 1, '0');
+  const __m256i g0 = _mm256_and_si256(g, zero);
+  const __m256i fourthZ = byte_search_detail::equals32(p, 3, 'Z');
+  const __m256i axis = _mm256_or_si256(_mm256_or_si256(byte_search_detail::equals32(p, 3, 'X'),
+                                                       byte_search_detail::equals32(p, 3, 'Y')),
+                                       fourthZ);
+  const __m256i g00 =
+      _mm256_and_si256(_mm256_and_si256(g0, byte_search_detail::equals32(p, 2, '0')), axis);
+  const __m256i g01 =
+      _mm256_and_si256(_mm256_and_si256(g0, byte_search_detail::equals32(p, 2, '1')),
+                       _mm256_and_si256(fourthZ, byte_search_detail::equals32(p, 4, '-')));
+  const __m256i g9 = _mm256_and_si256(g, byte_search_detail::equals32(p, 1, '9'));
+  const __m256i x0 =
+      _mm256_and_si256(_mm256_and_si256(byte_search_detail::equals32(p, 0, 'X'), zero),
+                       byte_search_detail::equals32(p, 2, '.'));
+  return static_cast<uint32_t>(
+      _mm256_movemask_epi8(_mm256_or_si256(_mm256_or_si256(g00, g01), _mm256_or_si256(g9, x0))));
+}
+#endif
+
 // Calls visit(at) in order for each place in [begin, end) where
 // patternStartsAt holds, until visit returns true. Returns where it stopped,
 // or `end`. Reads nothing outside [begin, end).
 template <typename Visit>
 const char* forEachPatternStart(const char* begin, const char* end, Visit&& visit) {
   const char* chunk = begin;
+#if defined(TARVELIN_AVX2)
+  if (hasAvx2()) {
+    for (; end - chunk >= 36; chunk += 32) {
+      for (uint32_t mask = patternStarts32(chunk); mask != 0; mask &= mask - 1) {
+        const char* at = chunk + std::countr_zero(mask);
+        if (visit(at)) return at;
+      }
+    }
+  }
+#endif
 #if defined(__SSE2__)
   for (; end - chunk >= 20; chunk += 16) {
     for (uint32_t mask = patternStarts16(chunk); mask != 0; mask &= mask - 1) {
