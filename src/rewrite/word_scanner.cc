@@ -383,8 +383,9 @@ size_t FedPoints::slotFor(int32_t x, int32_t y) {
 // reached.
 static bool tenThousandths(int64_t millionths, int32_t* out) {
   const int64_t rounded = (millionths < 0 ? millionths - 50 : millionths + 50) / 100;
+  if (rounded < INT32_MIN || rounded > INT32_MAX) return false;
   *out = static_cast<int32_t>(rounded);
-  return rounded == *out;
+  return true;
 }
 
 void FedPoints::settle() {
@@ -549,11 +550,10 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
       if (compensationEnding_ && (hasX || hasY)) compensation_ = compensationEnding_ = false;
       return approach;
     case Motion::cycle:
-      // A canned cycle ends at its R plane or where it started, and may be
-      // repeated (L, K): where it leaves the tool is not written.
-      losePosition();
-      return false;
     case Motion::none:
+      // A canned cycle ends at its R plane or where it started, and may be
+      // repeated (L, K): where it leaves the tool is not written; nor is
+      // where a move goes with no motion known to be in force.
       losePosition();
       return false;
   }

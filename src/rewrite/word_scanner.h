@@ -56,7 +56,7 @@ class FedPoints {
   static size_t slotFor(int32_t x, int32_t y);
 
   std::unique_ptr<Point[]> points_;
-  Pending pending_[kPendingSize];
+  Pending pending_[kPendingSize] = {};
   size_t pendingCount_ = 0;
   uint32_t generation_ = 1;
 };
