@@ -197,7 +197,7 @@ enum class Effect : uint8_t {
   unknown,      // anything the reader does not know
   none,         // planes, path control, feed and spindle modes, cycle return
   motion,       // G0 G1 G2 G3 G80 and the canned cycles
-  notAMove,     // G4: the axis words are no move
+  notAMove,     // G4: the axis words are a dwell's time, or a move the reader does not follow
   newFrame,     // G10 G52 G92: offsets change and the axis words are no move
   newPlace,     // G28 G30 G53: the machine goes somewhere not written
   frame,        // units, tool length offsets, coordinate systems
@@ -217,10 +217,10 @@ constexpr std::array<Effect, 1000> makeEffects() {
       {170, 171, 180, 181, 190, 191, 610, 611, 640, 901, 911, 930, 940, 950, 960, 970, 980, 990});
   set(Effect::motion, {0, 10, 20, 30, 730, 760, 800, 810, 820, 830, 840, 850, 860, 870, 880, 890});
   set(Effect::notAMove, {40});
-  set(Effect::newFrame, {100, 520, 920, 921, 922, 923});
+  // G43.1 and G43.2 take their tool length offsets from the axis words.
+  set(Effect::newFrame, {100, 431, 432, 520, 920, 921, 922, 923});
   set(Effect::newPlace, {280, 281, 300, 301, 530});
-  set(Effect::frame,
-      {200, 210, 430, 431, 432, 440, 490, 540, 541, 550, 560, 570, 580, 590, 591, 592, 593});
+  set(Effect::frame, {200, 210, 430, 440, 490, 540, 541, 550, 560, 570, 580, 590, 591, 592, 593});
   set(Effect::absolute, {900});
   set(Effect::incremental, {910});
   set(Effect::compensationOff, {400});
@@ -240,7 +240,7 @@ struct WordScanner::Block {
   bool notAMove = false;    // G4, G10, G28, G30, G52, G53, G92: the axis words are no move of ours
   bool losesFrame = false;  // what X Y Z mean changes: units, offsets, coordinate systems
   bool losesPlace = false;  // the machine goes somewhere not written: G28, G30, G53
-  bool toolChange = false;  // M6 or a T word
+  bool toolChange = false;  // M6, M61, a T word, or a stop where a tool may be changed by hand
   int64_t axes[3] = {};     // X, Y, Z in millionths
 
   bool has(char letter) const { return (letters & letterBit(letter)) != 0; }
@@ -293,18 +293,18 @@ struct WordScanner::Block {
   // the codes a machine may give any meaning.
   bool takeM(int m) {
     switch (m) {
+      case 0:
+      case 10:   // M0, M1: a pause, where many machines have their tools changed by hand
       case 60:   // M6
       case 610:  // M61: the spindle holds another tool
         toolChange = true;
         return true;
-      case 0:
-      case 10:
       case 30:
       case 40:
       case 50:
       case 70:
       case 80:
-      case 90:  // stops, spindle, coolant
+      case 90:  // spindle, coolant
       case 190:
       case 480:
       case 490:
@@ -487,8 +487,10 @@ void WordScanner::applyModes(const Block& block) {
   if (block.distance >= 0) distance_ = block.distance;
   // Radius compensation stays in force until the move after G40 has led the
   // tool back onto the programmed path.
+  // A G41 or G42 before that move turns it on again.
   if (block.compensation == 1) compensation_ = true;
-  compensationEnding_ = compensation_ && (block.compensation == 0 || compensationEnding_);
+  compensationEnding_ =
+      compensation_ && (block.compensation == 0 || (compensationEnding_ && block.compensation < 0));
   if (block.motion >= 0) {
     const int m = block.motion;
     motion_ = m == 0     ? Motion::rapid
@@ -503,7 +505,12 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   const bool hasX = block.has('X');
   const bool hasY = block.has('Y');
   const bool hasZ = block.has('Z');
-  if (block.notAMove || (block.letters & kOtherAxes) != 0 || !(hasX || hasY || hasZ)) return false;
+  if (!(hasX || hasY || hasZ)) return false;
+  if (block.notAMove || (block.letters & kOtherAxes) != 0) {
+    // Some controllers move the tool to the axis words of a dwell.
+    losePosition();
+    return false;
+  }
   const int64_t fromX = x_;
   const int64_t fromY = y_;
   const bool fromKnown = xKnown_ && yKnown_;
@@ -577,4 +584,5 @@ void WordScanner::beUnsure() {
   motion_ = Motion::none;
   distance_ = -1;
   compensation_ = true;
+  compensationEnding_ = false;
 }

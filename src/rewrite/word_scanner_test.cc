@@ -119,6 +119,30 @@ const Case kCases[] = {
      {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5", "G41 D1", "G0 Z5", "G0 X10 Y10", "G1 Z-1",
       "G0 Z5", "G0 X10 Y10", "G40", "G1 Z-1.5", "G1 X20", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000",
       "G1 Z-2"}},
+    // A G41 or G42 before the move that ends a G40, read or not, turns
+    // compensation on again.
+    {"CompensationOnAgainBeforeTheMoveAfterG40",
+     {"G40", "G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G1 X20", "G41 G0 X0 Y0", "G40", "G41 G0 X10 Y10",
+      "G1 Z-1", "G1 X20", "G40", "G41 G1 X10 Y5 F#1", "G90", "G0 Z5", "G0 X10 Y10", "G1 Z-1.5"},
+     {"G40", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5", "G1 X20", "G41 G0 X0 Y0", "G40",
+      "G41 G0 X10 Y10", "G1 Z-1", "G1 X20", "G40", "G41 G1 X10 Y5 F#1", "G90", "G0 Z5",
+      "G0 X10 Y10", "G1 Z-1.5"}},
+    // Where the tool went is not followed: LinuxCNC moves it to a dwell's
+    // axis words, and G43.1 takes a tool length offset from them.
+    {"DwellsAndDynamicOffsetsLoseThePlace",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-1", "G1 X20", "G1 X10", "G0 Z5", "G4 P0.1 X40", "G0 Y10",
+      "G1 Z-2", "G1 X30 Y30", "G0 Z5", "G43.1 Z-3", "G1 X10 Y10", "G0 Z5", "G0 X10 Y10",
+      "G1 Z-2.5"},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "G0 Z5", "G4 P0.1 X40",
+      "G0 Y10", "G00 Z0.050000", "G1 Z-2", "G1 X30 Y30", "G0 Z5", "G43.1 Z-3", "G1 X10 Y10",
+      "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-2.5"}},
+    // Many machines have their tools changed by hand at a pause.
+    {"APauseMayChangeTheTool",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G1 X20", "G1 X10", "G0 Z5", "M1", "G0 X10 Y10", "G1 Z-1",
+      "G1 X20", "G1 X10", "G0 Z5", "M0", "G0 X10 Y10", "G1 Z-1.5"},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5", "G1 X20", "G1 X10", "G0 Z5", "M1",
+      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "G0 Z5", "M0", "G0 X10 Y10",
+      "G00 Z0.050000", "G1 Z-1.5"}},
     // The approach runs before its line, in the modes the line is about to change.
     {"NoApproachInFrontOfALineThatChangesModes",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G91 G0 Z0.1", "G0 X0", "G90 G1 Z-2",  //
