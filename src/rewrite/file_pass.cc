@@ -73,9 +73,10 @@ void rewriteLines(std::string_view lines, bool crLfOnly, Scanner& scanner, NcWri
 }
 
 // Returns the end of the first line of `text` that is not blank, line feed
-// included, when it starts with '%'; otherwise 0.
+// included, when it starts with '%'; otherwise 0. Form feeds and vertical
+// tabs are blanks to controllers too.
 size_t endOfMarkLine(std::string_view text) {
-  const size_t mark = text.find_first_not_of(" \t\r\n");
+  const size_t mark = text.find_first_not_of(" \t\r\n\f\v");
   const size_t lineFeed = text.find('\n', mark);
   if (mark == std::string_view::npos || text[mark] != '%' || lineFeed == std::string_view::npos) {
     return 0;

@@ -119,10 +119,11 @@ TEST(HeaderLine, FollowsALeadingPercentLineInWordMode) {
     std::string expected;
   };
   const std::string header = "(Tarvelin Ver 1.07 words)\r\n";
-  for (const Case& c : {Case{"%\nG21\n", "%\r\n" + header + "G21\r\n"},
-                        Case{"\n  %\r\nM2\n", "\r\n  %\r\n" + header + "M2\r\n"},
-                        Case{"G21\n%\n", header + "G21\r\n%\r\n"},
-                        Case{"(%)\n", header + "(%)\r\n"}, Case{"%", header + "%"}}) {
+  for (const Case& c :
+       {Case{"%\nG21\n", "%\r\n" + header + "G21\r\n"},
+        Case{"\n  %\r\nM2\n", "\r\n  %\r\n" + header + "M2\r\n"},
+        Case{"\f%\nM2\n", "\f%\r\n" + header + "M2\r\n"}, Case{"G21\n%\n", header + "G21\r\n%\r\n"},
+        Case{"(%)\n", header + "(%)\r\n"}, Case{"%", header + "%"}}) {
     MemorySource source(c.input);
     StringSink sink;
     RewriteSettings settings;
