@@ -78,12 +78,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::vector<Line> in = inputLines(input);
   std::vector<Line> out = outputLines(sink.text);
-  // The header comes first, or after a leading '%' line in word mode.
-  const bool afterMark = settings.words && !in.empty() && in[0].ended &&
-                         in[0].text.compare(0, 1, "%") == 0;
-  const size_t header = afterMark ? 1 : 0;
-  if (out.size() <= header || out[header].text != headerLine(settings) || !out[header].ended ||
-      (afterMark && out[0].text != in[0].text)) {
+  // The header comes first, or in word mode after a leading '%' line, which
+  // blank lines may come before.
+  size_t header = 0;
+  if (settings.words) {
+    size_t mark = 0;
+    const char* blanks = " \t\r\f\v";
+    while (mark < in.size() && in[mark].ended &&
+           in[mark].text.find_first_not_of(blanks) == std::string::npos) {
+      ++mark;
+    }
+    if (mark < in.size() && in[mark].ended) {
+      const size_t first = in[mark].text.find_first_not_of(blanks);
+      if (first != std::string::npos && in[mark].text[first] == '%') header = mark + 1;
+    }
+  }
+  if (out.size() <= header || out[header].text != headerLine(settings) || !out[header].ended) {
     std::abort();
   }
   out.erase(out.begin() + static_cast<std::ptrdiff_t>(header));
@@ -94,8 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (i < in.size() && out[j].text == in[i].text && out[j].ended == in[i].ended) {
       ++i;
     } else if (!isApproach(out[j]) || i == in.size() ||
-               (settings.words ? in[i].text.find_first_of(plunge)
-                               : in[i].text.find(plunge)) == std::string::npos) {
+               (settings.words ? in[i].text.find_first_of(plunge) : in[i].text.find(plunge)) ==
+                   std::string::npos) {
       std::abort();  // a line altered, or something added that is no approach
     }
   }
