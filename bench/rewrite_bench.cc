@@ -204,6 +204,44 @@ BENCHMARK_CAPTURE(BM_RewriteStream, words_dense_lf, kDenseLf, true)
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 
+// The whole rewrite of a program that is one long line, in the shapes that
+// once took minutes: plunges and distance words over and over, and distance
+// words inside one comment.
+void BM_LongLine(benchmark::State& state, const char* unit, bool comment, bool words) {
+  const size_t size = static_cast<size_t>(state.range(0));
+  std::string text = "G00Z5.\r\nG00X1.Y1.\r\n";
+  text += comment ? "(" : "";
+  while (text.size() < size) text += unit;
+  text += comment ? ")\r\n" : "\r\n";
+  RewriteSettings settings;
+  settings.words = words;
+  for (auto _ : state) {
+    MemorySource source(text);
+    NullSink sink;
+    benchmark::DoNotOptimize(rewriteStream(source, sink, settings));
+  }
+  setBytes(state, text.size());
+}
+BENCHMARK_CAPTURE(BM_LongLine, plunges_and_g90, "G90G01Z-1.F100", false, false)
+    ->Arg(30 << 10)
+    ->Arg(1 << 20)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LongLine, plunge_then_g90, "G01Z-1G90", false, false)
+    ->Arg(1 << 20)
+    ->Arg(3 << 20)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LongLine, g90_in_a_comment, "G90", true, false)
+    ->Arg(1 << 20)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LongLine, words_plunges, "G01Z-1G90", false, true)
+    ->Arg(1 << 20)
+    ->Arg(3 << 20)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();
