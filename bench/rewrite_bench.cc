@@ -172,9 +172,8 @@ void BM_WriteText(benchmark::State& state) {
 }
 BENCHMARK(BM_WriteText)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
-// The whole rewrite, from bytes in memory to a sink that drops them.
-void BM_RewriteStream(benchmark::State& state, const ProgramShape& shape, bool words) {
-  const std::string& text = program(shape);
+// Times the whole rewrite of `text`, from bytes in memory to a sink that drops them.
+void rewriteInMemory(benchmark::State& state, const std::string& text, bool words) {
   RewriteSettings settings;
   settings.words = words;
   for (auto _ : state) {
@@ -183,6 +182,11 @@ void BM_RewriteStream(benchmark::State& state, const ProgramShape& shape, bool w
     benchmark::DoNotOptimize(rewriteStream(source, sink, settings));
   }
   setBytes(state, text.size());
+}
+
+// The whole rewrite of each shape of program.
+void BM_RewriteStream(benchmark::State& state, const ProgramShape& shape, bool words) {
+  rewriteInMemory(state, program(shape), words);
 }
 BENCHMARK_CAPTURE(BM_RewriteStream, raster, kRaster, false)
     ->MeasureProcessCPUTime()
@@ -208,19 +212,12 @@ BENCHMARK_CAPTURE(BM_RewriteStream, words_dense_lf, kDenseLf, true)
 // once took minutes: plunges and distance words over and over, and distance
 // words inside one comment.
 void BM_LongLine(benchmark::State& state, const char* unit, bool comment, bool words) {
-  const size_t size = static_cast<size_t>(state.range(0));
+  const auto size = static_cast<size_t>(state.range(0));
   std::string text = "G00Z5.\r\nG00X1.Y1.\r\n";
   text += comment ? "(" : "";
   while (text.size() < size) text += unit;
   text += comment ? ")\r\n" : "\r\n";
-  RewriteSettings settings;
-  settings.words = words;
-  for (auto _ : state) {
-    MemorySource source(text);
-    NullSink sink;
-    benchmark::DoNotOptimize(rewriteStream(source, sink, settings));
-  }
-  setBytes(state, text.size());
+  rewriteInMemory(state, text, words);
 }
 BENCHMARK_CAPTURE(BM_LongLine, plunges_and_g90, "G90G01Z-1.F100", false, false)
     ->Arg(30 << 10)
