@@ -169,6 +169,46 @@ TEST(ByteSearch, ExpandsLineFeedsAtEveryBoundary) {
   }
 }
 
+using SkipToPattern = const char*(const char*, const char*, bool*);
+#if defined(__SSE2__)
+SkipToPattern* const kSkipSse2 = skipToPatternSse2;
+#else
+SkipToPattern* const kSkipSse2 = nullptr;
+#endif
+#if defined(TARVELIN_AVX2)
+SkipToPattern* const kSkipAvx2 = skipToPatternAvx2;
+#else
+SkipToPattern* const kSkipAvx2 = nullptr;
+#endif
+
+// Each wide loop finds every pattern start the plain check finds, where
+// they are rare and where they come close together, up to where it stops.
+TEST(ByteSearch, SkipsToEveryPatternStart) {
+  std::mt19937 random(11);
+  const std::string pieces[] = {
+      "G01X1.5Y2.5\n", "G01Z-1.F9\n",      "G00Z5.\n",          "G90", "X0.", "G00X",
+      "GG01Z-",        "X0.000Y0.000\r\n", std::string(70, 'x')};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const size_t target = round % 300;
+    while (text.size() < target) text += pieces[random() % std::size(pieces)];
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    for (const auto& [name, skip] : versions(kSkipSse2, kSkipAvx2)) {
+      std::vector<const char*> got;
+      const char* at = begin;
+      for (bool found = true; (at = skip(at, end, &found)), found; ++at) got.push_back(at);
+      // `at` is where the wide loop stopped: the rest is the plain check's.
+      std::vector<const char*> expected;
+      for (const char* p = begin; p < at; ++p) {
+        if (patternStartsAt(p, end)) expected.push_back(p);
+      }
+      EXPECT_EQ(got, expected) << name << " " << text;
+      EXPECT_LT(end - at, name == "avx2" ? 36 : 20) << name << " " << text;
+    }
+  }
+}
+
 TEST(ByteSearch, StopsWhereTheVisitSaysSo) {
   const std::string text = "xxG9xxxxxxxxxxxxxxxxxxG00Xxxxxxxxxxxxxxxxx";
   int visits = 0;
