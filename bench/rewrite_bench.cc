@@ -119,7 +119,8 @@ void BM_ReadLines(benchmark::State& state, const ProgramShape& shape) {
   const std::string& text = program(shape);
   for (auto _ : state) {
     MemorySource source(text);
-    NcReader reader(source);
+    Background background;
+    NcReader reader(source, background);
     std::string_view lines;
     size_t bytes = 0;
     while (reader.next(&lines) == ReadResult::lines) bytes += lines.size();
@@ -162,7 +163,8 @@ void BM_WriteText(benchmark::State& state) {
   const std::string& text = program(kDenseLf);
   for (auto _ : state) {
     NullSink sink;
-    NcWriter writer(sink);
+    Background background;
+    NcWriter writer(sink, background);
     for (size_t from = 0; from < text.size(); from += 1300) {
       writer.writeText(std::string_view(text).substr(from, 1300));
     }

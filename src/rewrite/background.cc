@@ -1,43 +1,102 @@
 #include "rewrite/background.h"
 
+#include <utility>
+
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// Checks of a wait before it sleeps: some hundreds of microseconds, about
+// what a block of the file takes to read or write.
+constexpr int kSpins = 20000;
+
+// Returns true iff `ready` holds within kSpins checks, taking a breath between them.
+template <typename Ready>
+bool spinUntil(Ready ready) {
+  for (int i = 0; i < kSpins; ++i) {
+    if (ready()) return true;
+#if defined(__x86_64__) || defined(_M_X64)
+    _mm_pause();
+#else
+    std::this_thread::yield();
+#endif
+  }
+  return ready();
+}
+
+}  // namespace
+
+void Background::Lane::start(std::function<void()> task) {
+  wait();
+  last_ = background_.post(std::move(task));
+}
+
 Background::~Background() {
   if (!thread_.joinable()) return;
   {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return !task_; });
+    std::lock_guard lock(mutex_);
     stopping_ = true;
   }
-  changed_.notify_all();
+  taskPosted_.notify_one();
   thread_.join();
 }
 
-void Background::start(std::function<void()> task) {
+uint64_t Background::post(std::function<void()> task) {
   if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+  bool wake = false;
+  uint64_t number = 0;
   {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return !task_; });
-    task_ = std::move(task);
+    number = posted_.load() + 1;
+    // The slot's last task has ended; with no more lanes than slots it always has.
+    const auto slotFree = [&] { return number <= kSlots || done_.load() >= number - kSlots; };
+    ++waiters_;
+    taskDone_.wait(lock, slotFree);
+    --waiters_;
+    slots_[number % kSlots] = std::move(task);
+    posted_.store(number);
+    wake = idle_;
   }
-  // Told after the lock is let go, so that the thread does not wake only to wait for it.
-  changed_.notify_all();
+  if (wake) taskPosted_.notify_one();
+  return number;
 }
 
-void Background::wait() {
+void Background::waitFor(uint64_t task) {
+  const auto ended = [&] { return done_.load() >= task; };
+  if (ended() || (spins_ && spinUntil(ended))) return;
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [&] { return !task_; });
+  // Counted before done_ is looked at again, so that run() sees a sleeper.
+  ++waiters_;
+  taskDone_.wait(lock, ended);
+  --waiters_;
+}
+
+uint64_t Background::awaitWork(uint64_t done) {
+  const auto ready = [&] { return posted_.load() != done || stopping_.load(); };
+  if (!(spins_ && spinUntil(ready))) {
+    std::unique_lock lock(mutex_);
+    idle_ = true;
+    taskPosted_.wait(lock, ready);
+    idle_ = false;
+  }
+  return posted_.load();
 }
 
 void Background::run() {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [&] { return task_ || stopping_; });
-    if (!task_) return;
-    lock.unlock();
-    task_();
-    lock.lock();
-    task_ = nullptr;
-    lock.unlock();
-    changed_.notify_all();
-    lock.lock();
+  for (uint64_t done = 0;;) {
+    const uint64_t posted = awaitWork(done);
+    if (posted == done) return;  // stopping, with every task ended
+    for (; done != posted; ++done) {
+      slots_[(done + 1) % kSlots]();
+      done_.store(done + 1);
+      // Sequentially consistent with the waiter's count, so that one of the
+      // two sees the other: no waiter sleeps through the end of its task.
+      if (waiters_.load() != 0) {
+        { std::lock_guard lock(mutex_); }
+        taskDone_.notify_all();
+      }
+    }
   }
 }

@@ -1,34 +1,72 @@
 // A thread of its own for slow system calls, so that the disk's copying
-// overlaps the scanning: one task at a time, each started after the last ended.
+// overlaps the scanning. The reader and the writer share it: one thread
+// beside the scanning one keeps both of two cores busy without a third
+// taking turns with them.
 #ifndef TARVELIN_REWRITE_BACKGROUND_H_
 #define TARVELIN_REWRITE_BACKGROUND_H_
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <thread>
 
+// Runs tasks one at a time, in the order they were started. Each user starts
+// and waits for its tasks through a Lane of its own; all from one thread.
 class Background {
  public:
+  // One user's stream of tasks: each starts after the lane's last one ended.
+  class Lane {
+   public:
+    explicit Lane(Background& background) : background_(background) {}
+    // Waits for the lane's task at hand.
+    ~Lane() { wait(); }
+    Lane(const Lane&) = delete;
+    Lane& operator=(const Lane&) = delete;
+
+    // Waits until the lane's task at hand has ended, then starts `task`.
+    void start(std::function<void()> task);
+    // Waits until the lane's task at hand has ended; what it did is then visible.
+    void wait() { background_.waitFor(last_); }
+
+   private:
+    Background& background_;
+    uint64_t last_ = 0;  // the number of the lane's latest task, 0 for none
+  };
+
   // The thread starts with the first task, so that a run that needs none costs none.
   Background() = default;
-  // Waits for the task at hand, then ends the thread.
+  // Waits for every task started, then ends the thread.
   ~Background();
   Background(const Background&) = delete;
   Background& operator=(const Background&) = delete;
 
-  // Waits until the task at hand has ended, then starts `task`.
-  void start(std::function<void()> task);
-  // Waits until the task at hand has ended; what it did is then visible.
-  void wait();
-
  private:
+  // Lanes at most, each with one task at a time.
+  static constexpr uint64_t kSlots = 4;
+
+  // Queues `task`; returns its number.
+  uint64_t post(std::function<void()> task);
+  // Returns once task number `task` has ended.
+  void waitFor(uint64_t task);
+  // Returns the count of tasks posted once it exceeds `done`, or `done` when stopping.
+  uint64_t awaitWork(uint64_t done);
   void run();
 
+  // Waits briefly hold the processor rather than sleep: on two cores or
+  // more the thread waited for runs on another, and waking a sleeping
+  // thread costs more than the wait, above all in a virtual machine.
+  const bool spins_ = std::thread::hardware_concurrency() > 1;
+  std::function<void()> slots_[kSlots];
+  std::atomic<uint64_t> posted_{0};  // tasks queued
+  std::atomic<uint64_t> done_{0};    // tasks ended, in order
+  std::atomic<int> waiters_{0};      // lanes asleep until a task ends
+  std::atomic<bool> stopping_{false};
+  bool idle_ = false;  // the thread sleeps until a task is queued; under mutex_
   std::mutex mutex_;
-  std::condition_variable changed_;
-  std::function<void()> task_;  // empty when idle
-  bool stopping_ = false;
+  std::condition_variable taskPosted_;
+  std::condition_variable taskDone_;
   std::thread thread_;  // last, so that it starts after everything it uses
 };
 

@@ -138,8 +138,10 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
 }
 
 PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings) {
-  NcReader reader(source);
-  NcWriter writer(sink);
+  // One thread beside this one reads ahead and writes behind.
+  Background background;
+  NcReader reader(source, background);
+  NcWriter writer(sink, background);
   bool readOk = false;
   if (settings.words) {
     WordScanner scanner(settings.heights);

@@ -1,5 +1,6 @@
 #include "rewrite/nc_text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -37,7 +38,8 @@ char* dropCarriageReturns(char* begin, char* end, Stray stray) {
 
 }  // namespace
 
-NcReader::NcReader(ByteSource& source) : source_(source), first_(kCapacity) {}
+NcReader::NcReader(ByteSource& source, Background& background)
+    : source_(source), first_(kCapacity), background_(background) {}
 
 ReadResult NcReader::next(std::string_view* lines) {
   // After a failed read the buffers hold no known state: the error stands.
@@ -192,12 +194,27 @@ void NcReader::normalise() {
   ready_ = crWaits ? filled_ - 1 : filled_;
 }
 
-// The converted block has room for a block of line feeds alone, and for the
-// stores of the conversion that reach past its end; only what is used is touched.
-NcWriter::NcWriter(ByteSink& sink)
+NcWriter::NcWriter(ByteSink& sink, Background& background)
     : sink_(sink),
       buffers_{AlignedBuffer(kCapacity), AlignedBuffer(kCapacity)},
-      converted_(2 * kCapacity + kExpandSlack) {}
+      background_(background) {}
+
+void NcWriter::writeText(std::string_view text) {
+  // Converted as it is copied, on the scanning thread, which has time to
+  // spare while the background thread reads and writes.
+  constexpr size_t kLeast = 4096;
+  while (!text.empty()) {
+    if (kCapacity - used_ < kLeast) handOver();
+    // A piece with room for a carriage return before each of its bytes, and
+    // for the stores of the conversion that reach past its end...
+    size_t size = std::min(text.size(), (kCapacity - used_ - kExpandSlack) / 2);
+    // ...that does not part CR from LF, since a line feed first in a piece counts as bare.
+    if (size < text.size() && text[size - 1] == '\r') --size;
+    char* end = expandLineFeeds(text.data(), text.data() + size, current_ + used_);
+    used_ = static_cast<size_t>(end - current_);
+    text.remove_prefix(size);
+  }
+}
 
 void NcWriter::writeBehind(const char* data, size_t size) {
   background_.wait();
@@ -205,27 +222,8 @@ void NcWriter::writeBehind(const char* data, size_t size) {
   if (failed_ || size == 0) return;
   behindData_ = data;
   behindSize_ = size;
-  behindExpanding_ = expanding_;
   // Only `this` is captured, so that the task needs no memory of its own.
   background_.start([this] { writeBlock(); });
-}
-
-void NcWriter::writeBlock() {
-  const char* data = behindData_;
-  size_t size = behindSize_;
-  const bool crBefore = crBehind_;
-  crBehind_ = data[size - 1] == '\r';
-  if (behindExpanding_) {
-    // Converted here rather than while the text is copied, so that the
-    // scanning thread does no more for LF text than for CR LF text.
-    char* out = converted_.get();
-    const char* from = data;
-    // A line feed that starts the block pairs with a CR that ended the last one.
-    if (crBefore && *from == '\n') *out++ = *from++;
-    size = static_cast<size_t>(expandLineFeeds(from, data + size, out) - converted_.get());
-    data = converted_.get();
-  }
-  sinkFailed_ = !sink_.write(data, size);
 }
 
 void NcWriter::handOver() {
@@ -254,7 +252,6 @@ bool NcWriter::flush() {
     // All of it fits in one block: written here, with no thread to start.
     behindData_ = current_;
     behindSize_ = used_;
-    behindExpanding_ = expanding_;
     writeBlock();
     used_ = 0;
     failed_ = sinkFailed_;

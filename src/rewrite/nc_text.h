@@ -55,12 +55,12 @@ enum class ReadResult { lines, end, error };
 // stays bounded whatever the input.
 //
 // While the caller works on one run, the next block is read into a second
-// buffer on a thread of its own.
+// buffer on the `background` thread.
 class NcReader {
  public:
   static constexpr size_t kMaxLine = size_t{1} << 20;
 
-  explicit NcReader(ByteSource& source);
+  NcReader(ByteSource& source, Background& background);
 
   // Stores the next run of lines in `*lines`; it stays valid until the next call.
   ReadResult next(std::string_view* lines);
@@ -111,27 +111,23 @@ class NcReader {
   size_t aheadSize_ = 0;
   bool aheadAtEnd_ = false;
   bool aheadFailed_ = false;
-  Background background_;  // last, so that its thread ends before the buffers go
+  Background::Lane background_;  // last, so that its task ends before the buffers go
 };
 
-// Writes NC text with CR LF line ends, in large blocks written on a thread of
-// its own. The first failed write is kept: later writes are dropped and flush()
-// reports it.
+// Writes NC text with CR LF line ends, in large blocks written on the
+// `background` thread. The first failed write is kept: later writes are
+// dropped and flush() reports it.
 class NcWriter {
  public:
-  explicit NcWriter(ByteSink& sink);
+  NcWriter(ByteSink& sink, Background& background);
 
   // Writes the bytes as they are.
   void write(const char* begin, const char* end) { put(begin, static_cast<size_t>(end - begin)); }
   void write(std::string_view text) { put(text.data(), text.size()); }
   void writeLineEnd() { put("\r\n", 2); }
   // Writes text that starts a line, giving each line feed without a carriage
-  // return in front of it one. The text is copied as it is; from then on the
-  // writing thread converts every block before it writes it.
-  void writeText(std::string_view text) {
-    expanding_ = true;
-    put(text.data(), text.size());
-  }
+  // return in front of it one.
+  void writeText(std::string_view text);
   // Returns false once a write is known to have failed.
   bool ok() const { return !failed_; }
   // Writes out everything and waits for it; returns false iff any write failed.
@@ -151,9 +147,9 @@ class NcWriter {
   void putSlow(const char* data, size_t size);
   // Waits for the write under way, then starts writing `size` bytes at `data`.
   void writeBehind(const char* data, size_t size);
-  // Writes the block handed over, converted if need be: on the background
-  // thread, or in flush() when it is the only block.
-  void writeBlock();
+  // Writes the block handed over: on the background thread, or in flush()
+  // when it is the only block.
+  void writeBlock() { sinkFailed_ = !sink_.write(behindData_, behindSize_); }
   // Starts writing the filled buffer and goes on in the other one.
   void handOver();
 
@@ -163,17 +159,12 @@ class NcWriter {
   char* spare_ = buffers_[1].get();    // being written, or free
   size_t used_ = 0;
   bool failed_ = false;
-  bool expanding_ = false;   // text with bare line feeds was written
   bool handedOver_ = false;  // a block went to the background write
-  // What the background write writes, and whether it converts it first.
+  // What the background write writes.
   const char* behindData_ = nullptr;
   size_t behindSize_ = 0;
-  bool behindExpanding_ = false;
-  // Used by writeBlock() alone.
-  AlignedBuffer converted_;  // a block with its line feeds given carriage returns
-  bool crBehind_ = false;    // the last block written ended in a carriage return
-  bool sinkFailed_ = false;  // the last block could not be written
-  Background background_;    // last, so that its thread ends before the buffers go
+  bool sinkFailed_ = false;      // the last block could not be written; used by writeBlock()
+  Background::Lane background_;  // last, so that its task ends before the buffers go
 };
 
 #endif  // TARVELIN_REWRITE_NC_TEXT_H_

@@ -18,7 +18,8 @@ using Lines = std::vector<std::string>;
 Lines readLines(const std::string& data, size_t chunk = SIZE_MAX, bool seekable = true) {
   MemorySource source(data, chunk);
   source.seekable = seekable;
-  NcReader reader(source);
+  Background background;
+  NcReader reader(source, background);
   Lines lines;
   std::string_view run;
   ReadResult result;
@@ -167,7 +168,8 @@ TEST(NcReader, ReportsReadErrors) {
   const std::string data = std::string(3000000, 'x') + "\n";
   for (size_t failAt : {size_t{0}, size_t{3}, size_t{2000000}}) {
     MemorySource source(data, 1000, failAt);
-    NcReader reader(source);
+    Background background;
+    NcReader reader(source, background);
     std::string_view line;
     ReadResult result;
     while ((result = reader.next(&line)) == ReadResult::lines) {
@@ -179,7 +181,8 @@ TEST(NcReader, ReportsReadErrors) {
 
 TEST(NcWriter, PassesLargeTextThroughInOrder) {
   StringSink sink;
-  NcWriter writer(sink);
+  Background background;
+  NcWriter writer(sink, background);
   const std::string big(3 << 20, 'q');
   writer.write("a");
   writer.write(big);
@@ -211,7 +214,8 @@ TEST(NcWriter, GivesBareLineFeedsCarriageReturnsAcrossBuffers) {
         expected.data()));
     for (size_t piece : {size_t{1} << 30, size_t{100003}, size_t{1300}}) {
       StringSink sink;
-      NcWriter writer(sink);
+      Background background;
+      NcWriter writer(sink, background);
       for (size_t from = 0; from < text.size();) {
         // Pieces start at line starts, as the file pass hands them over.
         const size_t to = std::min(text.size(), text.rfind('\n', from + piece) + 1);
@@ -227,7 +231,8 @@ TEST(NcWriter, GivesBareLineFeedsCarriageReturnsAcrossBuffers) {
 TEST(NcWriter, KeepsTheFirstWriteFailure) {
   StringSink sink;
   sink.limit = 10;
-  NcWriter writer(sink);
+  Background background;
+  NcWriter writer(sink, background);
   writer.write(std::string(4 << 20, 'x'));
   EXPECT_FALSE(writer.ok());
   writer.write("y");
