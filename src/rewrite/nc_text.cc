@@ -168,9 +168,24 @@ void NcReader::normalise() {
   // one pass looks both for a pair out of step and for the 0x1A.
   const char* unpaired = begin;
   if (!crEndsLines_ && !bareLineFeeds_) unpaired = findUnpaired(from, end, '\r', '\n', kEndOfText);
-  if (char* stop = find(unpaired > begin ? begin + (unpaired - begin) : begin, end, kEndOfText)) {
+  // From there on, one more pass looks for the 0x1A and, unless every CR ends
+  // a line, for carriage returns that may have to go.
+  char* look = begin + (unpaired > begin ? unpaired - begin : 0);
+  bool crsLeft = false;
+  char* stop = crEndsLines_ ? find(look, end, kEndOfText)
+                            : const_cast<char*>(forEachMatch(look, end, '\r', kEndOfText,
+                                                             [&](const char* at) {
+                                                               crsLeft = crsLeft || *at == '\r';
+                                                               return *at == kEndOfText;
+                                                             }));
+  if (stop != nullptr && stop != end) {
     end = stop;
     atEnd_ = true;
+  }
+  // A carriage return last of all is one the pairing check leaves to the next byte.
+  if (end != begin && end[-1] == '\r' && look == end) {
+    look = end - 1;
+    crsLeft = true;
   }
   if (crEndsLines_) {
     forEachMatch(begin, end, '\r', '\r', [](const char* cr) {
@@ -187,7 +202,8 @@ void NcReader::normalise() {
       bareLineFeeds_ = (from == begin && begin != end && *begin == '\n') || unpaired < end ||
                        (end != begin && end[-1] == '\r' && stray(end - 1));
     }
-    if (bareLineFeeds_) end = dropCarriageReturns(begin, end, stray);
+    // Before `look` every CR has its line feed.
+    if (bareLineFeeds_ && crsLeft) end = dropCarriageReturns(look, end, stray);
   }
   filled_ = static_cast<size_t>(end - buffer);
   const bool crWaits = !atEnd_ && end != begin && end[-1] == '\r';
