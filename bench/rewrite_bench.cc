@@ -1,7 +1,7 @@
 // Throughput of the scanner, the line-end conversion and the whole in-memory
 // rewrite, on each shape of program that bench/run_benchmark.sh times. The
-// reader, the writer and the whole rewrite run threads of their own: their
-// rates are per second of CPU time of all threads together.
+// reader, the writer and the whole rewrite run a thread of their own, whose
+// waits spin before they sleep: their rates are per second of wall time.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -128,12 +128,8 @@ void BM_ReadLines(benchmark::State& state, const ProgramShape& shape) {
   }
   setBytes(state, text.size());
 }
-BENCHMARK_CAPTURE(BM_ReadLines, raster, kRaster)
-    ->MeasureProcessCPUTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ReadLines, dense_lf, kDenseLf)
-    ->MeasureProcessCPUTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadLines, raster, kRaster)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ReadLines, dense_lf, kDenseLf)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // The LF-to-CR LF conversion alone, in 256 KiB pieces.
 void BM_ExpandLineFeeds(benchmark::State& state, char* (*expand)(const char*, const char*, char*)) {
@@ -157,8 +153,8 @@ BENCHMARK_CAPTURE(BM_ExpandLineFeeds, sse2, expandLineFeedsSse2)->Unit(benchmark
 BENCHMARK_CAPTURE(BM_ExpandLineFeeds, avx2, expandLineFeedsAvx2)->Unit(benchmark::kMillisecond);
 #endif
 
-// The writer given LF text in the pieces the file pass hands it; its writing
-// thread gives the text CR LF line ends.
+// The writer given LF text in the pieces the file pass hands it, which it
+// gives CR LF line ends as it copies them.
 void BM_WriteText(benchmark::State& state) {
   const std::string& text = program(kDenseLf);
   for (auto _ : state) {
@@ -172,7 +168,7 @@ void BM_WriteText(benchmark::State& state) {
   }
   setBytes(state, text.size());
 }
-BENCHMARK(BM_WriteText)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteText)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // Times the whole rewrite of `text`, from bytes in memory to a sink that drops them.
 void rewriteInMemory(benchmark::State& state, const std::string& text, bool words) {
@@ -191,23 +187,23 @@ void BM_RewriteStream(benchmark::State& state, const ProgramShape& shape, bool w
   rewriteInMemory(state, program(shape), words);
 }
 BENCHMARK_CAPTURE(BM_RewriteStream, raster, kRaster, false)
-    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RewriteStream, dense, kDense, false)
-    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RewriteStream, dense_lf, kDenseLf, false)
-    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RewriteStream, dense_numbered, kDenseNumbered, false)
-    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_CAPTURE(BM_RewriteStream, words_dense, kDense, true)
-    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RewriteStream, words_dense_lf, kDenseLf, true)
-    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
 // The whole rewrite of a program that is one long line, in the shapes that
@@ -224,21 +220,21 @@ void BM_LongLine(benchmark::State& state, const char* unit, bool comment, bool w
 BENCHMARK_CAPTURE(BM_LongLine, plunges_and_g90, "G90G01Z-1.F100", false, false)
     ->Arg(30 << 10)
     ->Arg(1 << 20)
-    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_LongLine, plunge_then_g90, "G01Z-1G90", false, false)
     ->Arg(1 << 20)
     ->Arg(3 << 20)
-    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_LongLine, g90_in_a_comment, "G90", true, false)
     ->Arg(1 << 20)
-    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_LongLine, words_plunges, "G01Z-1G90", false, true)
     ->Arg(1 << 20)
     ->Arg(3 << 20)
-    ->MeasureProcessCPUTime()
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
