@@ -172,12 +172,15 @@ void NcReader::normalise() {
   // a line, for carriage returns that may have to go.
   char* look = begin + (unpaired > begin ? unpaired - begin : 0);
   bool crsLeft = false;
-  char* stop = crEndsLines_ ? find(look, end, kEndOfText)
-                            : const_cast<char*>(forEachMatch(look, end, '\r', kEndOfText,
-                                                             [&](const char* at) {
-                                                               crsLeft = crsLeft || *at == '\r';
-                                                               return *at == kEndOfText;
-                                                             }));
+  char* stop = nullptr;
+  if (crEndsLines_) {
+    stop = find(look, end, kEndOfText);
+  } else {
+    stop = const_cast<char*>(forEachMatch(look, end, '\r', kEndOfText, [&](const char* at) {
+      crsLeft = crsLeft || *at == '\r';
+      return *at == kEndOfText;
+    }));
+  }
   if (stop != nullptr && stop != end) {
     end = stop;
     atEnd_ = true;
