@@ -52,9 +52,11 @@ uint64_t Background::post(std::function<void()> task) {
     number = posted_.load() + 1;
     // The slot's last task has ended; with no more lanes than slots it always has.
     const auto slotFree = [&] { return number <= kSlots || done_.load() >= number - kSlots; };
-    ++waiters_;
-    taskDone_.wait(lock, slotFree);
-    --waiters_;
+    if (!slotFree()) {
+      ++waiters_;
+      taskDone_.wait(lock, slotFree);
+      --waiters_;
+    }
     slots_[number % kSlots] = std::move(task);
     posted_.store(number);
     wake = idle_;
