@@ -14,7 +14,7 @@ constexpr int kSpins = 20000;
 
 // Returns true iff `ready` holds within kSpins checks, taking a breath between them.
 template <typename Ready>
-bool spinUntil(Ready ready) {
+bool spinFor(Ready ready) {
   for (int i = 0; i < kSpins; ++i) {
     if (ready()) return true;
 #if defined(__x86_64__) || defined(_M_X64)
@@ -24,6 +24,15 @@ bool spinUntil(Ready ready) {
 #endif
   }
   return ready();
+}
+
+// Returns true iff `ready` holds, spinning first if `spinner` says so.
+template <typename Ready>
+bool spinUntil(Background::Spinner& spinner, Ready ready) {
+  if (!spinner.shouldSpin()) return false;
+  const bool ended = spinFor(ready);
+  spinner.spun(ended);
+  return ended;
 }
 
 }  // namespace
@@ -67,7 +76,7 @@ uint64_t Background::post(std::function<void()> task) {
 
 void Background::waitFor(uint64_t task) {
   const auto ended = [&] { return done_.load() >= task; };
-  if (ended() || (spins_ && spinUntil(ended))) return;
+  if (ended() || spinUntil(waitSpinner_, ended)) return;
   std::unique_lock lock(mutex_);
   // Counted before done_ is looked at again, so that run() sees a sleeper.
   ++waiters_;
@@ -77,7 +86,7 @@ void Background::waitFor(uint64_t task) {
 
 uint64_t Background::awaitWork(uint64_t done) {
   const auto ready = [&] { return posted_.load() != done || stopping_.load(); };
-  if (!(spins_ && spinUntil(ready))) {
+  if (!ready() && !spinUntil(workSpinner_, ready)) {
     std::unique_lock lock(mutex_);
     idle_ = true;
     taskPosted_.wait(lock, ready);

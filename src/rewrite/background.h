@@ -5,6 +5,7 @@
 #ifndef TARVELIN_REWRITE_BACKGROUND_H_
 #define TARVELIN_REWRITE_BACKGROUND_H_
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -35,6 +36,27 @@ class Background {
     uint64_t last_ = 0;  // the number of the lane's latest task, 0 for none
   };
 
+  // Decides whether a thread's waits spin a little before they sleep. With
+  // the thread waited for running on another processor, waking a sleeping
+  // thread costs more than a short wait, above all in a virtual machine; but
+  // a spin the wait outlasts costs a processor, and where the two threads
+  // share one (a process confined to one, a busy machine) it holds up the
+  // very thread waited for. So a wait the spin covered earns a credit, one
+  // that outlasted it costs two, and with none left only every 64th wait
+  // tries again. Used by one thread.
+  class Spinner {
+   public:
+    explicit Spinner(bool spinAtFirst) : credit_(spinAtFirst ? 4 : 0) {}
+    // Returns true iff the wait at hand should spin before it sleeps.
+    bool shouldSpin() { return credit_ > 0 || ++sinceSpin_ % 64 == 0; }
+    // Records whether the spin saw the wait end.
+    void spun(bool ended) { credit_ = ended ? std::min(credit_ + 1, 8) : std::max(credit_ - 2, 0); }
+
+   private:
+    int credit_;
+    unsigned sinceSpin_ = 0;  // waits that did not spin
+  };
+
   // The thread starts with the first task, so that a run that needs none costs none.
   Background() = default;
   // Waits for every task started, then ends the thread.
@@ -45,6 +67,7 @@ class Background {
  private:
   // Lanes at most, each with one task at a time.
   static constexpr uint64_t kSlots = 4;
+  static inline const bool kManyProcessors = std::thread::hardware_concurrency() > 1;
 
   // Queues `task`; returns its number.
   uint64_t post(std::function<void()> task);
@@ -54,10 +77,8 @@ class Background {
   uint64_t awaitWork(uint64_t done);
   void run();
 
-  // Waits briefly hold the processor rather than sleep: on two cores or
-  // more the thread waited for runs on another, and waking a sleeping
-  // thread costs more than the wait, above all in a virtual machine.
-  const bool spins_ = std::thread::hardware_concurrency() > 1;
+  Spinner waitSpinner_{kManyProcessors};  // used by the lanes' thread
+  Spinner workSpinner_{kManyProcessors};  // used by this background thread
   std::function<void()> slots_[kSlots];
   std::atomic<uint64_t> posted_{0};  // tasks queued
   std::atomic<uint64_t> done_{0};    // tasks ended, in order

@@ -34,6 +34,38 @@ TEST(Background, RunsTheTasksOfItsLanesInOrder) {
   }
 }
 
+// Spinning stops where it does not pay, as on one processor shared with the
+// thread waited for, and comes back where it does.
+TEST(Background, SpinsOnlyWhileSpinningPays) {
+  struct Case {
+    const char* name;
+    bool spinAtFirst;
+    std::vector<bool> spinsEnded;  // what each spin that is allowed sees
+    int spinsExpected;             // of 200 waits
+  };
+  const Case cases[] = {
+      // Every spin covers its wait: every wait spins.
+      {"Pays", true, std::vector<bool>(200, true), 200},
+      // Every spin is outlasted: two spins use up the first credits, then
+      // every 64th wait tries again.
+      {"NeverPays", true, std::vector<bool>(200, false), 2 + 3},
+      // One processor: only the tries.
+      {"StartsWithoutSpinning", false, std::vector<bool>(200, false), 3},
+      // A try that pays brings spinning back for the waits after it.
+      {"ComesBack", false, std::vector<bool>(200, true), 200 - 63},
+  };
+  for (const Case& c : cases) {
+    Background::Spinner spinner(c.spinAtFirst);
+    int spins = 0;
+    for (int wait = 0; wait < 200; ++wait) {
+      if (!spinner.shouldSpin()) continue;
+      spinner.spun(c.spinsEnded[static_cast<size_t>(spins)]);
+      ++spins;
+    }
+    EXPECT_EQ(spins, c.spinsExpected) << c.name;
+  }
+}
+
 // A lane with no task waits for nothing.
 TEST(Background, WaitsForNothingUnused) {
   Background background;
