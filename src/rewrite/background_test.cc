@@ -40,26 +40,24 @@ TEST(Background, SpinsOnlyWhileSpinningPays) {
   struct Case {
     const char* name;
     bool spinAtFirst;
-    std::vector<bool> spinsEnded;  // what each spin that is allowed sees
-    int spinsExpected;             // of 200 waits
+    bool spinsPay;      // whether each spin covers its wait
+    int spinsExpected;  // of 200 waits
   };
   const Case cases[] = {
-      // Every spin covers its wait: every wait spins.
-      {"Pays", true, std::vector<bool>(200, true), 200},
-      // Every spin is outlasted: two spins use up the first credits, then
-      // every 64th wait tries again.
-      {"NeverPays", true, std::vector<bool>(200, false), 2 + 3},
+      {"Pays", true, true, 200},
+      // Two spins use up the first credits, then every 64th wait tries again.
+      {"NeverPays", true, false, 2 + 3},
       // One processor: only the tries.
-      {"StartsWithoutSpinning", false, std::vector<bool>(200, false), 3},
+      {"StartsWithoutSpinning", false, false, 3},
       // A try that pays brings spinning back for the waits after it.
-      {"ComesBack", false, std::vector<bool>(200, true), 200 - 63},
+      {"ComesBack", false, true, 200 - 63},
   };
   for (const Case& c : cases) {
     Background::Spinner spinner(c.spinAtFirst);
     int spins = 0;
     for (int wait = 0; wait < 200; ++wait) {
       if (!spinner.shouldSpin()) continue;
-      spinner.spun(c.spinsEnded[static_cast<size_t>(spins)]);
+      spinner.spun(c.spinsPay);
       ++spins;
     }
     EXPECT_EQ(spins, c.spinsExpected) << c.name;
