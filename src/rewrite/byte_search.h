@@ -142,23 +142,36 @@ TARVELIN_TARGET_AVX2 inline uint32_t patternStarts32(const char* p) {
 }
 #endif
 
+namespace byte_search_detail {
+
+// The body of the skipToPattern versions: `starts(p)` gives the pattern
+// starts of the kWidth bytes at p, reading four more. Always inlined, so that
+// it is built for the target of each version.
+template <int kWidth, typename Starts>
+[[gnu::always_inline]] inline const char* skipWith(Starts starts, const char* p, const char* end,
+                                                   bool* found) {
+  for (; end - p >= 64 + 4; p += 64) {
+    uint64_t mask = 0;
+    for (int k = 0; k < 64; k += kWidth) mask |= uint64_t{starts(p + k)} << k;
+    if (mask != 0) return *found = true, p + std::countr_zero(mask);
+  }
+  for (; end - p >= kWidth + 4; p += kWidth) {
+    const uint32_t mask = starts(p);
+    if (mask != 0) return *found = true, p + std::countr_zero(mask);
+  }
+  *found = false;
+  return p;
+}
+
+}  // namespace byte_search_detail
+
 #if defined(__SSE2__)
 // Returns the first place from `p` on where patternStartsAt holds, setting
 // `*found`; or, with `*found` false, the first place it did not look at,
 // fewer than 20 bytes before `end`. Sixty-four bytes a step while it can.
 inline const char* skipToPatternSse2(const char* p, const char* end, bool* found) {
-  for (; end - p >= 68; p += 64) {
-    const uint64_t mask = patternStarts16(p) | uint64_t{patternStarts16(p + 16)} << 16 |
-                          uint64_t{patternStarts16(p + 32)} << 32 |
-                          uint64_t{patternStarts16(p + 48)} << 48;
-    if (mask != 0) return *found = true, p + std::countr_zero(mask);
-  }
-  for (; end - p >= 20; p += 16) {
-    const uint32_t mask = patternStarts16(p);
-    if (mask != 0) return *found = true, p + std::countr_zero(mask);
-  }
-  *found = false;
-  return p;
+  return byte_search_detail::skipWith<16>([](const char* at) { return patternStarts16(at); }, p,
+                                          end, found);
 }
 #endif
 
@@ -166,16 +179,8 @@ inline const char* skipToPatternSse2(const char* p, const char* end, bool* found
 // skipToPatternSse2() with AVX2; stops fewer than 36 bytes before `end`.
 TARVELIN_TARGET_AVX2 inline const char* skipToPatternAvx2(const char* p, const char* end,
                                                           bool* found) {
-  for (; end - p >= 68; p += 64) {
-    const uint64_t mask = patternStarts32(p) | uint64_t{patternStarts32(p + 32)} << 32;
-    if (mask != 0) return *found = true, p + std::countr_zero(mask);
-  }
-  for (; end - p >= 36; p += 32) {
-    const uint32_t mask = patternStarts32(p);
-    if (mask != 0) return *found = true, p + std::countr_zero(mask);
-  }
-  *found = false;
-  return p;
+  return byte_search_detail::skipWith<32>(
+      [](const char* at) TARVELIN_TARGET_AVX2 { return patternStarts32(at); }, p, end, found);
 }
 #endif
 
