@@ -163,40 +163,34 @@ void NcReader::normalise() {
   char* buffer = current_;
   char* begin = buffer + ready_;
   char* end = buffer + filled_;
-  const char* from = begin != buffer + pos_ ? begin - 1 : begin;
-  // While every CR and LF so far pair up, as they do throughout most files,
-  // one pass looks both for a pair out of step and for the 0x1A.
-  const char* unpaired = begin;
-  if (!crEndsLines_ && !bareLineFeeds_) unpaired = findUnpaired(from, end, '\r', '\n', kEndOfText);
-  // From there on, one more pass looks for the 0x1A and, unless every CR ends
-  // a line, for carriage returns that may have to go.
-  char* look = begin + (unpaired > begin ? unpaired - begin : 0);
-  bool crsLeft = false;
-  char* stop = nullptr;
   if (crEndsLines_) {
-    stop = find(look, end, kEndOfText);
-  } else {
-    stop = const_cast<char*>(forEachMatch(look, end, '\r', kEndOfText, [&](const char* at) {
-      crsLeft = crsLeft || *at == '\r';
-      return *at == kEndOfText;
-    }));
-  }
-  if (stop != nullptr && stop != end) {
-    end = stop;
-    atEnd_ = true;
-  }
-  // A carriage return last of all is one the pairing check leaves to the next byte.
-  if (end != begin && end[-1] == '\r' && look == end) {
-    look = end - 1;
-    crsLeft = true;
-  }
-  if (crEndsLines_) {
+    if (char* stop = find(begin, end, kEndOfText)) {
+      end = stop;
+      atEnd_ = true;
+    }
     forEachMatch(begin, end, '\r', '\r', [](const char* cr) {
       *const_cast<char*>(cr) = '\n';
       return false;
     });
     bareLineFeeds_ = true;
   } else {
+    const char* from = begin != buffer + pos_ ? begin - 1 : begin;
+    // While every CR and LF so far pair up, as they do throughout most files,
+    // one pass looks both for a pair out of step and for the 0x1A.
+    const char* unpaired = bareLineFeeds_ ? begin : findUnpaired(from, end, '\r', '\n', kEndOfText);
+    // From there on, and at the last byte, which that pass leaves to the next
+    // read, one more looks for the 0x1A and for carriage returns.
+    char* look = begin + (unpaired > begin ? unpaired - begin : 0);
+    if (look == end && look != begin) --look;
+    bool crsLeft = false;
+    const char* stop = forEachMatch(look, end, '\r', kEndOfText, [&](const char* at) {
+      crsLeft = crsLeft || *at == '\r';
+      return *at == kEndOfText;
+    });
+    if (stop != end) {
+      end = begin + (stop - begin);
+      atEnd_ = true;
+    }
     // A carriage return stays only in front of a line feed; one at the very
     // end of what was read waits for the next byte. Text in which every CR
     // and LF pair up, as they do throughout most files, needs nothing done.
