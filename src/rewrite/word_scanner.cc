@@ -103,6 +103,9 @@ bool readNumberQuickly(const char** p, Number* number) {
     // The top bit of each byte that is no digit (0x30 to 0x39).
     const uint64_t other = (chunk | (chunk + 0x7676767676767676u)) & 0x8080808080808080u;
     const int whole = std::countr_zero(other) / 8;  // 8 when all are digits
+    // Seven bytes at most, so that nothing is left beyond the eight read; and
+    // the fraction's digits are looked for within those eight.
+    if (whole >= 7) return false;
     int fraction = 0;
     const char* end = at + whole;
     const bool point = *end == '.';
@@ -110,7 +113,6 @@ bool readNumberQuickly(const char** p, Number* number) {
       fraction = std::countr_zero(other >> (8 * whole + 8)) / 8;
       end += 1 + fraction;
     }
-    // Seven bytes at most, so that nothing is left beyond the eight read.
     if (whole + fraction >= 7 || whole + fraction == 0) return false;
     if (isBlank(*end)) {
       // Blanks may stand inside a number: leave it to be read slowly if it goes on.

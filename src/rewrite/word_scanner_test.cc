@@ -194,6 +194,13 @@ const Case kCases[] = {
       "G0 X0 Y0",
       "G00 Z0.050000",
       "G1 Z-5"}},
+    // Numbers too long for the quick reading, leading zeros and all, are
+    // read as the same places as their short forms.
+    {"LongNumbersAreTheSamePlaces",
+     {"G0 Z5", "G0 X00012345.5 Y0000123.25", "G1 Z-1", "G1 X0", "G0 Z5", "G0 X12345.5 Y123.25",
+      "G1 Z-00000002.000"},
+     {"G0 Z5", "G0 X00012345.5 Y0000123.25", "G00 Z0.050000", "G1 Z-1", "G1 X0", "G0 Z5",
+      "G0 X12345.5 Y123.25", "G00 Z-0.980000", "G1 Z-00000002.000"}},
     {"GapAndFirstHeight",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1", "G1 Z-1"},
      {"G0 Z5", "G0 X1 Y1", "G00 Z1.000000", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1",
