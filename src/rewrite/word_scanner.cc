@@ -63,7 +63,7 @@ uint64_t combineDigits(uint64_t digits, int count) {
 }
 
 // Reads a number ("5", "5.", ".5", "-0.5", "+5", blanks allowed inside) at
-// `*p` in a line followed by at least eight line feeds, a digit at a time;
+// `*p` in a line ended by a line feed, a digit at a time;
 // moves `*p` past it and returns false when there is none.
 bool readNumberSlowly(const char** p, Number* number) {
   const char* at = *p;
@@ -346,8 +346,8 @@ struct WordScanner::Block {
     return readPlace(p, &axes[letter - 'X']);
   }
 
-  // Reads the words of the line at `p`, which is followed by at least eight
-  // line feeds; returns where its line feed is, or nullptr when it holds
+  // Reads the words of the line at `p`, whose line feed has at least eight
+  // readable bytes after it; returns where that is, or nullptr when it holds
   // anything not understood.
   const char* read(const char* p) {
     while (isBlank(*p)) ++p;
@@ -422,6 +422,12 @@ bool FedPoints::reached(int64_t x, int64_t y, float depth) {
   if (!tenThousandths(x, &qx) || !tenThousandths(y, &qy)) return false;
   const Point& point = points_[slotFor(qx, qy)];
   return point.generation == generation_ && point.x == qx && point.y == qy && point.z <= depth;
+}
+
+size_t WordScanner::linesWithRoomAfter(std::string_view text) {
+  if (text.size() <= kPadding) return 0;
+  const size_t lineFeed = text.rfind('\n', text.size() - kPadding - 1);
+  return lineFeed == std::string_view::npos ? 0 : lineFeed + 1;
 }
 
 size_t WordScanner::copyLines(std::string_view text, size_t from) {

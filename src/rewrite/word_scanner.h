@@ -77,6 +77,9 @@ class WordScanner {
   struct Block;
   enum class Motion { none, rapid, feed, arc, cycle };
 
+  // Returns the end of the whole lines of `text` whose line feed has at least
+  // kPadding bytes of `text` after it, which can be read where they are.
+  static size_t linesWithRoomAfter(std::string_view text);
   // Copies the whole lines of `text` from `from`, about kChunk bytes of them
   // or one longer line, into lines_ and puts line feeds after them; returns
   // how many bytes, or 0 for a piece of a line over the reader's limit.
@@ -84,7 +87,8 @@ class WordScanner {
   // Passes over the rest of an over-long line at the start of `text`;
   // returns where the next line starts.
   size_t skipPiece(std::string_view text);
-  // Reads the line at `line` in lines_ and sets `*next` past its line feed;
+  // Reads the line at `line`, which has at least kPadding readable bytes after
+  // its line feed, and sets `*next` past that line feed;
   // returns true iff it gets an approach, held in approachLine_.
   bool scanLine(const char* line, const char** next);
   // Applies what a readable block does to the modal state.
@@ -122,16 +126,26 @@ class WordScanner {
 
 template <typename OnApproach>
 void WordScanner::scanRun(std::string_view text, OnApproach&& onApproach) {
-  for (size_t from = midLine_ ? skipPiece(text) : 0; from < text.size();) {
-    const size_t copied = copyLines(text, from);
-    if (copied == 0) return;
-    const char* begin = lines_.data();
-    for (const char* line = begin; line < begin + copied;) {
+  // Reads the whole lines in [begin, end), where `begin` is `from` in `text`.
+  const auto scanLines = [&](const char* begin, const char* end, size_t from) {
+    for (const char* line = begin; line < end;) {
       const char* next = nullptr;
       if (scanLine(line, &next))
         onApproach(from + static_cast<size_t>(line - begin), approachLine_);
       line = next;
     }
+  };
+  size_t from = midLine_ ? skipPiece(text) : 0;
+  // Most lines are read where they are; only the last few need line feeds put after them.
+  const size_t inPlace = linesWithRoomAfter(text);
+  if (from < inPlace) {
+    scanLines(text.data() + from, text.data() + inPlace, from);
+    from = inPlace;
+  }
+  while (from < text.size()) {
+    const size_t copied = copyLines(text, from);
+    if (copied == 0) return;
+    scanLines(lines_.data(), lines_.data() + copied, from);
     from += copied;
   }
 }
