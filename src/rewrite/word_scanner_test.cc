@@ -215,6 +215,35 @@ const Case kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Words, WordCases, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
 
+// Splits `text` into lines, each ended by `lineEnd`, onto the end of `lines`.
+void appendLines(std::string_view text, std::string_view lineEnd, Lines* lines) {
+  for (size_t end; (end = text.find(lineEnd)) != std::string_view::npos;) {
+    lines->emplace_back(text.substr(0, end));
+    text.remove_prefix(end + lineEnd.size());
+  }
+}
+
+// A whole program in one stretch reads as it does a line at a time, but for
+// the lines near its end, which are read from a copy: each case, in both line ends.
+TEST(WordScanner, ReadsAProgramInOneStretchAsLineByLine) {
+  for (const std::string_view lineEnd : {"\n", "\r\n"}) {
+    for (const Case& c : kCases) {
+      std::string text;
+      for (const std::string& line : c.input) text.append(line).append(lineEnd);
+      WordScanner scanner(c.heights);
+      Lines output;
+      size_t copied = 0;
+      scanner.scanRun(text, [&](size_t at, std::string_view approach) {
+        appendLines(std::string_view(text).substr(copied, at - copied), lineEnd, &output);
+        output.emplace_back(approach);
+        copied = at;
+      });
+      appendLines(std::string_view(text).substr(copied), lineEnd, &output);
+      EXPECT_EQ(output, c.expected) << c.name;
+    }
+  }
+}
+
 // Places are given in millionths.
 TEST(FedPoints, RemembersTheDeepestFeedToATenThousandth) {
   FedPoints fed;
