@@ -522,14 +522,16 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   const int64_t fromX = x_;
   const int64_t fromY = y_;
   const bool fromKnown = xKnown_ && yKnown_;
-  const auto follow = [&](bool has, int64_t word, int64_t* at, bool* known) {
-    if (!has) return;
+  // Returns where an axis at `at` goes; the place stays in a register for the
+  // feed points below, which reading it back just after storing it would stall.
+  const auto follow = [&](bool has, int64_t word, int64_t at, bool* known) {
+    if (!has) return at;
     *known = distance_ == 0 || (distance_ == 1 && *known);
-    *at = distance_ == 0 ? word : *at + word;
+    return distance_ == 0 ? word : at + word;
   };
-  follow(hasX, block.axis('X'), &x_, &xKnown_);
-  follow(hasY, block.axis('Y'), &y_, &yKnown_);
-  follow(hasZ, block.axis('Z'), &z_, &zKnown_);
+  const int64_t x = x_ = follow(hasX, block.axis('X'), x_, &xKnown_);
+  const int64_t y = y_ = follow(hasY, block.axis('Y'), y_, &yKnown_);
+  const int64_t z = z_ = follow(hasZ, block.axis('Z'), z_, &zKnown_);
   const bool up = hasZ && block.axis('Z') >= 0;
   bool approach = false;
   switch (motion_) {
@@ -560,7 +562,7 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
       [[fallthrough]];
     case Motion::arc:
       if (xKnown_ && yKnown_ && zKnown_ && !compensation_) {
-        fed_.add(x_, y_, static_cast<float>(static_cast<double>(z_) / 1e6));
+        fed_.add(x, y, static_cast<float>(static_cast<double>(z) / 1e6));
       }
       if (compensationEnding_ && (hasX || hasY)) compensation_ = compensationEnding_ = false;
       return approach;
