@@ -20,25 +20,29 @@ constexpr std::array<uint64_t, 20> makePowers() {
 }
 constexpr std::array<uint64_t, 20> kPowers = makePowers();
 
+// Places are kept in millionths below a billion units, so that sums of them stay exact.
+constexpr uint64_t kFarthest = kPowers[15];
+
 // A number as written: `mantissa` / 10^`scale`, and its sign.
 struct Number {
   uint64_t mantissa = 0;
   int scale = 0;
   bool negative = false;
 
-  // Stores the value in millionths in `*out`; false when it is too large to be a place.
+  // Stores the value in millionths in `*out`, a half rounded away from zero,
+  // in whole numbers so that every spelling of a place gives the same; false
+  // for a billion units or more, too far out to be a place.
   bool millionths(int64_t* out) const {
-    int64_t magnitude = 0;
-    if (scale <= 6 && mantissa < (uint64_t{1} << 32)) {
-      magnitude =
-          static_cast<int64_t>(mantissa * kPowers[static_cast<size_t>(6 - scale)]);  // exact
+    uint64_t magnitude = 0;
+    if (scale <= 6) {
+      if (mantissa >= kPowers[static_cast<size_t>(9 + scale)]) return false;
+      magnitude = mantissa * kPowers[static_cast<size_t>(6 - scale)];
     } else {
-      const double scaled = static_cast<double>(mantissa) /
-                            static_cast<double>(kPowers[static_cast<size_t>(scale)]) * 1e6;
-      if (!(scaled < 1e15)) return false;  // beyond a billion units
-      magnitude = std::llround(scaled);
+      const uint64_t unit = kPowers[static_cast<size_t>(scale - 6)];
+      magnitude = mantissa / unit + static_cast<uint64_t>(mantissa % unit * 2 >= unit);
+      if (magnitude >= kFarthest) return false;
     }
-    *out = negative ? -magnitude : magnitude;
+    *out = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
     return true;
   }
   // Returns the code of a G or M word in tenths (G59.1 is 591), or -1.
@@ -526,8 +530,17 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   // feed points below, which reading it back just after storing it would stall.
   const auto follow = [&](bool has, int64_t word, int64_t at, bool* known) {
     if (!has) return at;
-    *known = distance_ == 0 || (distance_ == 1 && *known);
-    return distance_ == 0 ? word : at + word;
+    if (distance_ == 0) {
+      *known = true;
+      return word;
+    }
+    // Incremental moves that add up to a billion units lose the place, which
+    // keeps the sums from overflowing.
+    const int64_t sum = at + word;
+    const bool near =
+        sum > -static_cast<int64_t>(kFarthest) && sum < static_cast<int64_t>(kFarthest);
+    *known = distance_ == 1 && *known && near;
+    return near ? sum : 0;
   };
   const int64_t x = x_ = follow(hasX, block.axis('X'), x_, &xKnown_);
   const int64_t y = y_ = follow(hasY, block.axis('Y'), y_, &yKnown_);

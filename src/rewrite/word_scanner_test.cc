@@ -201,6 +201,18 @@ const Case kCases[] = {
       "G1 Z-00000002.000"},
      {"G0 Z5", "G0 X00012345.5 Y0000123.25", "G00 Z0.050000", "G1 Z-1", "G1 X0", "G0 Z5",
       "G0 X12345.5 Y123.25", "G00 Z-0.980000", "G1 Z-00000002.000"}},
+    // Seven decimals: -1.0000025 is -1.000003, whatever the digits' double would say.
+    {"HalfMillionthsRoundAwayFromZero",
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-1.0000025", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-2"},
+     {"G0 Z5", "G0 X1 Y1", "G00 Z0.050000", "G1 Z-1.0000025", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1",
+      "G00 Z-0.980003", "G1 Z-2"}},
+    // A billion units or more is no place, however it is written: the line is
+    // not understood, and the plunge after it gets no approach.
+    {"NoPlaceABillionUnitsOut",
+     {"G0 Z5", "G0 X1000000000 Y1", "G1 Z-1", "G0 Z5", "G0 X999999999.9999995 Y1", "G1 Z-1",
+      "G90 G40", "G0 Z5", "G0 X999999999.999999 Y1", "G1 Z-1"},
+     {"G0 Z5", "G0 X1000000000 Y1", "G1 Z-1", "G0 Z5", "G0 X999999999.9999995 Y1", "G1 Z-1",
+      "G90 G40", "G0 Z5", "G0 X999999999.999999 Y1", "G00 Z0.050000", "G1 Z-1"}},
     {"GapAndFirstHeight",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1", "G1 Z-1"},
      {"G0 Z5", "G0 X1 Y1", "G00 Z1.000000", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1",
@@ -242,6 +254,21 @@ TEST(WordScanner, ReadsAProgramInOneStretchAsLineByLine) {
       EXPECT_EQ(output, c.expected) << c.name;
     }
   }
+}
+
+// Incremental moves may add up to any distance: the reader loses the place
+// instead of overflowing, and finds it again at the next absolute move.
+TEST(WordScanner, IncrementalMovesFarOutLoseThePlace) {
+  Lines input = {"G91 G1"};
+  input.insert(input.end(), 10000, "X999999999 Z-999999999");
+  const Lines tail = {"G90 G0 Z5", "G0 X1 Y1", "G1 Z-1",   "G1 X2",
+                      "G1 X1",     "G0 Z5",    "G0 X1 Y1", "G1 Z-2"};
+  input.insert(input.end(), tail.begin(), tail.end());
+  const Lines output = rewrite(input);
+  const Lines expectedTail = {"G90 G0 Z5", "G0 X1 Y1", "G00 Z0.050000", "G1 Z-1",         "G1 X2",
+                              "G1 X1",     "G0 Z5",    "G0 X1 Y1",      "G00 Z-0.980000", "G1 Z-2"};
+  ASSERT_EQ(output.size(), input.size() + 2);
+  EXPECT_EQ(Lines(output.end() - 10, output.end()), expectedTail);
 }
 
 // Places are given in millionths.
