@@ -14,9 +14,14 @@ struct Heights {
   double first = 0.05;  // where an approach that starts a series ends
 };
 
-class ApproachRule {
+// Depths are kept as `Depth`: float in the compact mode, whose approach
+// heights are those that single precision gives, double in the word mode,
+// where depths that float would merge must stay apart, or a deep approach
+// could end below a pass it takes for as deep.
+template <typename Depth>
+class BasicApproachRule {
  public:
-  explicit ApproachRule(const Heights& heights = {}) : heights_(heights) {}
+  explicit BasicApproachRule(const Heights& heights = {}) : heights_(heights) {}
 
   // A retract, or a move to the XY origin.
   void clearance() { clearanceSeen_ = true; }
@@ -32,7 +37,7 @@ class ApproachRule {
   // approach below the first height is made only where `reached(depth)` says
   // the tool has already been fed at least that deep right there.
   template <typename Reached>
-  std::optional<double> plunge(std::optional<float> depth, Reached&& reached) {
+  std::optional<double> plunge(std::optional<Depth> depth, Reached&& reached) {
     if (depth) plungeDepth_ = *depth;
     const bool qualifies = clearanceSeen_ && rapidXYSeen_;
     clearanceSeen_ = rapidXYSeen_ = false;
@@ -57,20 +62,22 @@ class ApproachRule {
     newSeries();
   }
 
-  float lastDepth() const { return lastDepth_; }
-  float previousDepth() const { return previousDepth_; }
-  float plungeDepth() const { return plungeDepth_; }
+  Depth lastDepth() const { return lastDepth_; }
+  Depth previousDepth() const { return previousDepth_; }
+  Depth plungeDepth() const { return plungeDepth_; }
 
  private:
-  static constexpr float kStartDepth = 0.03f;
+  static constexpr Depth kStartDepth = 0.03f;
 
   Heights heights_;
-  float lastDepth_ = kStartDepth;      // deepest plunge of the current series
-  float previousDepth_ = kStartDepth;  // the pass before it; approaches go `gap` above
-  float plungeDepth_ = 0.0f;           // depth read from the latest plunge
+  Depth lastDepth_ = kStartDepth;      // deepest plunge of the current series
+  Depth previousDepth_ = kStartDepth;  // the pass before it; approaches go `gap` above
+  Depth plungeDepth_ = 0.0f;           // depth read from the latest plunge
   bool clearanceSeen_ = false;         // retract or XY origin since the last plunge
   bool rapidXYSeen_ = false;           // rapid X or Y move since the last plunge
 };
+
+using ApproachRule = BasicApproachRule<float>;
 
 // Holds the text of approach lines, "G00 Z" and the height with six
 // decimals, for the heights met lately: a program has few.

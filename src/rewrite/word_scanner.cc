@@ -419,7 +419,7 @@ void FedPoints::settle() {
   }
 }
 
-bool FedPoints::reached(int64_t x, int64_t y, float depth) {
+bool FedPoints::reached(int64_t x, int64_t y, double depth) {
   settle();
   int32_t qx = 0;
   int32_t qy = 0;
@@ -568,14 +568,13 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
           rule_.incrementalPlunge();  // relative, or a mode the reader is unsure of
         } else {
           const double depth = static_cast<double>(block.axis('Z')) / 1e6;
-          approach = plunge(static_cast<float>(depth), keepsModes && !compensation_, fromKnown,
-                            fromX, fromY);
+          approach = plunge(depth, keepsModes && !compensation_, fromKnown, fromX, fromY);
         }
       }
       [[fallthrough]];
     case Motion::arc:
       if (xKnown_ && yKnown_ && zKnown_ && !compensation_) {
-        fed_.add(x, y, static_cast<float>(static_cast<double>(z) / 1e6));
+        fed_.add(x, y, static_cast<double>(z) / 1e6);
       }
       if (compensationEnding_ && (hasX || hasY)) compensation_ = compensationEnding_ = false;
       return approach;
@@ -590,11 +589,11 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   return false;
 }
 
-bool WordScanner::plunge(float depth, bool allowed, bool known, int64_t x, int64_t y) {
+bool WordScanner::plunge(double depth, bool allowed, bool known, int64_t x, int64_t y) {
   // Below the first height only straight down onto a point where this tool
   // has already been fed at least that deep.
   const auto height =
-      rule_.plunge(depth, [&](float reached) { return known && fed_.reached(x, y, reached); });
+      rule_.plunge(depth, [&](double reached) { return known && fed_.reached(x, y, reached); });
   if (!height || !allowed) return false;
   approachLine_ = approachText_.format(*height);
   retractWatch_ = true;

@@ -20,12 +20,12 @@ class FedPoints {
  public:
   FedPoints();
   // Records that the tool was fed to `z` at (`x`, `y`), given in millionths.
-  void add(int64_t x, int64_t y, float z) {
+  void add(int64_t x, int64_t y, double z) {
     pending_[pendingCount_++] = Pending{x, y, z};
     if (pendingCount_ == kPendingSize) settle();
   }
   // True iff the tool was fed to `depth` or deeper at (`x`, `y`), to 0.0001.
-  bool reached(int64_t x, int64_t y, float depth);
+  bool reached(int64_t x, int64_t y, double depth);
   // Forgets every point.
   void forget() {
     pendingCount_ = 0;
@@ -33,17 +33,17 @@ class FedPoints {
   }
 
  private:
-  // A point in ten-thousandths, one to a cache line's quarter.
+  // A point in ten-thousandths.
   struct Point {
     int32_t x;
     int32_t y;
-    float z;
     uint32_t generation;  // the point counts only in the generation it was added in
+    double z;
   };
   struct Pending {
     int64_t x;
     int64_t y;
-    float z;
+    double z;
   };
   static constexpr size_t kSize = size_t{1} << 16;
   // Points wait in a short list and go into the table together, so that the
@@ -100,7 +100,7 @@ class WordScanner {
   // Decides the approach of a plunge to `depth` at (`x`, `y`), where `known`
   // says whether the tool is known to be there; true iff it gets one, which
   // `allowed` may forbid though the depths follow the plunge all the same.
-  bool plunge(float depth, bool allowed, bool known, int64_t x, int64_t y);
+  bool plunge(double depth, bool allowed, bool known, int64_t x, int64_t y);
   // Forgets where the tool is.
   void losePosition() { xKnown_ = yKnown_ = zKnown_ = false; }
   // After a line the reader does not understand, assumes nothing.
@@ -109,7 +109,7 @@ class WordScanner {
   static constexpr size_t kChunk = size_t{64} << 10;
   static constexpr size_t kPadding = 16;
 
-  ApproachRule rule_;
+  BasicApproachRule<double> rule_;
   ApproachText approachText_;
   std::string_view approachLine_;
   FedPoints fed_;

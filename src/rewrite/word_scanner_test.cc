@@ -213,6 +213,19 @@ const Case kCases[] = {
       "G90 G40", "G0 Z5", "G0 X999999999.999999 Y1", "G1 Z-1"},
      {"G0 Z5", "G0 X1000000000 Y1", "G1 Z-1", "G0 Z5", "G0 X999999999.9999995 Y1", "G1 Z-1",
       "G90 G40", "G0 Z5", "G0 X999999999.999999 Y1", "G00 Z0.050000", "G1 Z-1"}},
+    // Far from zero, depths a float would take for one stay apart: the pass
+    // at -2499.99989 is shallower than -2500, so the approach goes the gap
+    // above it, not above -2500.
+    {"DeepApproachesFarFromZeroKeepTheirDepths",
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-2499.99989", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-2500.5"},
+     {"G0 Z5", "G0 X1 Y1", "G00 Z1.000000", "G1 Z-2499.99989", "G1 X2", "G1 X1", "G0 Z5",
+      "G0 X1 Y1", "G00 Z-2499.999790", "G1 Z-2500.5"},
+     Heights{0.0001, 1.0}},
+    {"DeepApproachesFarFromZeroKeepTheirDepthsAtTheUsualGap",
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-599999.97", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1",
+      "G1 Z-600000.5"},
+     {"G0 Z5", "G0 X1 Y1", "G00 Z0.050000", "G1 Z-599999.97", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1",
+      "G00 Z-599999.950000", "G1 Z-600000.5"}},
     {"GapAndFirstHeight",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1", "G1 Z-1"},
      {"G0 Z5", "G0 X1 Y1", "G00 Z1.000000", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1",
