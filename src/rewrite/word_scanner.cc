@@ -35,7 +35,7 @@ struct Number {
   bool millionths(int64_t* out) const {
     uint64_t magnitude = 0;
     if (scale <= 6) {
-      if (mantissa >= kPowers[static_cast<size_t>(9 + scale)]) return false;
+      if (mantissa >= kPowers[9 + static_cast<size_t>(scale)]) return false;
       magnitude = mantissa * kPowers[static_cast<size_t>(6 - scale)];
     } else {
       const uint64_t unit = kPowers[static_cast<size_t>(scale - 6)];
