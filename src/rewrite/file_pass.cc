@@ -101,6 +101,9 @@ bool rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
   writer.write(headerLine(settings));
   writer.writeLineEnd();
   for (; read == ReadResult::lines && writer.ok(); read = reader.next(&lines)) {
+    // This thread writes its blocks itself while it has time for that: with
+    // the compact scan on text that needs no converting.
+    writer.writeBlocksHere(!settings.words && !reader.bareLineFeeds());
     rewriteLines(lines, !reader.bareLineFeeds(), scanner, writer);
   }
   return read != ReadResult::error;
@@ -138,7 +141,7 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
 }
 
 PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings) {
-  // One thread beside this one reads ahead and writes behind.
+  // One thread beside this one reads ahead, and writes behind when this one is busy.
   Background background;
   NcReader reader(source, background);
   NcWriter writer(sink, background);

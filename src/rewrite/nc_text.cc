@@ -55,13 +55,12 @@ ReadResult NcReader::next(std::string_view* lines) {
     const char* cut = to;
     while (cut != from && cut[-1] != '\n') --cut;
     if (cut == from) {
-      const bool inputDone = atEnd_ && ready_ == filled_;
       if (to - from > static_cast<std::ptrdiff_t>(kMaxLine)) {
         cut = to[-1] == '\r' ? to - 1 : to;  // keep CR LF together
-      } else if (inputDone) {
+      } else if (atEnd_) {
         cut = to;
       }
-      if (cut == from && inputDone) return ReadResult::end;
+      if (cut == from && atEnd_) return ReadResult::end;
     }
     if (cut != from) {
       *lines = std::string_view(from, static_cast<size_t>(cut - from));
@@ -70,17 +69,17 @@ ReadResult NcReader::next(std::string_view* lines) {
     }
     failed_ = !takeReadAhead();
     if (failed_) return ReadResult::error;
-    normalise();
     if (!atEnd_) startReadAhead();
   }
 }
 
 bool NcReader::start() {
-  if (!fillUp()) return false;
+  size_t filled = 0;
+  if (!fillUp(&filled)) return false;
   // The convention depends only on the bytes before the first 0x1A.
   char* buffer = current_ + kHead;
-  const char* stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, filled_ - kHead));
-  const char* end = stop != nullptr ? stop : current_ + filled_;
+  const char* stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, filled));
+  const char* end = stop != nullptr ? stop : buffer + filled;
   if (!contains(buffer, end, '\n') && (stop != nullptr || atEnd_)) {
     crEndsLines_ = contains(buffer, end, '\r');
   } else if (!contains(buffer, end, '\n')) {
@@ -102,22 +101,25 @@ bool NcReader::start() {
       }
       crEndsLines_ = !sawLf && sawCr;
       if (!source_.rewind()) return false;
-      filled_ = kHead;
       atEnd_ = false;
-      if (!fillUp()) return false;
+      filled = 0;
+      if (!fillUp(&filled)) return false;
     }
   }
-  normalise();
+  const Block block = normalise(buffer, filled, atEnd_);
+  ready_ = kHead + block.size;
+  bareLineFeeds_ = block.bare;
+  atEnd_ = atEnd_ || block.stopped;
   if (!atEnd_) startReadAhead();
   return true;
 }
 
-bool NcReader::fillUp() {
-  while (filled_ < kHead + kFirstRead && !atEnd_) {
-    const std::ptrdiff_t n = source_.read(current_ + filled_, kHead + kFirstRead - filled_);
+bool NcReader::fillUp(size_t* filled) {
+  while (*filled < kFirstRead && !atEnd_) {
+    const std::ptrdiff_t n = source_.read(current_ + kHead + *filled, kFirstRead - *filled);
     if (n < 0) return false;
     if (n == 0) atEnd_ = true;
-    filled_ += static_cast<size_t>(n);
+    *filled += static_cast<size_t>(n);
   }
   return true;
 }
@@ -132,79 +134,96 @@ void NcReader::startReadAhead() {
 }
 
 void NcReader::readAhead() {
+  char* text = spare_ + kHead;
   size_t size = 0;
   bool atEnd = false;
   bool failed = false;
   while (size < kReadSize && !atEnd && !failed) {
-    const std::ptrdiff_t n = source_.read(spare_ + kHead + size, kReadSize - size);
+    const std::ptrdiff_t n = source_.read(text + size, kReadSize - size);
     failed = n < 0;
     atEnd = n == 0;
     if (n > 0) size += static_cast<size_t>(n);
   }
+  aheadFailed_ = failed;
   aheadSize_ = size;
   aheadAtEnd_ = atEnd;
-  aheadFailed_ = failed;
+  // Text in CR LF throughout is checked here, on the way. Text that needs
+  // more is left to the caller's thread, which has time to spare then: its
+  // blocks are written on this one.
+  aheadNormalised_ = !failed && !crEndsLines_ && !bareSeen_;
+  if (aheadNormalised_) ahead_ = normalise(text, size, atEnd);
 }
 
 bool NcReader::takeReadAhead() {
   background_.wait();
   if (aheadFailed_) return false;
-  const size_t rest = filled_ - pos_;
-  std::memcpy(spare_ + kHead - rest, current_ + pos_, rest);
-  ready_ = kHead - rest + (ready_ - pos_);
-  pos_ = kHead - rest;
-  filled_ = kHead + aheadSize_;
-  atEnd_ = aheadAtEnd_;
+  const Block block =
+      aheadNormalised_ ? ahead_ : normalise(spare_ + kHead, aheadSize_, aheadAtEnd_);
+  const size_t rest = ready_ - pos_;
+  const size_t start = kHead - (block.leadingCr ? 1 : 0) - rest;
+  std::memcpy(spare_ + start, current_ + pos_, rest);
+  if (block.leadingCr) spare_[kHead - 1] = '\r';
+  pos_ = start;
+  ready_ = kHead + block.size;
+  atEnd_ = aheadAtEnd_ || block.stopped;
+  bareLineFeeds_ = block.bare;
   std::swap(current_, spare_);
   return true;
 }
 
-void NcReader::normalise() {
-  char* buffer = current_;
-  char* begin = buffer + ready_;
-  char* end = buffer + filled_;
+NcReader::Block NcReader::normalise(char* text, size_t size, bool inputEnds) {
+  Block block;
+  char* end = text + size;
+  // A carriage return held back at the end of the last block stays only
+  // before a line feed.
+  if (crWaits_) {
+    crWaits_ = false;
+    block.leadingCr = size != 0 && *text == '\n';
+    bareSeen_ = bareSeen_ || !block.leadingCr;
+  }
   if (crEndsLines_) {
-    if (char* stop = find(begin, end, kEndOfText)) {
+    if (char* stop = find(text, end, kEndOfText)) {
       end = stop;
-      atEnd_ = true;
+      block.stopped = true;
     }
-    forEachMatch(begin, end, '\r', '\r', [](const char* cr) {
-      *const_cast<char*>(cr) = '\n';
-      return false;
-    });
-    bareLineFeeds_ = true;
+    std::replace(text, end, '\r', '\n');
+    bareSeen_ = true;
   } else {
-    const char* from = begin != buffer + pos_ ? begin - 1 : begin;
-    // While every CR and LF so far pair up, as they do throughout most files,
-    // one pass looks both for a pair out of step and for the 0x1A.
-    const char* unpaired = bareLineFeeds_ ? begin : findUnpaired(from, end, '\r', '\n', kEndOfText);
-    // From there on, and at the last byte, which that pass leaves to the next
-    // read, one more looks for the 0x1A and for carriage returns.
-    char* look = begin + (unpaired > begin ? unpaired - begin : 0);
-    if (look == end && look != begin) --look;
+    // While every CR and LF pair up, as they do throughout most files, one
+    // pass looks both for a pair out of step and for the 0x1A.
+    const char* from = text;
+    if (!bareSeen_) {
+      const bool loneFirst = size != 0 && *text == '\n' && !block.leadingCr;
+      from = loneFirst ? text : findUnpaired(text, end, '\r', '\n', kEndOfText);
+      bareSeen_ = from != end && *from != kEndOfText;
+    }
+    // From there on, one more looks for the 0x1A and for carriage returns.
     bool crsLeft = false;
-    const char* stop = forEachMatch(look, end, '\r', kEndOfText, [&](const char* at) {
+    const char* stop = forEachMatch(from, end, '\r', kEndOfText, [&](const char* at) {
       crsLeft = crsLeft || *at == '\r';
       return *at == kEndOfText;
     });
     if (stop != end) {
-      end = begin + (stop - begin);
-      atEnd_ = true;
+      end = text + (stop - text);
+      block.stopped = true;
+      inputEnds = true;
     }
-    // A carriage return stays only in front of a line feed; one at the very
-    // end of what was read waits for the next byte. Text in which every CR
-    // and LF pair up, as they do throughout most files, needs nothing done.
-    const auto stray = [&](const char* cr) { return cr + 1 == end ? atEnd_ : cr[1] != '\n'; };
-    if (!bareLineFeeds_) {
-      bareLineFeeds_ = (from == begin && begin != end && *begin == '\n') || unpaired < end ||
-                       (end != begin && end[-1] == '\r' && stray(end - 1));
+    // A carriage return at the end waits for its successor, unless none can come.
+    if (end != text && end[-1] == '\r') {
+      --end;
+      crWaits_ = !inputEnds;
+      bareSeen_ = bareSeen_ || inputEnds;
     }
-    // Before `look` every CR has its line feed.
-    if (bareLineFeeds_ && crsLeft) end = dropCarriageReturns(look, end, stray);
+    // Before `from` every CR has its line feed.
+    const char* last = end;
+    if (bareSeen_ && crsLeft && from < last) {
+      end = dropCarriageReturns(text + (from - text), end,
+                                [last](const char* cr) { return cr + 1 == last || cr[1] != '\n'; });
+    }
   }
-  filled_ = static_cast<size_t>(end - buffer);
-  const bool crWaits = !atEnd_ && end != begin && end[-1] == '\r';
-  ready_ = crWaits ? filled_ - 1 : filled_;
+  block.bare = bareSeen_;
+  block.size = static_cast<size_t>(end - text);
+  return block;
 }
 
 NcWriter::NcWriter(ByteSink& sink, Background& background)
@@ -229,20 +248,27 @@ void NcWriter::writeText(std::string_view text) {
   }
 }
 
-void NcWriter::writeBehind(const char* data, size_t size) {
+bool NcWriter::writeOut(const char* data, size_t size) {
   background_.wait();
   failed_ = failed_ || sinkFailed_;
-  if (failed_ || size == 0) return;
-  behindData_ = data;
-  behindSize_ = size;
+  if (failed_ || size == 0) return false;
+  blockData_ = data;
+  blockSize_ = size;
+  // Written here, the block is copied out fastest: it is still in this thread's cache.
+  if (writeHere_) {
+    writeBlock();
+    failed_ = sinkFailed_;
+    return false;
+  }
   // Only `this` is captured, so that the task needs no memory of its own.
   background_.start([this] { writeBlock(); });
+  return true;
 }
 
 void NcWriter::handOver() {
   handedOver_ = true;
-  writeBehind(current_, used_);
-  std::swap(current_, spare_);
+  // A block written here leaves its buffer free at once.
+  if (writeOut(current_, used_)) std::swap(current_, spare_);
   used_ = 0;
 }
 
@@ -263,8 +289,8 @@ void NcWriter::putSlow(const char* data, size_t size) {
 bool NcWriter::flush() {
   if (!handedOver_ && !failed_ && used_ != 0) {
     // All of it fits in one block: written here, with no thread to start.
-    behindData_ = current_;
-    behindSize_ = used_;
+    blockData_ = current_;
+    blockSize_ = used_;
     writeBlock();
     used_ = 0;
     failed_ = sinkFailed_;

@@ -59,6 +59,9 @@ enum class ReadResult { lines, end, error };
 class NcReader {
  public:
   static constexpr size_t kMaxLine = size_t{1} << 20;
+  // The first read, which also decides the line-end convention, and each one after it.
+  static constexpr size_t kFirstRead = kMaxLine + (size_t{256} << 10) + 64;
+  static constexpr size_t kReadSize = size_t{512} << 10;
 
   NcReader(ByteSource& source, Background& background);
 
@@ -70,26 +73,34 @@ class NcReader {
   bool bareLineFeeds() const { return bareLineFeeds_; }
 
  private:
+  // What normalise() made of a block.
+  struct Block {
+    size_t size = 0;         // bytes of text left
+    bool leadingCr = false;  // the carriage return held back from the block before goes first
+    bool stopped = false;    // a 0x1A ended the input
+    bool bare = false;       // this block or one before held text not in CR LF
+  };
+
   // Chooses between the two line-end conventions, reading ahead if it must.
   bool start();
-  // Reads until the first kFirstRead bytes are in or the input ends; returns false on error.
-  bool fillUp();
+  // Reads at kHead until `*filled` is kFirstRead or the input ends; returns false on error.
+  bool fillUp(size_t* filled);
   // Starts reading the next block into the spare buffer, at kHead.
   void startReadAhead();
-  // Reads the next block; runs on the background thread.
+  // Reads the next block, and normalises it while the text is in CR LF
+  // throughout; runs on the background thread.
   void readAhead();
   // Waits for the block read ahead and goes on in its buffer, with the
   // unfinished line in front of it; returns false on error.
   bool takeReadAhead();
-  // Applies 0x1A and the carriage-return rule to the bytes read since last time.
-  void normalise();
+  // Applies 0x1A and the carriage-return rule to the `size` bytes read at
+  // `text`, in place. A carriage return that ends them waits for the next
+  // block, unless `inputEnds`.
+  Block normalise(char* text, size_t size, bool inputEnds);
 
-  static constexpr size_t kReadSize = size_t{512} << 10;
-  // The first read, which also decides the line-end convention.
-  static constexpr size_t kFirstRead = kMaxLine + (size_t{256} << 10) + 64;
-  // Where every read lands: after room for an unfinished line and a carriage
-  // return waiting for its successor, on a page boundary. Only the pages from
-  // there on are touched, but for as much of an unfinished line as there is.
+  // Where every block starts: after room for an unfinished line and a carriage
+  // return held back from the block before, on a page boundary. Only the pages
+  // from there on are touched, but for as much of an unfinished line as there is.
   static constexpr size_t kHead = kMaxLine + 4096;
   static constexpr size_t kCapacity = kHead + (kFirstRead > kReadSize ? kFirstRead : kReadSize);
 
@@ -99,27 +110,34 @@ class NcReader {
   char* current_ = first_.get();           // being handed out
   char* spare_ = nullptr;                  // being read into, or free
   size_t pos_ = kHead;                     // first byte not yet handed out
-  size_t ready_ = kHead;                   // end of the normalised bytes
-  // End of the bytes read; a carriage return may wait here for its successor.
-  size_t filled_ = kHead;
+  size_t ready_ = kHead;                   // end of the text in current_
   bool started_ = false;
   bool failed_ = false;  // a read failed
   bool atEnd_ = false;   // nothing more is to be read from the source
+  bool bareLineFeeds_ = false;
+  // The state of the carriage-return rule, used by whichever thread normalises.
   bool crEndsLines_ = false;
-  bool bareLineFeeds_ = false;  // a line feed without CR, or a stray CR, was seen
+  bool bareSeen_ = false;  // a line feed without CR, or a stray CR, was seen
+  bool crWaits_ = false;   // the last block ended in a carriage return, held back
   // What the read ahead found, set on the background thread.
   size_t aheadSize_ = 0;
   bool aheadAtEnd_ = false;
   bool aheadFailed_ = false;
+  bool aheadNormalised_ = false;  // normalise() ran on the block, and found `ahead_`
+  Block ahead_;
   Background::Lane background_;  // last, so that its task ends before the buffers go
 };
 
-// Writes NC text with CR LF line ends, in large blocks written on the
-// `background` thread. The first failed write is kept: later writes are
-// dropped and flush() reports it.
+// Writes NC text in large blocks, on the `background` thread or on the
+// caller's own. The first failed write is kept: later writes are dropped and
+// flush() reports it.
 class NcWriter {
  public:
   NcWriter(ByteSink& sink, Background& background);
+
+  // Chooses where the blocks filled from now on are written: on this thread
+  // iff `here`.
+  void writeBlocksHere(bool here) { writeHere_ = here; }
 
   // Writes the bytes as they are.
   void write(const char* begin, const char* end) { put(begin, static_cast<size_t>(end - begin)); }
@@ -145,24 +163,25 @@ class NcWriter {
     }
   }
   void putSlow(const char* data, size_t size);
-  // Waits for the write under way, then starts writing `size` bytes at `data`.
-  void writeBehind(const char* data, size_t size);
-  // Writes the block handed over: on the background thread, or in flush()
-  // when it is the only block.
-  void writeBlock() { sinkFailed_ = !sink_.write(behindData_, behindSize_); }
-  // Starts writing the filled buffer and goes on in the other one.
+  // Waits for the write under way, then writes `size` bytes at `data`, or
+  // starts writing them behind; returns true iff it did the latter.
+  bool writeOut(const char* data, size_t size);
+  // Writes the block handed over: on the background thread, or on this one.
+  void writeBlock() { sinkFailed_ = !sink_.write(blockData_, blockSize_); }
+  // Writes the filled buffer, or starts writing it and goes on in the other one.
   void handOver();
 
   ByteSink& sink_;
+  bool writeHere_ = false;
   AlignedBuffer buffers_[2];
   char* current_ = buffers_[0].get();  // being filled
   char* spare_ = buffers_[1].get();    // being written, or free
   size_t used_ = 0;
   bool failed_ = false;
-  bool handedOver_ = false;  // a block went to the background write
-  // What the background write writes.
-  const char* behindData_ = nullptr;
-  size_t behindSize_ = 0;
+  bool handedOver_ = false;  // a full block went to be written
+  // What the block write writes.
+  const char* blockData_ = nullptr;
+  size_t blockSize_ = 0;
   bool sinkFailed_ = false;      // the last block could not be written; used by writeBlock()
   Background::Lane background_;  // last, so that its task ends before the buffers go
 };

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "memory_streams.h"
@@ -164,6 +166,76 @@ TEST(NcReader, DropsStrayCarriageReturnsInEveryBlock) {
   }
 }
 
+// Returns `data` as the reader should give it: as a text-mode read gives it,
+// but with each carriage return that stands before a line feed kept.
+std::string readerModel(std::string data) {
+  data.resize(std::min(data.size(), data.find('\x1A')));
+  if (data.find('\n') == std::string::npos) return textModeRead(data);
+  std::string kept;
+  for (size_t i = 0; i < data.size(); ++i) {
+    if (data[i] != '\r' || (i + 1 < data.size() && data[i + 1] == '\n')) kept += data[i];
+  }
+  return kept;
+}
+
+// Checks that the reader gives `data` as the plain model does, and that no
+// run it hands out as CR LF throughout holds a bare line feed.
+void expectReadAsModel(const std::string& data, size_t chunk, const std::string& what) {
+  MemorySource source(data, chunk);
+  Background background;
+  NcReader reader(source, background);
+  std::string joined;
+  std::string_view run;
+  while (reader.next(&run) == ReadResult::lines) {
+    if (!reader.bareLineFeeds()) {
+      for (size_t lf = run.find('\n'); lf != std::string_view::npos; lf = run.find('\n', lf + 1)) {
+        ASSERT_TRUE(lf != 0 && run[lf - 1] == '\r') << what;
+      }
+    }
+    joined += run;
+  }
+  EXPECT_TRUE(joined == readerModel(data)) << what;
+}
+
+// Every kind of line end, and the 0x1A, on both sides of the first two block
+// boundaries, after text in CR LF throughout.
+TEST(NcReader, KeepsTheRulesAtBlockBoundaries) {
+  const char* const tails[] = {"\n", "\r", "\r\n", "\rX\r\n", "\r\r\n", "\x1A\r\n", "\n\n"};
+  for (const size_t boundary : {NcReader::kFirstRead, NcReader::kFirstRead + NcReader::kReadSize}) {
+    for (size_t shift = 0; shift < 4; ++shift) {
+      for (const char* tail : tails) {
+        std::string data;
+        while (data.size() + 9 <= boundary - shift) data += "G01X1.\r\n";
+        data.append(boundary - shift - data.size(), 'Y');
+        data += tail;
+        data += std::string(NcReader::kReadSize, 'Z') + "\r\nG00Z5.\r\n";
+        expectReadAsModel(data, SIZE_MAX, std::to_string(boundary - shift) + " " + tail);
+      }
+    }
+  }
+}
+
+// Programs of several megabytes whose lines are mostly CR LF but for a few
+// kinds of fault, in reads of every size: the change from text in CR LF
+// throughout to bare line feeds and stray carriage returns falls anywhere.
+TEST(NcReader, KeepsTheRulesThroughLongPrograms) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 24; ++round) {
+    std::string data;
+    const size_t size = (size_t{3} << 20) + random() % 4096;
+    const size_t bareFrom = round % 3 == 0 ? SIZE_MAX : random() % size;
+    while (data.size() < size) {
+      data.append(1 + random() % 40, 'x');
+      const bool bare = data.size() >= bareFrom;
+      const unsigned pick = random() % 100;
+      data += bare && pick < 20 ? "\n" : bare && pick < 25 ? "\r" : "\r\n";
+    }
+    if (round % 4 == 1) data.insert(data.size() - random() % 1000, 1, '\x1A');
+    expectReadAsModel(data, round % 2 == 0 ? SIZE_MAX : 1 + random() % 70000,
+                      "round " + std::to_string(round));
+  }
+}
+
 TEST(NcReader, ReportsReadErrors) {
   const std::string data = std::string(3000000, 'x') + "\n";
   for (size_t failAt : {size_t{0}, size_t{3}, size_t{2000000}}) {
@@ -179,17 +251,39 @@ TEST(NcReader, ReportsReadErrors) {
   }
 }
 
-TEST(NcWriter, PassesLargeTextThroughInOrder) {
-  StringSink sink;
-  Background background;
-  NcWriter writer(sink, background);
+// Notes the thread of every write.
+class ThreadSink : public StringSink {
+ public:
+  bool write(const char* data, size_t size) override {
+    threads.push_back(std::this_thread::get_id());
+    return StringSink::write(data, size);
+  }
+  std::vector<std::thread::id> threads;
+};
+
+TEST(NcWriter, PassesLargeTextThroughInOrderWhereverItWrites) {
   const std::string big(3 << 20, 'q');
-  writer.write("a");
-  writer.write(big);
-  writer.writeLineEnd();
-  writer.write("z");
-  ASSERT_TRUE(writer.flush());
-  EXPECT_EQ(sink.text, "a" + big + "\r\nz");
+  for (const int here : {0, 1, 2}) {
+    ThreadSink sink;
+    Background background;
+    NcWriter writer(sink, background);
+    writer.writeBlocksHere(here == 1);
+    writer.write("a");
+    writer.write(big);
+    writer.writeBlocksHere(here != 0);  // changing places on the way keeps the order
+    writer.write(big);
+    writer.writeLineEnd();
+    writer.write("z");
+    ASSERT_TRUE(writer.flush());
+    EXPECT_TRUE(sink.text == "a" + big + big + "\r\nz") << here;
+    const auto onThisThread = static_cast<size_t>(
+        std::count(sink.threads.begin(), sink.threads.end(), std::this_thread::get_id()));
+    if (here == 1) {
+      EXPECT_EQ(onThisThread, sink.threads.size());
+    } else if (here == 0) {
+      EXPECT_EQ(onThisThread, 0u);
+    }
+  }
 }
 
 // Text bigger than the buffers, handed over whole and in pieces of whole
@@ -229,15 +323,18 @@ TEST(NcWriter, GivesBareLineFeedsCarriageReturnsAcrossBuffers) {
 }
 
 TEST(NcWriter, KeepsTheFirstWriteFailure) {
-  StringSink sink;
-  sink.limit = 10;
-  Background background;
-  NcWriter writer(sink, background);
-  writer.write(std::string(4 << 20, 'x'));
-  EXPECT_FALSE(writer.ok());
-  writer.write("y");
-  EXPECT_FALSE(writer.flush());
-  EXPECT_EQ(sink.writes, 0);
+  for (const bool here : {false, true}) {
+    StringSink sink;
+    sink.limit = 10;
+    Background background;
+    NcWriter writer(sink, background);
+    writer.writeBlocksHere(here);
+    writer.write(std::string(4 << 20, 'x'));
+    EXPECT_FALSE(writer.ok()) << here;
+    writer.write("y");
+    EXPECT_FALSE(writer.flush()) << here;
+    EXPECT_EQ(sink.writes, 0) << here;
+  }
 }
 
 }  // namespace
