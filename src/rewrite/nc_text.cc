@@ -38,8 +38,11 @@ char* dropCarriageReturns(char* begin, char* end, Stray stray) {
 
 }  // namespace
 
-NcReader::NcReader(ByteSource& source, Background& background)
-    : source_(source), first_(kCapacity), background_(background) {}
+NcReader::NcReader(ByteSource& source, Background& background, Check check)
+    : source_(source),
+      checkAhead_(check == Check::ahead),
+      first_(kCapacity),
+      background_(background) {}
 
 ReadResult NcReader::next(std::string_view* lines) {
   // After a failed read the buffers hold no known state: the error stands.
@@ -147,10 +150,9 @@ void NcReader::readAhead() {
   aheadFailed_ = failed;
   aheadSize_ = size;
   aheadAtEnd_ = atEnd;
-  // Text in CR LF throughout is checked here, on the way. Text that needs
-  // more is left to the caller's thread, which has time to spare then: its
-  // blocks are written on this one.
-  aheadNormalised_ = !failed && !crEndsLines_ && !bareSeen_;
+  // Text that needs more than a check is left to the caller's thread, which
+  // has time to spare then: its blocks are written on this one.
+  aheadNormalised_ = !failed && checkAhead_ && !crEndsLines_ && !bareSeen_;
   if (aheadNormalised_) ahead_ = normalise(text, size, atEnd);
 }
 

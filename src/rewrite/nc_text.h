@@ -55,7 +55,7 @@ enum class ReadResult { lines, end, error };
 // stays bounded whatever the input.
 //
 // While the caller works on one run, the next block is read into a second
-// buffer on the `background` thread.
+// buffer on the `background` thread, and checked there if so chosen.
 class NcReader {
  public:
   static constexpr size_t kMaxLine = size_t{1} << 20;
@@ -63,7 +63,12 @@ class NcReader {
   static constexpr size_t kFirstRead = kMaxLine + (size_t{256} << 10) + 64;
   static constexpr size_t kReadSize = size_t{512} << 10;
 
-  NcReader(ByteSource& source, Background& background);
+  // Where blocks of text in CR LF throughout are checked for stray carriage
+  // returns and 0x1A: on the background thread as they are read, or on the
+  // caller's as they are handed out, which also brings them into its cache.
+  enum class Check { ahead, onHandOut };
+
+  NcReader(ByteSource& source, Background& background, Check check = Check::onHandOut);
 
   // Stores the next run of lines in `*lines`; it stays valid until the next call.
   ReadResult next(std::string_view* lines);
@@ -87,8 +92,8 @@ class NcReader {
   bool fillUp(size_t* filled);
   // Starts reading the next block into the spare buffer, at kHead.
   void startReadAhead();
-  // Reads the next block, and normalises it while the text is in CR LF
-  // throughout; runs on the background thread.
+  // Reads the next block, and normalises it if it is checked ahead and the
+  // text is in CR LF throughout; runs on the background thread.
   void readAhead();
   // Waits for the block read ahead and goes on in its buffer, with the
   // unfinished line in front of it; returns false on error.
@@ -105,6 +110,7 @@ class NcReader {
   static constexpr size_t kCapacity = kHead + (kFirstRead > kReadSize ? kFirstRead : kReadSize);
 
   ByteSource& source_;
+  const bool checkAhead_;
   AlignedBuffer first_;
   std::unique_ptr<AlignedBuffer> second_;  // made for the first read ahead
   char* current_ = first_.get();           // being handed out
