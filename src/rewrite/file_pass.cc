@@ -102,9 +102,8 @@ bool rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
   writer.writeLineEnd();
   for (; read == ReadResult::lines && writer.ok(); read = reader.next(&lines)) {
     // The compact scan on text that needs no converting leaves this thread
-    // time to write its own blocks, which it copies out fastest while they
-    // are still in its cache.
-    writer.writeBlocksHere(!settings.words && !reader.bareLineFeeds());
+    // time to write some of its blocks itself.
+    writer.shareWriting(!settings.words && !reader.bareLineFeeds());
     rewriteLines(lines, !reader.bareLineFeeds(), scanner, writer);
   }
   return read != ReadResult::error;

@@ -256,8 +256,10 @@ bool NcWriter::writeOut(const char* data, size_t size) {
   if (failed_ || size == 0) return false;
   blockData_ = data;
   blockSize_ = size;
-  // Written here, the block is copied out fastest: it is still in this thread's cache.
-  if (writeHere_) {
+  // A block written here is copied out fastest, while it is still in this
+  // thread's cache; but writing all of them here leaves this thread the
+  // busier one, and the other idle.
+  if (share_ && ++blocks_ % 2 == 0) {
     writeBlock();
     failed_ = sinkFailed_;
     return false;

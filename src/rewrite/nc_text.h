@@ -141,9 +141,9 @@ class NcWriter {
  public:
   NcWriter(ByteSink& sink, Background& background);
 
-  // Chooses where the blocks filled from now on are written: on this thread
-  // iff `here`.
-  void writeBlocksHere(bool here) { writeHere_ = here; }
+  // Chooses how the blocks filled from now on are written: all on the
+  // background thread, or, iff `share`, every other one on this thread.
+  void shareWriting(bool share) { share_ = share; }
 
   // Writes the bytes as they are.
   void write(const char* begin, const char* end) { put(begin, static_cast<size_t>(end - begin)); }
@@ -178,7 +178,8 @@ class NcWriter {
   void handOver();
 
   ByteSink& sink_;
-  bool writeHere_ = false;
+  bool share_ = false;
+  unsigned blocks_ = 0;  // blocks written while sharing
   AlignedBuffer buffers_[2];
   char* current_ = buffers_[0].get();  // being filled
   char* spare_ = buffers_[1].get();    // being written, or free
