@@ -172,10 +172,13 @@ std::string readerModel(std::string data) {
   data.resize(std::min(data.size(), data.find('\x1A')));
   if (data.find('\n') == std::string::npos) return textModeRead(data);
   std::string kept;
-  for (size_t i = 0; i < data.size(); ++i) {
-    if (data[i] != '\r' || (i + 1 < data.size() && data[i + 1] == '\n')) kept += data[i];
+  size_t from = 0;
+  for (size_t cr = data.find('\r'); cr != std::string::npos; cr = data.find('\r', cr + 1)) {
+    if (cr + 1 < data.size() && data[cr + 1] == '\n') continue;
+    kept.append(data, from, cr - from);
+    from = cr + 1;
   }
-  return kept;
+  return kept.append(data, from);
 }
 
 // Checks that the reader gives `data` as the plain model does, wherever it
@@ -206,13 +209,14 @@ void expectReadAsModel(const std::string& data, size_t chunk, const std::string&
 TEST(NcReader, KeepsTheRulesAtBlockBoundaries) {
   const char* const tails[] = {"\n", "\r", "\r\n", "\rX\r\n", "\r\r\n", "\x1A\r\n", "\n\n"};
   for (const size_t boundary : {NcReader::kFirstRead, NcReader::kFirstRead + NcReader::kReadSize}) {
-    for (size_t shift = 0; shift < 4; ++shift) {
+    std::string lines;
+    while (lines.size() + 8 <= boundary) lines += "G01X1.\r\n";
+    for (size_t shift = 0; shift < 3; ++shift) {
       for (const char* tail : tails) {
-        std::string data;
-        while (data.size() + 9 <= boundary - shift) data += "G01X1.\r\n";
-        data.append(boundary - shift - data.size(), 'Y');
+        std::string data = lines;
+        data.resize(boundary - shift, 'Y');
         data += tail;
-        data += std::string(NcReader::kReadSize, 'Z') + "\r\nG00Z5.\r\n";
+        data += "Z\r\nG00Z5.\r\n";
         expectReadAsModel(data, SIZE_MAX, std::to_string(boundary - shift) + " " + tail);
       }
     }
@@ -224,7 +228,7 @@ TEST(NcReader, KeepsTheRulesAtBlockBoundaries) {
 // throughout to bare line feeds and stray carriage returns falls anywhere.
 TEST(NcReader, KeepsTheRulesThroughLongPrograms) {
   std::mt19937 random(7);
-  for (int round = 0; round < 24; ++round) {
+  for (int round = 0; round < 12; ++round) {
     std::string data;
     const size_t size = (size_t{3} << 20) + random() % 4096;
     const size_t bareFrom = round % 3 == 0 ? SIZE_MAX : random() % size;
