@@ -162,10 +162,10 @@ bool NcReader::takeReadAhead() {
   const Block block =
       aheadNormalised_ ? ahead_ : normalise(spare_ + kHead, aheadSize_, aheadAtEnd_);
   const size_t rest = ready_ - pos_;
-  const size_t start = kHead - (block.leadingCr ? 1 : 0) - rest;
-  std::memcpy(spare_ + start, current_ + pos_, rest);
+  const size_t from = kHead - (block.leadingCr ? 1 : 0) - rest;
+  std::memcpy(spare_ + from, current_ + pos_, rest);
   if (block.leadingCr) spare_[kHead - 1] = '\r';
-  pos_ = start;
+  pos_ = from;
   ready_ = kHead + block.size;
   atEnd_ = aheadAtEnd_ || block.stopped;
   bareLineFeeds_ = block.bare;
