@@ -24,6 +24,8 @@ struct PathRules {
 PathRules pathRules();
 
 // File operations, behind an interface so that tests can fake them and fail any one.
+// A rewrite reads its input on one thread while it writes its output on
+// another: read() and write() on different files may run at the same time.
 class FileSystem {
  public:
   using Handle = std::intptr_t;
