@@ -1,5 +1,5 @@
 // Writes a realistic NC program of about the given size to standard output.
-// Usage: generate_program <bytes> [--dense] [--lf] [--block-numbers]
+// Usage: generate_program <bytes> [--dense] [--lf] [--block-numbers] [--blanks]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,7 +8,8 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <bytes> [--dense] [--lf] [--block-numbers]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <bytes> [--dense] [--lf] [--block-numbers] [--blanks]\n",
+                 argv[0]);
     return 2;
   }
   ProgramShape shape;
@@ -19,6 +20,8 @@ int main(int argc, char** argv) {
       shape.lineFeeds = true;
     } else if (std::strcmp(argv[i], "--block-numbers") == 0) {
       shape.blockNumbers = true;
+    } else if (std::strcmp(argv[i], "--blanks") == 0) {
+      shape.blanks = true;
     } else {
       std::fprintf(stderr, "%s: unknown option %s\n", argv[0], argv[i]);
       return 2;

@@ -36,8 +36,13 @@ class LineWriter {
     if (shape_.blockNumbers) {
       out_ += 'N';
       out_ += std::to_string(block_ += 10);
+      if (shape_.blanks) out_ += ' ';
     }
-    out_ += text;
+    if (shape_.blanks) {
+      appendWithBlanks(text);
+    } else {
+      out_ += text;
+    }
     out_ += shape_.lineFeeds ? "\n" : "\r\n";
     if (out_.size() >= (size_t{64} << 10)) {
       write_(out_);
@@ -46,6 +51,17 @@ class LineWriter {
     }
   }
   size_t size() const { return written_ + out_.size(); }
+
+  // Appends `text` with a blank in front of each word but the first, comments aside.
+  void appendWithBlanks(const std::string& text) {
+    bool inComment = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+      const char c = text[i];
+      if (i > 0 && !inComment && c >= 'A' && c <= 'Z') out_ += ' ';
+      inComment = c == '(' || (inComment && c != ')');
+      out_ += c;
+    }
+  }
   void finish() { write_(out_); }
 
  private:

@@ -15,11 +15,12 @@ struct ProgramShape {
   bool dense = false;
   bool lineFeeds = false;     // lines end in LF instead of CR LF
   bool blockNumbers = false;  // "N…" in front of every line
+  bool blanks = false;        // a blank between words ("G01 X… Y…"), as most CAM output has
 };
 
-// Produces about `bytes` bytes of a program of the given shape, Fanuc style
-// without blanks. The text is handed to `write` in pieces of about 64 KiB; the
-// same arguments always give the same program.
+// Produces about `bytes` bytes of a program of the given shape, Fanuc style,
+// without blanks unless the shape asks for them. The text is handed to `write` in pieces of about
+// 64 KiB; the same arguments always give the same program.
 void generateProgram(size_t bytes, const ProgramShape& shape,
                      const std::function<void(std::string_view)>& write);
 

@@ -24,11 +24,12 @@ constexpr ProgramShape kRaster{};
 constexpr ProgramShape kDense{.dense = true};
 constexpr ProgramShape kDenseLf{.dense = true, .lineFeeds = true};
 constexpr ProgramShape kDenseNumbered{.dense = true, .blockNumbers = true};
+constexpr ProgramShape kDenseBlanks{.dense = true, .blanks = true};
 
 // A 64 MiB program of the shape, generated once, before any clock runs.
 const std::string& program(const ProgramShape& shape) {
   static std::map<int, std::string> programs;
-  const int key = shape.dense * 4 + shape.lineFeeds * 2 + shape.blockNumbers;
+  const int key = shape.dense * 8 + shape.lineFeeds * 4 + shape.blockNumbers * 2 + shape.blanks;
   std::string& text = programs[key];
   if (text.empty()) {
     generateProgram(size_t{64} << 20, shape, [&](std::string_view piece) { text += piece; });
@@ -113,6 +114,7 @@ void BM_ScanWords(benchmark::State& state, const ProgramShape& shape) {
 }
 BENCHMARK_CAPTURE(BM_ScanWords, dense, kDense)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ScanWords, dense_numbered, kDenseNumbered)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ScanWords, dense_blanks, kDenseBlanks)->Unit(benchmark::kMillisecond);
 
 // The text reader alone.
 void BM_ReadLines(benchmark::State& state, const ProgramShape& shape) {
@@ -203,6 +205,9 @@ BENCHMARK_CAPTURE(BM_RewriteStream, words_dense, kDense, true)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_RewriteStream, words_dense_lf, kDenseLf, true)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RewriteStream, words_dense_blanks, kDenseBlanks, true)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
