@@ -41,6 +41,7 @@ class MemoryFileSystem : public platform::FileSystem {
     *file = open(tempPath);
     return true;
   }
+  void reserve(Handle /*file*/, Handle /*like*/) override {}
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
     const std::lock_guard<std::mutex> lock(mutex_);
     Open& f = handles_.at(file);

@@ -168,6 +168,18 @@ TEST_F(OutputFile, AReplacedOutputKeepsItsPermissionsAndOwner) {
   }
 }
 
+// Room is set aside for an output as large as its input; an output that
+// turns out smaller, here cut short by an end-of-text mark, keeps none of the rest.
+TEST_F(OutputFile, AnOutputTakesNoMoreRoomThanItsText) {
+  writeFile(path("part.nc"), kLine + "\x1A" + copiesOfLine(size_t{8} << 16));
+  const ProgramRun run = runProgram({path("part.nc")});
+  struct stat info;
+  ASSERT_EQ(stat(path(kOutput).c_str(), &info), 0);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(readFile(path(kOutput)), kHeader + kLine);
+  EXPECT_LE(info.st_blocks * 512, 64 << 10);
+}
+
 TEST_F(OutputFile, ASymbolicLinkHasTheFileItNamesRewritten) {
   struct Case {
     const char* name;

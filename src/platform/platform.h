@@ -41,6 +41,11 @@ class FileSystem {
   // be opened for writing (a folder, a read-only file), since the new file is
   // to take its place.
   virtual bool createTemp(const std::string& target, Handle* file) = 0;
+  // Sets aside room on the disk for the temporary file `file` to take as many
+  // bytes as the file `like` holds, where the system can, so that writing it
+  // costs less and leaves it in fewer pieces. Its size and content do not
+  // change, and commit() gives back the room it did not take.
+  virtual void reserve(Handle file, Handle like) = 0;
   // Reads up to `size` bytes; returns the count, 0 at the end, -1 on error.
   virtual std::ptrdiff_t read(Handle file, char* buffer, size_t size) = 0;
   // Goes back to the start of the file; returns false on error, and for input

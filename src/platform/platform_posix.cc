@@ -247,6 +247,19 @@ class PosixFileSystem : public FileSystem {
     return true;
   }
 
+  // Room past the end does not change the file's size; a file system that
+  // cannot set it aside just leaves it to the writing.
+  void reserve(Handle file, Handle like) override {
+    struct stat input {};
+    if (::fstat(static_cast<int>(like), &input) != 0 || !S_ISREG(input.st_mode) ||
+        input.st_size == 0) {
+      return;
+    }
+    if (::fallocate(static_cast<int>(file), FALLOC_FL_KEEP_SIZE, 0, input.st_size) == 0) {
+      temps_.at(file).reserved = true;
+    }
+  }
+
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
     for (;;) {
       const ssize_t n = ::read(static_cast<int>(file), buffer, size);
@@ -268,6 +281,7 @@ class PosixFileSystem : public FileSystem {
     const int fd = static_cast<int>(file);
     TempFile temp = temps_.at(file);
     temps_.erase(file);
+    if (temp.reserved) giveBackRoom(fd);
     const InterruptsHeld held;
     if (temp.name.empty() &&
         !atFreshName(folderOf(temp.target), &temp.name, [fd](const char* name) {
@@ -300,9 +314,18 @@ class PosixFileSystem : public FileSystem {
 
  private:
   struct TempFile {
-    std::string target;  // the file it is to replace, links followed
-    std::string name;    // its hidden name; empty while it has none
+    std::string target;     // the file it is to replace, links followed
+    std::string name;       // its hidden name; empty while it has none
+    bool reserved = false;  // it has room set aside past its end
   };
+
+  // Gives back the room set aside past the end of the file: cutting a file
+  // to the size it has frees its blocks past the end, and changes nothing
+  // else, so a failure only leaves the room taken.
+  static void giveBackRoom(int fd) {
+    struct stat written {};
+    if (::fstat(fd, &written) == 0) static_cast<void>(::ftruncate(fd, written.st_size));
+  }
   std::map<Handle, TempFile> temps_;
 };
 

@@ -171,6 +171,8 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
     fileSystem.close(input);
     return PassResult::openFailed;
   }
+  // The output takes about as many bytes as the input.
+  fileSystem.reserve(output, input);
   FileSource source(fileSystem, input);
   FileSink sink(fileSystem, output);
   const PassResult result = rewriteStream(source, sink, settings);
