@@ -248,16 +248,17 @@ class PosixFileSystem : public FileSystem {
   }
 
   // Room past the end does not change the file's size; a file system that
-  // cannot set it aside just leaves it to the writing.
+  // cannot set it aside just leaves it to the writing. One that fails part
+  // of the way may keep what it set aside, so commit() gives back the room
+  // whatever the outcome.
   void reserve(Handle file, Handle like) override {
     struct stat input {};
     if (::fstat(static_cast<int>(like), &input) != 0 || !S_ISREG(input.st_mode) ||
         input.st_size == 0) {
       return;
     }
-    if (::fallocate(static_cast<int>(file), FALLOC_FL_KEEP_SIZE, 0, input.st_size) == 0) {
-      temps_.at(file).reserved = true;
-    }
+    temps_.at(file).reserved = true;
+    static_cast<void>(::fallocate(static_cast<int>(file), FALLOC_FL_KEEP_SIZE, 0, input.st_size));
   }
 
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
