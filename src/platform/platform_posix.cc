@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -250,15 +251,21 @@ class PosixFileSystem : public FileSystem {
   // Room past the end does not change the file's size; a file system that
   // cannot set it aside just leaves it to the writing. One that fails part
   // of the way may keep what it set aside, so commit() gives back the room
-  // whatever the outcome.
+  // whatever the outcome. No more than half the free room is taken, so that
+  // an input whose text ends early (at a 0x1A) cannot fill the disk for a
+  // moment.
   void reserve(Handle file, Handle like) override {
+    const int fd = static_cast<int>(file);
     struct stat input {};
+    struct statvfs disk {};
     if (::fstat(static_cast<int>(like), &input) != 0 || !S_ISREG(input.st_mode) ||
-        input.st_size == 0) {
+        input.st_size == 0 || ::fstatvfs(fd, &disk) != 0 ||
+        static_cast<unsigned long long>(input.st_size) >
+            static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize / 2) {
       return;
     }
     temps_.at(file).reserved = true;
-    static_cast<void>(::fallocate(static_cast<int>(file), FALLOC_FL_KEEP_SIZE, 0, input.st_size));
+    static_cast<void>(::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, input.st_size));
   }
 
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
