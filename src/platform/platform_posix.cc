@@ -329,10 +329,10 @@ class PosixFileSystem : public FileSystem {
 
   // Gives back the room set aside past the end of the file: cutting a file
   // to the size it has frees its blocks past the end, and changes nothing
-  // else, so a failure only leaves the room taken.
-  static void giveBackRoom(int fd) {
+  // else. Returns false when it could not, which only leaves the room taken.
+  static bool giveBackRoom(int fd) {
     struct stat written {};
-    if (::fstat(fd, &written) == 0) static_cast<void>(::ftruncate(fd, written.st_size));
+    return ::fstat(fd, &written) == 0 && ::ftruncate(fd, written.st_size) == 0;
   }
   std::map<Handle, TempFile> temps_;
 };
