@@ -33,45 +33,36 @@ inline bool hasAvx2() {
 #endif
 }
 
-// Returns a mask with bit i set iff p[i] is `a` or `b`, for the 16 bytes at `p`.
-inline uint32_t matchMask16(const char* p, char a, char b) {
-#if defined(__SSE2__)
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(a)),
-                                    _mm_cmpeq_epi8(bytes, _mm_set1_epi8(b)));
-  return static_cast<uint32_t>(_mm_movemask_epi8(hits));
-#else
-  uint32_t mask = 0;
-  for (int i = 0; i < 16; ++i) mask |= static_cast<uint32_t>(p[i] == a || p[i] == b) << i;
-  return mask;
-#endif
-}
-
-// Calls visit(at) for each byte in [begin, end) that is `a` or `b`, in order,
-// until visit returns true. Returns where it stopped, or `end`. Reads nothing
-// outside [begin, end).
-template <typename Visit>
-const char* forEachMatch(const char* begin, const char* end, char a, char b, Visit&& visit) {
-  const char* chunk = begin;
-  for (; end - chunk >= 16; chunk += 16) {
-    for (uint32_t mask = matchMask16(chunk, a, b); mask != 0; mask &= mask - 1) {
-      const char* at = chunk + std::countr_zero(mask);
-      if (visit(at)) return at;
-    }
-  }
-  if (end - begin >= 16) {
-    // The last few bytes: one more 16-byte look that ends at `end`, minus what was seen.
-    const auto seen = static_cast<int>(16 - (end - chunk));
-    for (uint32_t mask = matchMask16(end - 16, a, b) >> seen; mask != 0; mask &= mask - 1) {
-      const char* at = chunk + std::countr_zero(mask);
-      if (visit(at)) return at;
-    }
-    return end;
-  }
-  for (; chunk < end; ++chunk) {
-    if ((*chunk == a || *chunk == b) && visit(chunk)) return chunk;
+// Returns the first byte in [begin, end) that is `a` or `b`, or `end`; a byte at a time.
+inline const char* findEitherPlain(const char* begin, const char* end, char a, char b) {
+  for (; begin < end; ++begin) {
+    if (*begin == a || *begin == b) return begin;
   }
   return end;
+}
+
+// Returns what findEitherPlain() returns, sixty-four bytes at a time where it
+// can: the bytes looked for are rare, and most of the text is passed over.
+inline const char* findEither(const char* begin, const char* end, char a, char b) {
+  const char* chunk = begin;
+#if defined(__SSE2__)
+  const auto hits = [&](int at) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + at));
+    return _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(a)),
+                        _mm_cmpeq_epi8(bytes, _mm_set1_epi8(b)));
+  };
+  for (; end - chunk >= 64; chunk += 64) {
+    const __m128i any =
+        _mm_or_si128(_mm_or_si128(hits(0), hits(16)), _mm_or_si128(hits(32), hits(48)));
+    if (_mm_movemask_epi8(any) != 0) break;  // one is in these 64 bytes: found below
+  }
+  for (; end - chunk >= 16; chunk += 16) {
+    if (const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(hits(0)))) {
+      return chunk + std::countr_zero(mask);
+    }
+  }
+#endif
+  return findEitherPlain(chunk, end, a, b);
 }
 
 // True iff a compact-style move may start at `p`, before `end`: "G00" and X,

@@ -200,11 +200,9 @@ NcReader::Block NcReader::normalise(char* text, size_t size, bool inputEnds) {
       bareSeen_ = from != end && *from != kEndOfText;
     }
     // From there on, one more looks for the 0x1A and for carriage returns.
-    bool crsLeft = false;
-    const char* stop = forEachMatch(from, end, '\r', kEndOfText, [&](const char* at) {
-      crsLeft = crsLeft || *at == '\r';
-      return *at == kEndOfText;
-    });
+    const char* first = findEither(from, end, '\r', kEndOfText);
+    const bool crsLeft = first != end && *first == '\r';
+    const char* stop = crsLeft ? findEither(first, end, kEndOfText, kEndOfText) : first;
     if (stop != end) {
       end = text + (stop - text);
       block.stopped = true;
