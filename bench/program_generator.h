@@ -19,8 +19,9 @@ struct ProgramShape {
 };
 
 // Produces about `bytes` bytes of a program of the given shape, Fanuc style,
-// without blanks unless the shape asks for them. The text is handed to `write` in pieces of about
-// 64 KiB; the same arguments always give the same program.
+// without blanks unless the shape asks for them. The text is handed to
+// `write` in pieces of about 64 KiB; the same arguments always give the same
+// program.
 void generateProgram(size_t bytes, const ProgramShape& shape,
                      const std::function<void(std::string_view)>& write);
 
