@@ -1,7 +1,8 @@
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <pthread.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
+#include <sys/vfs.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -248,20 +249,22 @@ class PosixFileSystem : public FileSystem {
     return true;
   }
 
-  // Room past the end does not change the file's size; a file system that
-  // cannot set it aside just leaves it to the writing. One that fails part
-  // of the way may keep what it set aside, so commit() gives back the room
-  // whatever the outcome. No more than half the free room is taken, so that
-  // an input whose text ends early (at a 0x1A) cannot fill the disk for a
-  // moment.
+  // Room past the end does not change the file's size. Only ext4 and XFS
+  // are asked for it: they give back what a file did not take when it is cut
+  // to its own size, where btrfs keeps a whole extent for the part of it in
+  // use and tmpfs would hold the room in memory. One that fails part of the
+  // way may keep what it set aside, so commit() gives back the room whatever
+  // the outcome. No more than half the free room is taken, so that an input
+  // whose text ends early (at a 0x1A) cannot fill the disk for a moment.
   void reserve(Handle file, Handle like) override {
     const int fd = static_cast<int>(file);
     struct stat input {};
-    struct statvfs disk {};
+    struct statfs disk {};
     if (::fstat(static_cast<int>(like), &input) != 0 || !S_ISREG(input.st_mode) ||
-        input.st_size == 0 || ::fstatvfs(fd, &disk) != 0 ||
+        input.st_size == 0 || ::fstatfs(fd, &disk) != 0 ||
+        (disk.f_type != EXT4_SUPER_MAGIC && disk.f_type != XFS_SUPER_MAGIC) ||
         static_cast<unsigned long long>(input.st_size) >
-            static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize / 2) {
+            static_cast<unsigned long long>(disk.f_bavail) * disk.f_bsize / 2) {
       return;
     }
     temps_.at(file).reserved = true;
