@@ -55,6 +55,7 @@ lists_messages() {
     (cd "$dir" && "$program" missing.nc </dev/null)     # open failed
     (cd "$dir" && "$program" folder.nc </dev/null)      # read failed: a folder opens but cannot be read
     sed -n 's/.*kWriteFailed = "\(.*\)\\n";/\1/p' src/app/messages.h
+    sed -n 's/.*kInputChanged = "\(.*\)\\n";/\1/p' src/app/messages.h
     sed -n 's/.*print("\(続行[^"]*\)");/\1/p' src/platform/platform_posix.cc  # the key prompt
   } | sort -u | while IFS= read -r line; do
     [ -z "$line" ] || [ "$line" = a ] || grep -qF -- "$line" <<<"$text" || { echo "not in the man page: $line"; exit 1; }

@@ -3,6 +3,7 @@
 #define TARVELIN_TESTS_MEMORY_FILE_SYSTEM_H_
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -18,6 +19,8 @@ class MemoryFileSystem : public platform::FileSystem {
   int operations = 0;                 // operations so far
   std::string failedOperation;        // the name of the operation failed, and its path
   std::string failedPath;
+  // Called with a file's content after each read of it, as another program might change it.
+  std::function<void(std::string&)> afterRead;
   int openHandles() const { return static_cast<int>(handles_.size()); }
   // The writer writes from a thread of its own, so every operation takes the lock.
 
@@ -42,14 +45,26 @@ class MemoryFileSystem : public platform::FileSystem {
     return true;
   }
   void reserve(Handle /*file*/, Handle /*like*/) override {}
+  // A file's content stands for its write time.
+  bool version(Handle file, Version* version) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::string& path = handles_.at(file).path;
+    if (directories.count(path) != 0) return false;
+    const std::string& data = files.at(path);
+    version->size = data.size();
+    version->writeTime = static_cast<int64_t>(std::hash<std::string>{}(data));
+    return true;
+  }
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
     const std::lock_guard<std::mutex> lock(mutex_);
     Open& f = handles_.at(file);
     if (failNow("read", f.path) || directories.count(f.path) != 0) return -1;
-    const std::string& data = files.at(f.path);
+    std::string& data = files.at(f.path);
+    f.pos = std::min(f.pos, data.size());  // as for a file cut short meanwhile
     const size_t n = std::min({size, kChunk, data.size() - f.pos});
     std::copy_n(data.data() + f.pos, n, buffer);
     f.pos += n;
+    if (afterRead) afterRead(data);
     return static_cast<std::ptrdiff_t>(n);
   }
   bool rewind(Handle file) override {

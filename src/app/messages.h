@@ -18,6 +18,7 @@ inline constexpr std::string_view kUsage[] = {
 inline constexpr std::string_view kOpenFailed = "ファイルのオープンに失敗しました。\n";
 inline constexpr std::string_view kReadFailed = "ファイルの読み込みに失敗しました。\n";
 inline constexpr std::string_view kWriteFailed = "ファイルの書き込みに失敗しました。\n";
+inline constexpr std::string_view kInputChanged = "ファイルが読み込み中に変更されました。\n";
 inline constexpr std::string_view kAllDone = "全ての処理が終わりました(っ･ω･)っ\n";
 
 inline constexpr std::string_view kStdoutNeedsOneFile =
@@ -59,6 +60,8 @@ constexpr std::string_view failureMessage(PassResult result) {
       return kReadFailed;
     case PassResult::writeFailed:
       return kWriteFailed;
+    case PassResult::inputChanged:
+      return kInputChanged;
     default:
       return kOpenFailed;
   }

@@ -30,6 +30,12 @@ class FileSystem {
  public:
   using Handle = std::intptr_t;
   enum class Commit { done, writeFailed, replaceFailed };
+  // What tells one version of a file from another.
+  struct Version {
+    uint64_t size = 0;
+    int64_t writeTime = 0;  // the last write, in the system's own units
+    bool operator==(const Version&) const = default;
+  };
   virtual ~FileSystem() = default;
   // Returns true iff something (a file, a folder, a link) exists at `path`.
   virtual bool exists(const std::string& path) = 0;
@@ -46,6 +52,9 @@ class FileSystem {
   // costs less and leaves it in fewer pieces. Its size and content do not
   // change, and commit() gives back the room it did not take.
   virtual void reserve(Handle file, Handle like) = 0;
+  // Stores the size and last write time of the regular file `file` in
+  // `*version`; returns false for input that has none (a pipe, a device) and on error.
+  virtual bool version(Handle file, Version* version) = 0;
   // Reads up to `size` bytes; returns the count, 0 at the end, -1 on error.
   virtual std::ptrdiff_t read(Handle file, char* buffer, size_t size) = 0;
   // Goes back to the start of the file; returns false on error, and for input

@@ -271,6 +271,15 @@ class PosixFileSystem : public FileSystem {
     static_cast<void>(::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, input.st_size));
   }
 
+  bool version(Handle file, Version* version) override {
+    struct stat info {};
+    if (::fstat(static_cast<int>(file), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    version->size = static_cast<uint64_t>(info.st_size);
+    version->writeTime = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                         static_cast<int64_t>(info.st_mtim.tv_nsec);
+    return true;
+  }
+
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
     for (;;) {
       const ssize_t n = ::read(static_cast<int>(file), buffer, size);

@@ -194,6 +194,19 @@ class WindowsFileSystem : public FileSystem {
   // Windows sets no room aside here: the file takes its room as it is written.
   void reserve(Handle /*file*/, Handle /*like*/) override {}
 
+  bool version(Handle file, Version* version) override {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(handleOf(file)) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(handleOf(file), &info)) {
+      return false;
+    }
+    version->size = static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+    version->writeTime =
+        static_cast<int64_t>(static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32 |
+                             info.ftLastWriteTime.dwLowDateTime);
+    return true;
+  }
+
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
     const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD got = 0;

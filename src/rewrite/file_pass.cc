@@ -50,6 +50,28 @@ class FileSink : public ByteSink {
   FileSystem::Handle file_;
 };
 
+// Tells whether an input file changed while it was read: a program still
+// being copied in, or saved again by the CAM system, would otherwise come out
+// cut short or mixed, and be reported as done.
+class InputWatch {
+ public:
+  InputWatch(FileSystem& fileSystem, FileSystem::Handle file)
+      : fs_(fileSystem), file_(file), watched_(fileSystem.version(file, &opened_)) {}
+  // Returns `result`, or inputChanged when a pass that went well read a file
+  // whose size or write time is no longer what it was when it was opened.
+  PassResult judge(PassResult result) const {
+    FileSystem::Version now;
+    if (result != PassResult::done || !watched_) return result;
+    return fs_.version(file_, &now) && now == opened_ ? result : PassResult::inputChanged;
+  }
+
+ private:
+  FileSystem& fs_;
+  FileSystem::Handle file_;
+  FileSystem::Version opened_;
+  bool watched_;
+};
+
 // Writes a run of whole lines as rewritten: approach lines go in front of
 // their plunges, and everything else is copied in long stretches, given CR LF
 // line ends where `crLfOnly` does not promise them.
@@ -165,6 +187,7 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings) {
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
+  const InputWatch watch(fileSystem, input);
   const std::string outputPath = outputPathFor(path, rules);
   FileSystem::Handle output = 0;
   if (!fileSystem.createTemp(outputPath, &output)) {
@@ -175,7 +198,7 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
   fileSystem.reserve(output, input);
   FileSource source(fileSystem, input);
   FileSink sink(fileSystem, output);
-  const PassResult result = rewriteStream(source, sink, settings);
+  const PassResult result = watch.judge(rewriteStream(source, sink, settings));
   fileSystem.close(input);
   if (result != PassResult::done) {
     fileSystem.discard(output);
@@ -196,9 +219,10 @@ PassResult streamFile(FileSystem& fileSystem, const std::string& path,
                       const RewriteSettings& settings) {
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
+  const InputWatch watch(fileSystem, input);
   FileSource source(fileSystem, input);
   FileSink sink(fileSystem, fileSystem.standardOutput());
-  const PassResult result = rewriteStream(source, sink, settings);
+  const PassResult result = watch.judge(rewriteStream(source, sink, settings));
   fileSystem.close(input);
   return result;
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+
 #include "memory_file_system.h"
 #include "memory_streams.h"
 
@@ -109,6 +112,43 @@ TEST_F(FilePass, DirectoryAsInputIsAReadFailure) {
   EXPECT_EQ(processFile(fs, "w/d", kPosix), PassResult::readFailed);
   EXPECT_TRUE(fs.files.empty());
   EXPECT_EQ(fs.openHandles(), 0);
+}
+
+// A program saved again or still being copied in while it is read would come
+// out cut short or mixed: the run fails and leaves an earlier output alone.
+TEST_F(FilePass, AnInputChangedWhileReadIsNotPutInPlace) {
+  std::string program;
+  while (program.size() < (200u << 10)) program += "G00Z5.\r\nG00X1.\r\nG01Z-1.F9\r\n";
+  struct Case {
+    const char* name;
+    std::string input;
+    std::function<void(std::string&)> change;
+  };
+  for (const Case& c : {
+           Case{"still being copied in", program, [](std::string& f) { f += "M30\r\n"; }},
+           Case{"saved again, same size", program, [](std::string& f) { f[7] = '2'; }},
+           Case{"cut short", program, [](std::string& f) { f.resize(f.size() / 2); }},
+           Case{"changed after its 0x1A", "G00Z5.\r\n\x1Atail", [](std::string& f) { f += "!"; }},
+       }) {
+    SCOPED_TRACE(c.name);
+    const std::string input = "w/part.nc";
+    const std::string output = "w/part\xE6\xB8\x88.ncd";
+    MemoryFileSystem files;
+    files.files[input] = c.input;
+    files.files[output] = "old";
+    bool changed = false;
+    files.afterRead = [&](std::string& file) {
+      if (!std::exchange(changed, true)) c.change(file);
+    };
+    EXPECT_EQ(processFile(files, input, kPosix), PassResult::inputChanged);
+    EXPECT_EQ(files.files[output], "old");
+    EXPECT_EQ(files.files.size(), 2u);
+    EXPECT_EQ(files.openHandles(), 0);
+
+    changed = false;
+    files.files[input] = c.input;
+    EXPECT_EQ(streamFile(files, input, {}), PassResult::inputChanged);
+  }
 }
 
 // In word mode the header goes after a leading '%' line, blank lines before it

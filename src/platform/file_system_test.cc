@@ -1,0 +1,61 @@
+// The system's own files: what tells a file that changed from one that did not.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Version = platform::FileSystem::Version;
+
+// Returns `path` as the UTF-8 text that the file system takes.
+std::string utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
+TEST(SystemFileSystem, AFilesVersionChangesWithItsSizeOrWriteTime) {
+  platform::FileSystem& files = platform::systemFileSystem();
+  const fs::path path = fs::temp_directory_path() / "tarvelin-version-test.nc";
+  std::ofstream(path, std::ios::binary) << "G00Z5.\r\n";
+  platform::FileSystem::Handle file = 0;
+  ASSERT_TRUE(files.openRead(utf8(path), &file));
+
+  Version opened;
+  Version now;
+  ASSERT_TRUE(files.version(file, &opened));
+  EXPECT_EQ(opened.size, 8u);
+  ASSERT_TRUE(files.version(file, &now));
+  EXPECT_EQ(now, opened);
+
+  std::ofstream(path, std::ios::binary | std::ios::app) << "M30\r\n";  // still being written
+  ASSERT_TRUE(files.version(file, &now));
+  EXPECT_EQ(now.size, 13u);
+
+  const Version grown = now;  // saved again at the same size, at another time
+  fs::last_write_time(path, fs::last_write_time(path) - std::chrono::hours(1));
+  ASSERT_TRUE(files.version(file, &now));
+  EXPECT_EQ(now.size, grown.size);
+  EXPECT_NE(now.writeTime, grown.writeTime);
+
+  EXPECT_TRUE(files.close(file));
+  fs::remove(path);
+}
+
+TEST(SystemFileSystem, AFolderHasNoVersion) {
+  platform::FileSystem& files = platform::systemFileSystem();
+  platform::FileSystem::Handle file = 0;
+  // Only some systems open a folder for reading at all.
+  if (files.openRead(utf8(fs::temp_directory_path()), &file)) {
+    Version version;
+    EXPECT_FALSE(files.version(file, &version));
+    files.close(file);
+  }
+}
+
+}  // namespace
