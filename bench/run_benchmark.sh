@@ -2,7 +2,9 @@
 # Times build/tarvelin against `dd bs=1M` copying the same file to the same
 # folder, on four generated program shapes, in turns, and prints one table:
 # the medians, the median of the per-pair ratios, peak memory at 1 MiB and at
-# the full size, and the start-up time.
+# the full size, and the start-up time. Beside them, build/copy_floor copies
+# each program through the rewrite's own reading and writing with no move read,
+# which shows how much of the time the moving of the bytes takes.
 # Usage: bench/run_benchmark.sh [size in MiB, default 1024] [runs, default 7]
 # Writes the table to standard output and to build/bench/results.md.
 set -euo pipefail
@@ -10,12 +12,13 @@ cd "$(dirname "$0")/.."
 mib=${1:-1024}
 runs=${2:-7}
 cmake -S . -B build >/dev/null
-cmake --build build --parallel --target tarvelin generate_program >/dev/null
+cmake --build build --parallel --target tarvelin generate_program copy_floor >/dev/null
 dir=build/bench
 mkdir -p "$dir"
 input=$dir/program.nc
 output=$dir/program済.ncd
 copy=$dir/dd.out
+floor_copy=$dir/floor.out
 
 # Each shape: its name in the table, then the generator's options.
 shapes=(
@@ -28,7 +31,7 @@ shapes=(
 # Prints the wall time in seconds of the command, with neither output there
 # and dirty pages written out before it starts; stops the script if it fails.
 seconds() {
-  rm -f "$output" "$copy"
+  rm -f "$output" "$copy" "$floor_copy"
   sync
   local start=$EPOCHREALTIME
   "$@" </dev/null >/dev/null 2>&1 || { echo "FAILED: $*" >&2; exit 1; }
@@ -54,24 +57,26 @@ for shape in "${shapes[@]}"; do
   cat "$input" >/dev/null  # into the page cache
   : >"$dir/tarvelin.times"
   : >"$dir/dd.times"
+  : >"$dir/floor.times"
   for ((i = 1; i <= runs; i++)); do
-    # In turns, each going first every other time.
-    if ((i % 2)); then
-      seconds build/tarvelin "$input" >>"$dir/tarvelin.times"
-      seconds dd if="$input" of="$copy" bs=1M status=none >>"$dir/dd.times"
-    else
-      seconds dd if="$input" of="$copy" bs=1M status=none >>"$dir/dd.times"
-      seconds build/tarvelin "$input" >>"$dir/tarvelin.times"
-    fi
+    # In turns, each going first, second and last in turn.
+    for ((j = 0; j < 3; j++)); do
+      case $(((i + j) % 3)) in
+        0) seconds build/tarvelin "$input" >>"$dir/tarvelin.times" ;;
+        1) seconds dd if="$input" of="$copy" bs=1M status=none >>"$dir/dd.times" ;;
+        2) seconds build/copy_floor "$input" "$floor_copy" >>"$dir/floor.times" ;;
+      esac
+    done
   done
   tarvelin=$(median <"$dir/tarvelin.times")
   dd_time=$(median <"$dir/dd.times")
   # Each tarvelin run against the dd run of its turn, which met the same machine state.
   pair_ratio=$(paste "$dir/tarvelin.times" "$dir/dd.times" | awk '{ print $1 / $2 }' | median)
+  floor_ratio=$(paste "$dir/floor.times" "$dir/dd.times" | awk '{ print $1 / $2 }' | median)
   rss_big=$(peak_mib build/tarvelin "$input")
-  rows+=("$(printf '| %s | %.3f s (%.2f GB/s) | %.3f s | %.2f | %.2f | %.1f MiB | %.1f MiB |' \
+  rows+=("$(printf '| %s | %.3f s (%.2f GB/s) | %.3f s | %.2f | %.2f | %.2f | %.1f MiB | %.1f MiB |' \
     "$name" "$tarvelin" "$(echo "$mib * 1.048576 / 1000 / $tarvelin" | bc -l)" "$dd_time" \
-    "$pair_ratio" "$(echo "$tarvelin / $dd_time" | bc -l)" "$rss_small" "$rss_big")")
+    "$pair_ratio" "$(echo "$tarvelin / $dd_time" | bc -l)" "$floor_ratio" "$rss_small" "$rss_big")")
 done
 
 # Start-up: a 1 KiB program, beside /bin/true for what starting any process costs here.
@@ -88,13 +93,13 @@ for ((i = 1; i <= 31; i++)); do
 done
 startup=$(median <"$dir/startup.times")
 true_time=$(median <"$dir/true.times")
-rm -f "$input" "$output" "$copy" "$dir"/small*
+rm -f "$input" "$output" "$copy" "$floor_copy" "$dir"/small*
 
 {
   printf '%s MiB programs, %s runs each in turns, medians; %s, %s cores.\n\n' "$mib" "$runs" \
     "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')" "$(nproc)"
-  echo "| program | tarvelin | dd bs=1M | tarvelin / dd, median of pairs | tarvelin / dd, medians | peak RSS, 1 MiB | peak RSS, $mib MiB |"
-  echo "|---|---|---|---|---|---|---|"
+  echo "| program | tarvelin | dd bs=1M | tarvelin / dd, median of pairs | tarvelin / dd, medians | copy_floor / dd, median of pairs | peak RSS, 1 MiB | peak RSS, $mib MiB |"
+  echo "|---|---|---|---|---|---|---|---|"
   printf '%s\n' "${rows[@]}"
   printf '\nStart-up, 1 KiB program: %.2f ms (/bin/true: %.2f ms), medians of 31.\n' "$startup" "$true_time"
 } | tee "$dir/results.md"

@@ -29,27 +29,6 @@ NameSpan locateName(std::string_view path, const platform::PathRules& rules) {
   return span;
 }
 
-class FileSource : public ByteSource {
- public:
-  FileSource(FileSystem& fileSystem, FileSystem::Handle file) : fs_(fileSystem), file_(file) {}
-  std::ptrdiff_t read(char* buffer, size_t size) override { return fs_.read(file_, buffer, size); }
-  bool rewind() override { return fs_.rewind(file_); }
-
- private:
-  FileSystem& fs_;
-  FileSystem::Handle file_;
-};
-
-class FileSink : public ByteSink {
- public:
-  FileSink(FileSystem& fileSystem, FileSystem::Handle file) : fs_(fileSystem), file_(file) {}
-  bool write(const char* data, size_t size) override { return fs_.write(file_, data, size); }
-
- private:
-  FileSystem& fs_;
-  FileSystem::Handle file_;
-};
-
 // Tells whether an input file changed while it was read: a program still
 // being copied in, or saved again by the CAM system, would otherwise come out
 // cut short or mixed, and be reported as done.

@@ -20,6 +20,31 @@ struct RewriteSettings {
   Heights heights;
 };
 
+// Reads an open file through `fileSystem`.
+class FileSource : public ByteSource {
+ public:
+  FileSource(platform::FileSystem& fileSystem, platform::FileSystem::Handle file)
+      : fs_(fileSystem), file_(file) {}
+  std::ptrdiff_t read(char* buffer, size_t size) override { return fs_.read(file_, buffer, size); }
+  bool rewind() override { return fs_.rewind(file_); }
+
+ private:
+  platform::FileSystem& fs_;
+  platform::FileSystem::Handle file_;
+};
+
+// Writes an open file through `fileSystem`.
+class FileSink : public ByteSink {
+ public:
+  FileSink(platform::FileSystem& fileSystem, platform::FileSystem::Handle file)
+      : fs_(fileSystem), file_(file) {}
+  bool write(const char* data, size_t size) override { return fs_.write(file_, data, size); }
+
+ private:
+  platform::FileSystem& fs_;
+  platform::FileSystem::Handle file_;
+};
+
 // Returns the header line, without line end: "(Tarvelin Ver 1.07)", naming
 // after the version whatever differs from the defaults.
 std::string headerLine(const RewriteSettings& settings);
