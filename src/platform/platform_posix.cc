@@ -197,10 +197,10 @@ bool unnamedUnsupported(int error) {
 bool keepOwnerAndMode(int fd, const struct stat& replaced) {
   struct stat made {};
   if (::fstat(fd, &made) != 0) return false;
-  if (made.st_uid != replaced.st_uid || made.st_gid != replaced.st_gid) {
-    if (::fchown(fd, replaced.st_uid, replaced.st_gid) != 0) {
-      static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), replaced.st_gid));
-    }
+  if ((made.st_uid != replaced.st_uid || made.st_gid != replaced.st_gid) &&
+      ::fchown(fd, replaced.st_uid, replaced.st_gid) != 0 &&
+      ::fchown(fd, static_cast<uid_t>(-1), replaced.st_gid) != 0) {
+    // Neither owner nor group could be kept: the file stays the user's, as a new one would.
   }
   const mode_t bits = replaced.st_mode & 0777;
   return (made.st_mode & 0777) == bits || ::fchmod(fd, bits) == 0;
