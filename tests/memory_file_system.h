@@ -15,6 +15,7 @@ class MemoryFileSystem : public platform::FileSystem {
  public:
   std::map<std::string, std::string> files;
   std::set<std::string> directories;  // open for reading, but unreadable
+  std::set<std::string> writers;      // files another program holds open for writing
   int failAt = 0;                     // the operation to fail, counting from 1; 0 for none
   int operations = 0;                 // operations so far
   std::string failedOperation;        // the name of the operation failed, and its path
@@ -54,6 +55,10 @@ class MemoryFileSystem : public platform::FileSystem {
     version->size = data.size();
     version->writeTime = static_cast<int64_t>(std::hash<std::string>{}(data));
     return true;
+  }
+  bool beingWritten(Handle file) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return writers.count(handles_.at(file).path) != 0;
   }
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
     const std::lock_guard<std::mutex> lock(mutex_);

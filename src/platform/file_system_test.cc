@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
@@ -43,6 +44,20 @@ TEST(SystemFileSystem, AFilesVersionChangesWithItsSizeOrWriteTime) {
   EXPECT_EQ(now.size, grown.size);
   EXPECT_NE(now.writeTime, grown.writeTime);
 
+  EXPECT_TRUE(files.close(file));
+  fs::remove(path);
+}
+
+TEST(SystemFileSystem, AFileHeldOpenForWritingIsBeingWritten) {
+  platform::FileSystem& files = platform::systemFileSystem();
+  const fs::path path = fs::temp_directory_path() / "tarvelin-writer-test.nc";
+  auto writer = std::make_unique<std::ofstream>(path, std::ios::binary);
+  *writer << "G00Z5.\r\n" << std::flush;
+  platform::FileSystem::Handle file = 0;
+  ASSERT_TRUE(files.openRead(utf8(path), &file));
+  EXPECT_TRUE(files.beingWritten(file));
+  writer.reset();
+  EXPECT_FALSE(files.beingWritten(file));
   EXPECT_TRUE(files.close(file));
   fs::remove(path);
 }

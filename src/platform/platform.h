@@ -55,6 +55,9 @@ class FileSystem {
   // Stores the size and last write time of the regular file `file` in
   // `*version`; returns false for input that has none (a pipe, a device) and on error.
   virtual bool version(Handle file, Version* version) = 0;
+  // Returns true iff another program holds the file `file` open for writing,
+  // as far as the system can tell (a copy not yet finished, say).
+  virtual bool beingWritten(Handle file) = 0;
   // Reads up to `size` bytes; returns the count, 0 at the end, -1 on error.
   virtual std::ptrdiff_t read(Handle file, char* buffer, size_t size) = 0;
   // Goes back to the start of the file; returns false on error, and for input

@@ -207,6 +207,17 @@ class WindowsFileSystem : public FileSystem {
     return true;
   }
 
+  // A second handle that lets no one else write cannot be had while a
+  // program holds the file open for writing.
+  bool beingWritten(Handle file) override {
+    HANDLE other = ReOpenFile(handleOf(file), GENERIC_READ, FILE_SHARE_READ, 0);
+    if (other != INVALID_HANDLE_VALUE) {
+      CloseHandle(other);
+      return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+  }
+
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
     const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD got = 0;

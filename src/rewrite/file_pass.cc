@@ -37,11 +37,14 @@ class InputWatch {
   InputWatch(FileSystem& fileSystem, FileSystem::Handle file)
       : fs_(fileSystem), file_(file), watched_(fileSystem.version(file, &opened_)) {}
   // Returns `result`, or inputChanged when a pass that went well read a file
-  // whose size or write time is no longer what it was when it was opened.
+  // whose size or write time is no longer what it was when it was opened, or
+  // that another program still holds open for writing: a copy that stalled
+  // while the file was read changes nothing in it meanwhile.
   PassResult judge(PassResult result) const {
     FileSystem::Version now;
     if (result != PassResult::done || !watched_) return result;
-    return fs_.version(file_, &now) && now == opened_ ? result : PassResult::inputChanged;
+    const bool unchanged = fs_.version(file_, &now) && now == opened_ && !fs_.beingWritten(file_);
+    return unchanged ? result : PassResult::inputChanged;
   }
 
  private:

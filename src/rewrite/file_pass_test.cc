@@ -116,6 +116,8 @@ TEST_F(FilePass, DirectoryAsInputIsAReadFailure) {
 
 // A program saved again or still being copied in while it is read would come
 // out cut short or mixed: the run fails and leaves an earlier output alone.
+// So does one that another program still holds open for writing, as a copy
+// that stalled while the file was read does.
 TEST_F(FilePass, AnInputChangedWhileReadIsNotPutInPlace) {
   std::string program;
   while (program.size() < (200u << 10)) program += "G00Z5.\r\nG00X1.\r\nG01Z-1.F9\r\n";
@@ -123,12 +125,14 @@ TEST_F(FilePass, AnInputChangedWhileReadIsNotPutInPlace) {
     const char* name;
     std::string input;
     std::function<void(std::string&)> change;
+    bool heldOpen = false;  // another program holds it open for writing
   };
   for (const Case& c : {
            Case{"still being copied in", program, [](std::string& f) { f += "M30\r\n"; }},
            Case{"saved again, same size", program, [](std::string& f) { f[7] = '2'; }},
            Case{"cut short", program, [](std::string& f) { f.resize(f.size() / 2); }},
            Case{"changed after its 0x1A", "G00Z5.\r\n\x1Atail", [](std::string& f) { f += "!"; }},
+           Case{"held open by a stalled copy", program, [](std::string&) {}, true},
        }) {
     SCOPED_TRACE(c.name);
     const std::string input = "w/part.nc";
@@ -136,6 +140,7 @@ TEST_F(FilePass, AnInputChangedWhileReadIsNotPutInPlace) {
     MemoryFileSystem files;
     files.files[input] = c.input;
     files.files[output] = "old";
+    if (c.heldOpen) files.writers.insert(input);
     bool changed = false;
     files.afterRead = [&](std::string& file) {
       if (!std::exchange(changed, true)) c.change(file);
