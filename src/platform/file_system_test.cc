@@ -20,9 +20,16 @@ std::string utf8(const fs::path& path) {
   return {text.begin(), text.end()};
 }
 
+// Returns a path for a scratch file of its own in the temporary folder, so
+// that test runs at the same time keep apart.
+fs::path scratchFile(const std::string& name) {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  return fs::temp_directory_path() / ("tarvelin-" + std::to_string(now) + "-" + name);
+}
+
 TEST(SystemFileSystem, AFilesVersionChangesWithItsSizeOrWriteTime) {
   platform::FileSystem& files = platform::systemFileSystem();
-  const fs::path path = fs::temp_directory_path() / "tarvelin-version-test.nc";
+  const fs::path path = scratchFile("version.nc");
   std::ofstream(path, std::ios::binary) << "G00Z5.\r\n";
   platform::FileSystem::Handle file = 0;
   ASSERT_TRUE(files.openRead(utf8(path), &file));
@@ -50,7 +57,7 @@ TEST(SystemFileSystem, AFilesVersionChangesWithItsSizeOrWriteTime) {
 
 TEST(SystemFileSystem, AFileHeldOpenForWritingIsBeingWritten) {
   platform::FileSystem& files = platform::systemFileSystem();
-  const fs::path path = fs::temp_directory_path() / "tarvelin-writer-test.nc";
+  const fs::path path = scratchFile("writer.nc");
   auto writer = std::make_unique<std::ofstream>(path, std::ios::binary);
   *writer << "G00Z5.\r\n" << std::flush;
   platform::FileSystem::Handle file = 0;
