@@ -208,9 +208,10 @@ class WindowsFileSystem : public FileSystem {
   }
 
   // A second handle that lets no one else write cannot be had while a
-  // program holds the file open for writing.
+  // program holds the file open for writing; one that may delete or rename
+  // it does not count.
   bool beingWritten(Handle file) override {
-    HANDLE other = ReOpenFile(handleOf(file), GENERIC_READ, FILE_SHARE_READ, 0);
+    HANDLE other = ReOpenFile(handleOf(file), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, 0);
     if (other != INVALID_HANDLE_VALUE) {
       CloseHandle(other);
       return false;
