@@ -36,6 +36,10 @@ class InputWatch {
  public:
   InputWatch(FileSystem& fileSystem, FileSystem::Handle file)
       : fs_(fileSystem), file_(file), watched_(fileSystem.version(file, &opened_)) {}
+  // Returns false for a file that another program holds open for writing
+  // already: it is not read at all, so that not even standard output gets a
+  // piece of it.
+  bool settled() const { return !watched_ || !fs_.beingWritten(file_); }
   // Returns `result`, or inputChanged when a pass that went well read a file
   // whose size or write time is no longer what it was when it was opened, or
   // that another program still holds open for writing: a copy that stalled
@@ -170,6 +174,10 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
   const InputWatch watch(fileSystem, input);
+  if (!watch.settled()) {
+    fileSystem.close(input);
+    return PassResult::inputChanged;
+  }
   const std::string outputPath = outputPathFor(path, rules);
   FileSystem::Handle output = 0;
   if (!fileSystem.createTemp(outputPath, &output)) {
@@ -202,6 +210,10 @@ PassResult streamFile(FileSystem& fileSystem, const std::string& path,
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
   const InputWatch watch(fileSystem, input);
+  if (!watch.settled()) {
+    fileSystem.close(input);
+    return PassResult::inputChanged;
+  }
   FileSource source(fileSystem, input);
   FileSink sink(fileSystem, fileSystem.standardOutput());
   const PassResult result = watch.judge(rewriteStream(source, sink, settings));
