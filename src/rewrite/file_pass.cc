@@ -45,9 +45,9 @@ class InputWatch {
   // that another program still holds open for writing: a copy that stalled
   // while the file was read changes nothing in it meanwhile.
   PassResult judge(PassResult result) const {
-    FileSystem::Version now;
     if (result != PassResult::done || !watched_) return result;
-    const bool unchanged = fs_.version(file_, &now) && now == opened_ && !fs_.beingWritten(file_);
+    FileSystem::Version now;
+    const bool unchanged = fs_.version(file_, &now) && now == opened_ && settled();
     return unchanged ? result : PassResult::inputChanged;
   }
 
