@@ -30,16 +30,19 @@ struct Number {
   bool negative = false;
 
   // Stores the value in millionths in `*out`, a half rounded away from zero,
-  // in whole numbers so that every spelling of a place gives the same; false
-  // for a billion units or more, too far out to be a place.
-  bool millionths(int64_t* out) const {
+  // in whole numbers so that every spelling of a place gives the same, and
+  // in `*rounded` whether that changed it; false for a billion units or
+  // more, too far out to be a place.
+  bool millionths(int64_t* out, bool* rounded) const {
     uint64_t magnitude = 0;
+    *rounded = false;
     if (scale <= 6) {
       if (mantissa >= kPowers[9 + static_cast<size_t>(scale)]) return false;
       magnitude = mantissa * kPowers[static_cast<size_t>(6 - scale)];
     } else {
       const uint64_t unit = kPowers[static_cast<size_t>(scale - 6)];
       magnitude = mantissa / unit + static_cast<uint64_t>(mantissa % unit * 2 >= unit);
+      *rounded = mantissa % unit != 0;
       if (magnitude >= kFarthest) return false;
     }
     *out = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
@@ -141,12 +144,12 @@ bool readNumberQuickly(const char** p, Number* number) {
 }
 
 // Reads the number after a word's letter at `*p` as a place in millionths,
-// moving `*p` past it; returns false when there is none, or one too large to
-// be a place.
-bool readPlace(const char** p, int64_t* millionths) {
+// and whether it was rounded to get there, moving `*p` past it; returns false
+// when there is none, or one too large to be a place.
+bool readPlace(const char** p, int64_t* millionths, bool* rounded) {
   Number number;
   if (!readNumberQuickly<true>(p, &number) && !readNumberSlowly(p, &number)) return false;
-  return number.millionths(millionths);
+  return number.millionths(millionths, rounded);
 }
 
 // Moves `*p` past the number at it, whose value does not matter; returns
@@ -248,6 +251,7 @@ struct WordScanner::Block {
   bool losesPlace = false;  // the machine goes somewhere not written: G28, G30, G53
   bool toolChange = false;  // M6, M61, a T word, or a stop where a tool may be changed by hand
   int64_t axes[3] = {};     // X, Y, Z in millionths
+  bool rounded[3] = {};     // X, Y, Z had places below a millionth
 
   bool has(char letter) const { return (letters & letterBit(letter)) != 0; }
   int64_t axis(char letter) const { return axes[letter - 'X']; }
@@ -347,7 +351,7 @@ struct WordScanner::Block {
     letters |= bit;
     toolChange = toolChange || letter == 'T';
     if (letter < 'X') return skipNumber(p);
-    return readPlace(p, &axes[letter - 'X']);
+    return readPlace(p, &axes[letter - 'X'], &rounded[letter - 'X']);
   }
 
   // Reads the words of the line at `p`, whose line feed has at least eight
@@ -528,23 +532,25 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   const bool fromKnown = xKnown_ && yKnown_;
   // Returns where an axis at `at` goes; the place stays in a register for the
   // feed points below, which reading it back just after storing it would stall.
-  const auto follow = [&](bool has, int64_t word, int64_t at, bool* known) {
+  const auto follow = [&](char letter, bool has, int64_t at, bool* known) {
     if (!has) return at;
+    const int64_t word = block.axis(letter);
     if (distance_ == 0) {
       *known = true;
       return word;
     }
     // Incremental moves that add up to a billion units lose the place, which
-    // keeps the sums from overflowing.
+    // keeps the sums from overflowing; so does a distance rounded to
+    // millionths, whose error many such moves would add up.
     const int64_t sum = at + word;
     const bool near =
         sum > -static_cast<int64_t>(kFarthest) && sum < static_cast<int64_t>(kFarthest);
-    *known = distance_ == 1 && *known && near;
+    *known = distance_ == 1 && *known && near && !block.rounded[letter - 'X'];
     return near ? sum : 0;
   };
-  const int64_t x = x_ = follow(hasX, block.axis('X'), x_, &xKnown_);
-  const int64_t y = y_ = follow(hasY, block.axis('Y'), y_, &yKnown_);
-  const int64_t z = z_ = follow(hasZ, block.axis('Z'), z_, &zKnown_);
+  const int64_t x = x_ = follow('X', hasX, x_, &xKnown_);
+  const int64_t y = y_ = follow('Y', hasY, y_, &yKnown_);
+  const int64_t z = z_ = follow('Z', hasZ, z_, &zKnown_);
   const bool up = hasZ && block.axis('Z') >= 0;
   bool approach = false;
   switch (motion_) {

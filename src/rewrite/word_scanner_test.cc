@@ -206,6 +206,19 @@ const Case kCases[] = {
      {"G0 Z5", "G0 X1 Y1", "G1 Z-1.0000025", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-2"},
      {"G0 Z5", "G0 X1 Y1", "G00 Z0.050000", "G1 Z-1.0000025", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1",
       "G00 Z-0.980003", "G1 Z-2"}},
+    // An incremental distance below a millionth is rounded, and thousands of
+    // them would add up to a place far from the one the machine is at: the
+    // reader loses the place instead. Exact ones keep it.
+    {"IncrementalDistancesRoundedToMillionthsLoseThePlace",
+     {"G0 Z5", "G0 X0 Y0", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91", "G0 X0.0000004", "G90",
+      "G0 Y0", "G1 Z-2"},
+     {"G0 Z5", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91",
+      "G0 X0.0000004", "G90", "G0 Y0", "G00 Z0.050000", "G1 Z-2"}},
+    {"ExactIncrementalDistancesKeepThePlace",
+     {"G0 Z5", "G0 X0 Y0", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91", "G0 X0.0000010",
+      "G0 X-.000001", "G90", "G0 Y0", "G1 Z-2"},
+     {"G0 Z5", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91",
+      "G0 X0.0000010", "G0 X-.000001", "G90", "G0 Y0", "G00 Z-0.980000", "G1 Z-2"}},
     // A billion units or more is no place, however it is written: the line is
     // not understood, and the plunge after it gets no approach.
     {"NoPlaceABillionUnitsOut",
