@@ -606,6 +606,16 @@ bool WordScanner::plunge(double depth, bool allowed, bool known, int64_t x, int6
   return true;
 }
 
+Heights WordScanner::inMillionths(const Heights& heights) {
+  // A height of six decimals or fewer is the double nearest to its millionths,
+  // and stays as it is.
+  const auto up = [](double height) {
+    const double millionths = std::round(height * 1e6);
+    return millionths / 1e6 < height ? (millionths + 1) / 1e6 : millionths / 1e6;
+  };
+  return Heights{up(heights.gap), up(heights.first)};
+}
+
 void WordScanner::beUnsure() {
   fed_.forget();
   losePosition();

@@ -63,7 +63,7 @@ class FedPoints {
 
 class WordScanner {
  public:
-  explicit WordScanner(const Heights& heights = {}) : rule_(heights) {}
+  explicit WordScanner(const Heights& heights = {}) : rule_(inMillionths(heights)) {}
 
   // Scans the lines of `text`, the program's next stretch, in order, and
   // calls onApproach(offset, approachLine) for each line that gets an
@@ -77,6 +77,10 @@ class WordScanner {
   struct Block;
   enum class Motion { none, rapid, feed, arc, cycle };
 
+  // Returns `heights` rounded up to millionths, the places approach lines
+  // are written with, so that writing one never takes it below the first
+  // height or closer than the gap to the pass it goes down to.
+  static Heights inMillionths(const Heights& heights);
   // Returns the end of the whole lines of `text` whose line feed has at least
   // kPadding bytes of `text` after it, which can be read where they are.
   static size_t linesWithRoomAfter(std::string_view text);

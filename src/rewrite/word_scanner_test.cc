@@ -244,6 +244,13 @@ const Case kCases[] = {
      {"G0 Z5", "G0 X1 Y1", "G00 Z1.000000", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1",
       "G00 Z-0.400000", "G1 Z-1"},
      Heights{0.1, 1.0}},
+    // Approach lines have six decimals: a gap or first height with more is
+    // rounded up, never down below the first height or into the gap.
+    {"GapAndFirstHeightBelowAMillionthRoundUp",
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-1"},
+     {"G0 Z5", "G0 X1 Y1", "G00 Z0.050001", "G1 Z-0.5", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1",
+      "G00 Z-0.499999", "G1 Z-1"},
+     Heights{0.0000004, 0.0500004}},
     {"NoApproachBelowThePlunge",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
