@@ -23,12 +23,15 @@ import copy
 import math
 import os
 import re
+import shutil
 import subprocess
 import tempfile
 
 CALL = re.compile(r"^\s*\d+ N\S*\s+(.*)$")
 NUMBER = r"(-?\d+(?:\.\d+)?)"
 MOTION = re.compile(r"^(STRAIGHT_TRAVERSE|STRAIGHT_FEED|ARC_FEED|STRAIGHT_PROBE|RIGID_TAP)\((.*)\)$")
+FRAMES = ("USE_LENGTH_UNITS(", "SET_G5X_OFFSET(", "SET_G92_OFFSET(", "SET_XY_ROTATION(",
+          "USE_TOOL_LENGTH_OFFSET(")
 MILLIMETRES = {"INCHES": 25.4, "MM": 1.0, "CM": 10.0}
 
 
@@ -43,21 +46,55 @@ def tool_table():
 
 TOOLS = tool_table()
 atexit.register(os.remove, TOOLS)
+# rs274 keeps its tool table's memory map in $HOME: checks run at the same
+# time would share it, and find tools missing.
+RS274_ENV = dict(os.environ, HOME=tempfile.mkdtemp())
+atexit.register(shutil.rmtree, RS274_ENV["HOME"], True)
 
 
 def canonical_calls(path):
     """Returns rs274's canonical calls for the program at `path`, and the error
     that stopped it (None when it ran to its end)."""
     run = subprocess.run(["rs274", "-t", TOOLS, "-g", path], capture_output=True, text=True,
-                         errors="replace")
+                         errors="replace", env=RS274_ENV)
     calls = [m.group(1) for line in run.stdout.splitlines() if (m := CALL.match(line))]
     errors = [line for line in run.stderr.splitlines() if line.strip() != "executing"]
-    return calls, (errors[0] if errors else "error") if run.returncode != 0 else None
+    # An error may name the file and the line, which differ between a program
+    # and its rewrite.
+    error = re.sub(r"(?i)(line:?\s*)\d+", r"\1N", errors[0].replace(path, "<program>")) \
+        if errors else "error"
+    return calls, error if run.returncode != 0 else None
 
 
 def numbers(call):
     """Returns the numbers between the parentheses of a call."""
     return [float(v) for v in re.findall(NUMBER, call[call.index("(") + 1:])]
+
+
+class FedPoints:
+    """Feed end points in machine millimetres, with their rotary axes, each with
+    the deepest Z fed to there; looked up by place in constant time."""
+
+    CELL = 0.01  # millimetres, wider than any distance points are matched within
+
+    def __init__(self):
+        self.cells = {}
+
+    def cell(self, rotary, x, y):
+        return rotary, math.floor(x / self.CELL), math.floor(y / self.CELL)
+
+    def add(self, point, rotary):
+        x, y, z = point
+        points = self.cells.setdefault(self.cell(rotary, x, y), {})
+        points[(x, y)] = min(z, points.get((x, y), math.inf))
+
+    def reached(self, x, y, rotary, near, depth):
+        """True iff a point within `near` of (x, y), at the same rotary axes, was
+        fed to `depth` or deeper."""
+        axes, cx, cy = self.cell(rotary, x, y)
+        return any(abs(px - x) <= near and abs(py - y) <= near and z <= depth
+                   for i in (cx - 1, cx, cx + 1) for j in (cy - 1, cy, cy + 1)
+                   for (px, py), z in self.cells.get((axes, i, j), {}).items())
 
 
 class Machine:
@@ -71,7 +108,8 @@ class Machine:
         self.tool_length = 0.0
         self.plane = "XY"
         self.place = [0.0, 0.0, 0.0]  # in program coordinates
-        self.fed = []  # feed end points in machine coordinates, since the last tool change
+        self.rotary = (0.0, 0.0, 0.0)  # A, B, C
+        self.fed = FedPoints()  # since the last tool change
 
     def machine(self, place):
         """Returns a place in program coordinates in machine millimetres."""
@@ -79,6 +117,14 @@ class Machine:
         cos, sin = math.cos(math.radians(self.rotation)), math.sin(math.radians(self.rotation))
         return [cos * x - sin * y + self.g5x[0], sin * x + cos * y + self.g5x[1],
                 place[2] * self.unit + self.g92[2] + self.g5x[2] + self.tool_length]
+
+    def program(self, point):
+        """Returns a place in machine millimetres in program coordinates: machine() undone."""
+        x, y = point[0] - self.g5x[0], point[1] - self.g5x[1]
+        cos, sin = math.cos(math.radians(self.rotation)), math.sin(math.radians(self.rotation))
+        x, y = cos * x + sin * y, -sin * x + cos * y
+        return [(x - self.g92[0]) / self.unit, (y - self.g92[1]) / self.unit,
+                (point[2] - self.g92[2] - self.g5x[2] - self.tool_length) / self.unit]
 
     def end_point(self, call):
         """Returns where a motion call leaves the tool, in program coordinates."""
@@ -96,13 +142,33 @@ class Machine:
             end[1], end[2], end[0] = first, second, axis
         return end
 
+    def rotary_axes(self, call):
+        """Returns where a motion call leaves the A, B and C axes."""
+        values = numbers(call)
+        start = 6 if call.startswith("ARC_FEED") else 3
+        return tuple(values[start:start + 3]) if len(values) >= start + 3 else self.rotary
+
     def follow(self, call):
         """Takes one call of the program."""
-        if call.startswith("SELECT_PLANE("):
+        if call.startswith(FRAMES):
+            # A new frame leaves the tool where it is: its place in the
+            # program's coordinates changes instead.
+            before = self.machine(self.place)
+            self.change_frame(call)
+            self.place = self.program(before)
+        elif call.startswith("SELECT_PLANE("):
             self.plane = call[len("SELECT_PLANE(CANON_PLANE_"):].rstrip(")")
         elif call.startswith(("CHANGE_TOOL(", "CHANGE_TOOL_NUMBER(")):
-            self.fed = []
-        elif call.startswith("USE_LENGTH_UNITS("):
+            self.fed = FedPoints()
+        elif MOTION.match(call):
+            self.place = self.end_point(call)
+            self.rotary = self.rotary_axes(call)
+            if call.startswith(("STRAIGHT_FEED", "ARC_FEED")):
+                self.fed.add(self.machine(self.place), self.rotary)
+
+    def change_frame(self, call):
+        """Takes a call that changes units, offsets, rotation or tool length."""
+        if call.startswith("USE_LENGTH_UNITS("):
             self.unit = next(v for k, v in MILLIMETRES.items() if k in call)
         elif call.startswith("SET_G5X_OFFSET("):
             self.g5x = [v * self.unit for v in numbers(call)[1:4]]
@@ -112,10 +178,6 @@ class Machine:
             self.rotation = numbers(call)[0]
         elif call.startswith("USE_TOOL_LENGTH_OFFSET("):
             self.tool_length = numbers(call)[2] * self.unit
-        elif MOTION.match(call):
-            self.place = self.end_point(call)
-            if call.startswith(("STRAIGHT_FEED", "ARC_FEED")):
-                self.fed.append(tuple(self.machine(self.place)))
 
 
 class Checker:
@@ -128,16 +190,20 @@ class Checker:
         self.deep = 0
 
     def approach_problem(self, call, following):
-        """Returns what is wrong with an inserted call, or None for a sound approach."""
+        """Returns what is wrong with an inserted call, or None for a sound approach;
+        `following` iterates over the calls after it."""
         if not call.startswith("STRAIGHT_TRAVERSE("):
             return "not a rapid move"
         here = self.machine.machine(self.machine.place)
         end = self.machine.end_point(call)
         bottom = self.machine.machine(end)
-        if any(abs(a - b) > 1e-3 for a, b in zip(here[:2], bottom[:2])):
+        # rs274 prints four decimals of the program's unit.
+        straight = max(1e-3, 2e-4 * self.machine.unit)
+        if any(abs(a - b) > straight for a, b in zip(here[:2], bottom[:2])):
             return "a rapid that does not go straight down"
         # The feed move after it, in the frame of its own calls.
-        then = copy.deepcopy(self.machine)
+        # Following a call only ever replaces what a machine holds: a shallow copy will do.
+        then = copy.copy(self.machine)
         then.place = end
         feed = None
         for following_call in following:
@@ -148,18 +214,18 @@ class Checker:
         if feed is None or not feed.startswith("STRAIGHT_FEED("):
             return "no straight feed move after it"
         target = then.machine(then.end_point(feed))
-        if any(abs(a - b) > 1e-3 for a, b in zip(target[:2], bottom[:2])):
+        if any(abs(a - b) > straight for a, b in zip(target[:2], bottom[:2])):
             return "the feed move after it does not go straight down"
         if not target[2] < bottom[2]:
             return "it does not end above the feed move after it"
         self.approaches += 1
         height = (bottom[2] - then.g5x[2] - then.g92[2] - then.tool_length) / then.unit
-        if height < self.first - 1e-9:
+        # A height at or above the first one prints at or above it to four decimals.
+        if height < round(self.first, 4) - 1e-9:
             self.deep += 1
             near = 1e-4 * then.unit + 1e-6
-            if not any(abs(x - bottom[0]) <= near and abs(y - bottom[1]) <= near and
-                       z <= bottom[2] - self.gap * then.unit + 1e-6
-                       for x, y, z in self.machine.fed):
+            if not self.machine.fed.reached(bottom[0], bottom[1], self.machine.rotary, near,
+                                            bottom[2] - (self.gap - 1e-6) * then.unit):
                 return "below the first height where this tool has not been fed that deep"
         self.machine.place = end
         return None
@@ -173,7 +239,7 @@ class Checker:
                 self.machine.follow(call)
                 i += 1
                 continue
-            problem = self.approach_problem(call, rewritten[j + 1:])
+            problem = self.approach_problem(call, (rewritten[k] for k in range(j + 1, len(rewritten))))
             if problem:
                 return f"call {j + 1}: {call}: {problem}"
         if i != len(original):
