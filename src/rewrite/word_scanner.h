@@ -37,7 +37,7 @@ class FedPoints {
   struct Point {
     int32_t x;
     int32_t y;
-    uint32_t generation;  // the point counts only in the generation it was added in
+    uint64_t generation;  // the point counts only in the generation it was added in; never wraps
     double z;
   };
   struct Pending {
@@ -58,7 +58,7 @@ class FedPoints {
   std::unique_ptr<Point[]> points_;
   Pending pending_[kPendingSize] = {};
   size_t pendingCount_ = 0;
-  uint32_t generation_ = 1;
+  uint64_t generation_ = 1;
 };
 
 class WordScanner {

@@ -324,6 +324,11 @@ TEST(FedPoints, RemembersTheDeepestFeedToATenThousandth) {
   fed.add(far, 0, -1.0f);
   EXPECT_FALSE(fed.reached(far, 0, 0.0f));
   EXPECT_FALSE(fed.reached(far % (int64_t{1} << 32), 0, 0.0f));
+  // However often the points were forgotten, a forgotten point never counts again.
+  fed.add(10000000, 20000000, -1.0f);
+  EXPECT_TRUE(fed.reached(10000000, 20000000, -1.0f));
+  for (int64_t i = 0; i < (int64_t{1} << 32); ++i) fed.forget();
+  EXPECT_FALSE(fed.reached(10000000, 20000000, 0.0f));
 }
 
 TEST(FedPoints, StaysBoundedAndForgetsOnlyOldPoints) {
