@@ -23,11 +23,18 @@ constexpr std::array<uint64_t, 20> kPowers = makePowers();
 // Places are kept in millionths below a billion units, so that sums of them stay exact.
 constexpr uint64_t kFarthest = kPowers[15];
 
-// A number as written: `mantissa` / 10^`scale`, and its sign.
+// The most digits a mantissa keeps, from the first that is not zero on, and
+// the most it keeps after the point.
+constexpr int kMostDigits = 18;
+
+// A number as written: `mantissa` / 10^`scale`, and its sign; digits of the
+// fraction past those a mantissa keeps are left out, and `dropped` says
+// whether any of them was not zero.
 struct Number {
   uint64_t mantissa = 0;
   int scale = 0;
   bool negative = false;
+  bool dropped = false;
 
   // Stores the value in millionths in `*out`, a half rounded away from zero,
   // in whole numbers so that every spelling of a place gives the same, and
@@ -35,14 +42,16 @@ struct Number {
   // more, too far out to be a place.
   bool millionths(int64_t* out, bool* rounded) const {
     uint64_t magnitude = 0;
-    *rounded = false;
+    *rounded = dropped;
     if (scale <= 6) {
       if (mantissa >= kPowers[9 + static_cast<size_t>(scale)]) return false;
       magnitude = mantissa * kPowers[static_cast<size_t>(6 - scale)];
     } else {
       const uint64_t unit = kPowers[static_cast<size_t>(scale - 6)];
       magnitude = mantissa / unit + static_cast<uint64_t>(mantissa % unit * 2 >= unit);
-      *rounded = mantissa % unit != 0;
+      // Digits left out never turn the rounding: they come after a digit
+      // that is kept, and a half goes up whatever follows it.
+      *rounded = *rounded || mantissa % unit != 0;
       if (magnitude >= kFarthest) return false;
     }
     *out = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
@@ -70,20 +79,32 @@ uint64_t combineDigits(uint64_t digits, int count) {
 }
 
 // Reads a number ("5", "5.", ".5", "-0.5", "+5", blanks allowed inside) at
-// `*p` in a line ended by a line feed, a digit at a time;
-// moves `*p` past it and returns false when there is none.
+// `*p` in a line ended by a line feed, a digit at a time, with as many
+// digits as a program writes ("0.007614213197969543"); moves `*p` past it
+// and returns false when there is none, or when its whole part has more
+// digits than a mantissa keeps.
 bool readNumberSlowly(const char** p, Number* number) {
   const char* at = *p;
   while (isBlank(*at)) ++at;
   if (*at == '-' || *at == '+') number->negative = *at++ == '-';
   int digits = 0;
-  int whole = -1;  // the digits before the point, once it was read
+  int kept = 0;  // digits in the mantissa from the first that is not zero on
+  bool point = false;
   for (;; ++at) {
     if (isDigit(*at)) {
-      if (++digits > 18) return false;  // more would not fit the mantissa
-      number->mantissa = number->mantissa * 10 + static_cast<uint64_t>(*at - '0');
-    } else if (*at == '.' && whole < 0) {
-      whole = digits;
+      ++digits;
+      const auto digit = static_cast<uint64_t>(*at - '0');
+      const bool full = kept == kMostDigits || number->scale == kMostDigits;
+      if (full && !point) return false;  // no place or code has a whole part that long
+      if (full) {
+        number->dropped = number->dropped || digit != 0;
+        continue;
+      }
+      number->mantissa = number->mantissa * 10 + digit;
+      kept += static_cast<int>(number->mantissa != 0);
+      number->scale += static_cast<int>(point);
+    } else if (*at == '.' && !point) {
+      point = true;
     } else if (!isBlank(*at)) {
       break;
     }
@@ -91,7 +112,6 @@ bool readNumberSlowly(const char** p, Number* number) {
   // Blanks after the number are not part of it.
   while (at != *p && isBlank(at[-1])) --at;
   *p = at;
-  number->scale = whole < 0 ? 0 : digits - whole;
   return digits > 0;
 }
 

@@ -201,6 +201,14 @@ const Case kCases[] = {
       "G1 Z-00000002.000"},
      {"G0 Z5", "G0 X00012345.5 Y0000123.25", "G00 Z0.050000", "G1 Z-1", "G1 X0", "G0 Z5",
       "G0 X12345.5 Y123.25", "G00 Z-0.980000", "G1 Z-00000002.000"}},
+    // Programs that write every digit of a double are read, the digits past
+    // a millionth only rounding the place.
+    {"EveryDigitOfADoubleIsRead",
+     {"G0 Z5", "G0 X0.007614213197969543 Y60.51269035532995", "G1 Z-0.8890862944162436 F10",
+      "G1 X1", "G0 Z5", "G0 X.0076142132 Y60.5126903553000000000000001", "G1 Z-1.5"},
+     {"G0 Z5", "G0 X0.007614213197969543 Y60.51269035532995", "G00 Z0.050000",
+      "G1 Z-0.8890862944162436 F10", "G1 X1", "G0 Z5",
+      "G0 X.0076142132 Y60.5126903553000000000000001", "G00 Z-0.869086", "G1 Z-1.5"}},
     // Seven decimals: -1.0000025 is -1.000003, whatever the digits' double would say.
     {"HalfMillionthsRoundAwayFromZero",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-1.0000025", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-2"},
@@ -214,11 +222,18 @@ const Case kCases[] = {
       "G0 Y0", "G1 Z-2"},
      {"G0 Z5", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91",
       "G0 X0.0000004", "G90", "G0 Y0", "G00 Z0.050000", "G1 Z-2"}},
-    {"ExactIncrementalDistancesKeepThePlace",
-     {"G0 Z5", "G0 X0 Y0", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91", "G0 X0.0000010",
-      "G0 X-.000001", "G90", "G0 Y0", "G1 Z-2"},
+    {"IncrementalDistancesWithDigitsLeftOutLoseThePlace",
+     {"G0 Z5", "G0 X0 Y0", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91",
+      "G0 X0.0000010000000000000000001", "G0 X-.000001", "G90", "G0 Y0", "G1 Z-2"},
      {"G0 Z5", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91",
-      "G0 X0.0000010", "G0 X-.000001", "G90", "G0 Y0", "G00 Z-0.980000", "G1 Z-2"}},
+      "G0 X0.0000010000000000000000001", "G0 X-.000001", "G90", "G0 Y0", "G00 Z0.050000",
+      "G1 Z-2"}},
+    {"ExactIncrementalDistancesKeepThePlace",
+     {"G0 Z5", "G0 X0 Y0", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91",
+      "G0 X0.0000010000000000000000000", "G0 X-.000001", "G90", "G0 Y0", "G1 Z-2"},
+     {"G0 Z5", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91",
+      "G0 X0.0000010000000000000000000", "G0 X-.000001", "G90", "G0 Y0", "G00 Z-0.980000",
+      "G1 Z-2"}},
     // A billion units or more is no place, however it is written: the line is
     // not understood, and the plunge after it gets no approach.
     {"NoPlaceABillionUnitsOut",
