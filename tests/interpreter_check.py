@@ -223,9 +223,12 @@ class Checker:
         # A height at or above the first one prints at or above it to four decimals.
         if height < round(self.first, 4) - 1e-9:
             self.deep += 1
+            # Places and depths alike are known only to what four decimals tell:
+            # a place can print up to half the last decimal off, so two of them
+            # up to a whole one.
             near = 1e-4 * then.unit + 1e-6
             if not self.machine.fed.reached(bottom[0], bottom[1], self.machine.rotary, near,
-                                            bottom[2] - (self.gap - 1e-6) * then.unit):
+                                            bottom[2] - self.gap * then.unit + near):
                 return "below the first height where this tool has not been fed that deep"
         self.machine.place = end
         return None
