@@ -36,24 +36,26 @@ struct Number {
   bool negative = false;
   bool dropped = false;
 
-  // Stores the value in millionths in `*out`, a half rounded away from zero,
-  // in whole numbers so that every spelling of a place gives the same, and
-  // in `*rounded` whether that changed it; false for a billion units or
-  // more, too far out to be a place.
-  bool millionths(int64_t* out, bool* rounded) const {
+  // Stores the value in millionths in `*out`, in whole numbers so that every
+  // spelling of a place gives the same: a half rounded away from zero, or,
+  // iff `up`, rounded up; and in `*rounded` whether that changed it. False
+  // for a billion units or more, too far out to be a place.
+  bool millionths(int64_t* out, bool* rounded, bool up) const {
     uint64_t magnitude = 0;
-    *rounded = dropped;
+    uint64_t rest = 0;  // below a millionth, in units of the last digit kept
+    uint64_t unit = 1;
     if (scale <= 6) {
       if (mantissa >= kPowers[9 + static_cast<size_t>(scale)]) return false;
       magnitude = mantissa * kPowers[static_cast<size_t>(6 - scale)];
     } else {
-      const uint64_t unit = kPowers[static_cast<size_t>(scale - 6)];
-      magnitude = mantissa / unit + static_cast<uint64_t>(mantissa % unit * 2 >= unit);
-      // Digits left out never turn the rounding: they come after a digit
-      // that is kept, and a half goes up whatever follows it.
-      *rounded = *rounded || mantissa % unit != 0;
-      if (magnitude >= kFarthest) return false;
+      unit = kPowers[static_cast<size_t>(scale - 6)];
+      magnitude = mantissa / unit;
+      rest = mantissa % unit;
     }
+    *rounded = dropped || rest != 0;
+    // Digits left out never turn a half: they come after the digits kept.
+    magnitude += static_cast<uint64_t>(up ? !negative && *rounded : rest * 2 >= unit);
+    if (magnitude >= kFarthest) return false;
     *out = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
     return true;
   }
@@ -164,12 +166,12 @@ bool readNumberQuickly(const char** p, Number* number) {
 }
 
 // Reads the number after a word's letter at `*p` as a place in millionths,
-// and whether it was rounded to get there, moving `*p` past it; returns false
-// when there is none, or one too large to be a place.
-bool readPlace(const char** p, int64_t* millionths, bool* rounded) {
+// rounded up iff `up`, and whether it was rounded to get there, moving `*p`
+// past it; returns false when there is none, or one too large to be a place.
+bool readPlace(const char** p, int64_t* millionths, bool* rounded, bool up) {
   Number number;
   if (!readNumberQuickly<true>(p, &number) && !readNumberSlowly(p, &number)) return false;
-  return number.millionths(millionths, rounded);
+  return number.millionths(millionths, rounded, up);
 }
 
 // Moves `*p` past the number at it, whose value does not matter; returns
@@ -270,8 +272,10 @@ struct WordScanner::Block {
   bool losesFrame = false;  // what X Y Z mean changes: units, offsets, coordinate systems
   bool losesPlace = false;  // the machine goes somewhere not written: G28, G30, G53
   bool toolChange = false;  // M6, M61, a T word, or a stop where a tool may be changed by hand
-  int64_t axes[3] = {};     // X, Y, Z in millionths
-  bool rounded[3] = {};     // X, Y, Z had places below a millionth
+  // X, Y, Z in millionths. Z is rounded up, so that no pass counts as deeper
+  // than it was and an approach over it keeps the whole gap.
+  int64_t axes[3] = {};
+  bool rounded[3] = {};  // X, Y, Z had places below a millionth
 
   bool has(char letter) const { return (letters & letterBit(letter)) != 0; }
   int64_t axis(char letter) const { return axes[letter - 'X']; }
@@ -371,7 +375,7 @@ struct WordScanner::Block {
     letters |= bit;
     toolChange = toolChange || letter == 'T';
     if (letter < 'X') return skipNumber(p);
-    return readPlace(p, &axes[letter - 'X'], &rounded[letter - 'X']);
+    return readPlace(p, &axes[letter - 'X'], &rounded[letter - 'X'], letter == 'Z');
   }
 
   // Reads the words of the line at `p`, whose line feed has at least eight

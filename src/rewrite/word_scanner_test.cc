@@ -209,11 +209,12 @@ const Case kCases[] = {
      {"G0 Z5", "G0 X0.007614213197969543 Y60.51269035532995", "G00 Z0.050000",
       "G1 Z-0.8890862944162436 F10", "G1 X1", "G0 Z5",
       "G0 X.0076142132 Y60.5126903553000000000000001", "G00 Z-0.869086", "G1 Z-1.5"}},
-    // Seven decimals: -1.0000025 is -1.000003, whatever the digits' double would say.
-    {"HalfMillionthsRoundAwayFromZero",
+    // Seven decimals: a pass to -1.0000025 counts as one to -1.000002, the
+    // millionth above it, so that the approach keeps the whole gap above it.
+    {"DepthsFinerThanAMillionthCountAsTheMillionthAbove",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-1.0000025", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-2"},
      {"G0 Z5", "G0 X1 Y1", "G00 Z0.050000", "G1 Z-1.0000025", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1",
-      "G00 Z-0.980003", "G1 Z-2"}},
+      "G00 Z-0.980002", "G1 Z-2"}},
     // An incremental distance below a millionth is rounded, and thousands of
     // them would add up to a place far from the one the machine is at: the
     // reader loses the place instead. Exact ones keep it.
