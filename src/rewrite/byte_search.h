@@ -15,18 +15,31 @@
 #include <emmintrin.h>
 #endif
 
-// AVX2 code is built beside the baseline and chosen at run time. Not on
+// AVX2 code, and AVX-512 code for the loop that looks for the compact
+// style's moves, is built beside the baseline and chosen at run time. Not on
 // Windows, where GCC cannot keep 32-byte values on the stack aligned.
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
 #define TARVELIN_AVX2 1
 #include <immintrin.h>
 #define TARVELIN_TARGET_AVX2 __attribute__((target("avx2")))
+#define TARVELIN_TARGET_AVX512 __attribute__((target("avx512f,avx512bw")))
 #endif
 
 // True iff the AVX2 versions below exist and this processor can run them.
 inline bool hasAvx2() {
 #if defined(TARVELIN_AVX2)
   static const bool has = __builtin_cpu_supports("avx2") != 0;
+  return has;
+#else
+  return false;
+#endif
+}
+
+// True iff the AVX-512 versions below exist and this processor can run them.
+inline bool hasAvx512() {
+#if defined(TARVELIN_AVX2)
+  static const bool has =
+      __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0;
   return has;
 #else
   return false;
@@ -133,6 +146,30 @@ TARVELIN_TARGET_AVX2 inline uint32_t patternStarts32(const char* p) {
 }
 #endif
 
+#if defined(TARVELIN_AVX2)
+// patternStarts16() for sixty-four bytes at once, in mask registers: bit i set
+// iff patternStartsAt(p + i); reads p[0..68).
+namespace byte_search_detail {
+// Returns the bits of the 64 bytes at `p + k` that are `c`.
+TARVELIN_TARGET_AVX512 inline uint64_t equals64(const char* p, int k, char c) {
+  return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + k), _mm512_set1_epi8(c));
+}
+}  // namespace byte_search_detail
+
+TARVELIN_TARGET_AVX512 inline uint64_t patternStarts64(const char* p) {
+  using byte_search_detail::equals64;
+  const uint64_t g = equals64(p, 0, 'G');
+  const uint64_t zero = equals64(p, 1, '0');
+  const uint64_t fourthZ = equals64(p, 3, 'Z');
+  const uint64_t axis = equals64(p, 3, 'X') | equals64(p, 3, 'Y') | fourthZ;
+  const uint64_t g00 = g & zero & equals64(p, 2, '0') & axis;
+  const uint64_t g01 = g & zero & equals64(p, 2, '1') & fourthZ & equals64(p, 4, '-');
+  const uint64_t g9 = g & equals64(p, 1, '9');
+  const uint64_t x0 = equals64(p, 0, 'X') & zero & equals64(p, 2, '.');
+  return g00 | g01 | g9 | x0;
+}
+#endif
+
 namespace byte_search_detail {
 
 // The body of the skipToPattern versions: `starts(p)` gives the pattern
@@ -147,7 +184,7 @@ template <int kWidth, typename Starts>
     if (mask != 0) return *found = true, p + std::countr_zero(mask);
   }
   for (; end - p >= kWidth + 4; p += kWidth) {
-    const uint32_t mask = starts(p);
+    const auto mask = starts(p);
     if (mask != 0) return *found = true, p + std::countr_zero(mask);
   }
   *found = false;
@@ -175,6 +212,15 @@ TARVELIN_TARGET_AVX2 inline const char* skipToPatternAvx2(const char* p, const c
 }
 #endif
 
+#if defined(TARVELIN_AVX2)
+// skipToPatternSse2() with AVX-512; stops fewer than 68 bytes before `end`.
+TARVELIN_TARGET_AVX512 inline const char* skipToPatternAvx512(const char* p, const char* end,
+                                                              bool* found) {
+  return byte_search_detail::skipWith<64>(
+      [](const char* at) TARVELIN_TARGET_AVX512 { return patternStarts64(at); }, p, end, found);
+}
+#endif
+
 // Calls visit(at) in order for each place in [begin, end) where
 // patternStartsAt holds, until visit returns true. Returns where it stopped,
 // or `end`. Reads nothing outside [begin, end). The wide loops run between
@@ -185,7 +231,9 @@ const char* forEachPatternStart(const char* begin, const char* end, Visit&& visi
 #if defined(__SSE2__)
   for (bool found = true;;) {
 #if defined(TARVELIN_AVX2)
-    at = hasAvx2() ? skipToPatternAvx2(at, end, &found) : skipToPatternSse2(at, end, &found);
+    at = hasAvx512() ? skipToPatternAvx512(at, end, &found)
+         : hasAvx2() ? skipToPatternAvx2(at, end, &found)
+                     : skipToPatternSse2(at, end, &found);
 #else
     at = skipToPatternSse2(at, end, &found);
 #endif

@@ -38,6 +38,11 @@ TEST(ByteSearch, AgreesWithPlainLoops) {
       EXPECT_EQ(patternStarts32(begin), patternStarts16(begin) | patternStarts16(begin + 16) << 16)
           << text;
     }
+    if (hasAvx512() && length >= 68) {
+      EXPECT_EQ(patternStarts64(begin),
+                patternStarts32(begin) | uint64_t{patternStarts32(begin + 32)} << 32)
+          << text;
+    }
 #endif
 
     for (const char* from = begin; from <= end; ++from) {
@@ -65,10 +70,12 @@ TEST(ByteSearch, AgreesWithPlainLoops) {
 
 // The wide versions of a search, each beside the name the test reports.
 template <typename Function>
-std::vector<std::pair<std::string, Function*>> versions(Function* sse2, Function* avx2) {
+std::vector<std::pair<std::string, Function*>> versions(Function* sse2, Function* avx2,
+                                                        Function* avx512 = nullptr) {
   std::vector<std::pair<std::string, Function*>> all;
   if (sse2 != nullptr) all.emplace_back("sse2", sse2);
   if (avx2 != nullptr && hasAvx2()) all.emplace_back("avx2", avx2);
+  if (avx512 != nullptr && hasAvx512()) all.emplace_back("avx512", avx512);
   return all;
 }
 
@@ -173,8 +180,10 @@ SkipToPattern* const kSkipSse2 = nullptr;
 #endif
 #if defined(TARVELIN_AVX2)
 SkipToPattern* const kSkipAvx2 = skipToPatternAvx2;
+SkipToPattern* const kSkipAvx512 = skipToPatternAvx512;
 #else
 SkipToPattern* const kSkipAvx2 = nullptr;
+SkipToPattern* const kSkipAvx512 = nullptr;
 #endif
 
 // Each wide loop finds every pattern start the plain check finds, where
@@ -190,7 +199,7 @@ TEST(ByteSearch, SkipsToEveryPatternStart) {
     while (text.size() < target) text += pieces[random() % std::size(pieces)];
     const char* begin = text.data();
     const char* end = begin + text.size();
-    for (const auto& [name, skip] : versions(kSkipSse2, kSkipAvx2)) {
+    for (const auto& [name, skip] : versions(kSkipSse2, kSkipAvx2, kSkipAvx512)) {
       std::vector<const char*> got;
       const char* at = begin;
       for (bool found = true; (at = skip(at, end, &found)), found; ++at) got.push_back(at);
@@ -200,7 +209,7 @@ TEST(ByteSearch, SkipsToEveryPatternStart) {
         if (patternStartsAt(p, end)) expected.push_back(p);
       }
       EXPECT_EQ(got, expected) << name << " " << text;
-      EXPECT_LT(end - at, name == "avx2" ? 36 : 20) << name << " " << text;
+      EXPECT_LT(end - at, name == "avx512" ? 68 : name == "avx2" ? 36 : 20) << name << " " << text;
     }
   }
 }
