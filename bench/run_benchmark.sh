@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Times build/tarvelin against `dd bs=1M` copying the same file to the same
-# folder, on four generated program shapes, in turns, and prints one table:
-# the medians, the median of the per-pair ratios, peak memory at 1 MiB and at
-# the full size, and the start-up time. Beside them, build/copy_floor copies
-# each program through the rewrite's own reading and writing with no move read,
-# which shows how much of the time the moving of the bytes takes.
+# folder, on generated program shapes (four, then two in the word mode), in
+# turns, and prints one table: the medians, the median of the per-pair
+# ratios, peak memory at 1 MiB and at the full size, and the start-up time.
+# Beside them, build/copy_floor copies each program through the rewrite's own
+# reading and writing with no move read, which shows how much of the time the
+# moving of the bytes takes.
 # Usage: bench/run_benchmark.sh [size in MiB, default 1024] [runs, default 7]
 # Writes the table to standard output and to build/bench/results.md.
 set -euo pipefail
@@ -20,12 +21,14 @@ output=$dir/program済.ncd
 copy=$dir/dd.out
 floor_copy=$dir/floor.out
 
-# Each shape: its name in the table, then the generator's options.
+# Each shape: its name in the table, the generator's options, and Tarvelin's.
 shapes=(
-  "dense, CR LF|--dense"
-  "dense, LF|--dense --lf"
-  "dense, CR LF, block numbers|--dense --block-numbers"
-  "raster, CR LF|"
+  "dense, CR LF|--dense|"
+  "dense, LF|--dense --lf|"
+  "dense, CR LF, block numbers|--dense --block-numbers|"
+  "raster, CR LF||"
+  "dense, CR LF, --words|--dense|--words"
+  "dense with blanks, CR LF, --words|--dense --blanks|--words"
 )
 
 # Prints the wall time in seconds of the command, with neither output there
@@ -49,10 +52,11 @@ peak_mib() {
 
 rows=()
 for shape in "${shapes[@]}"; do
-  name=${shape%%|*}
-  read -ra options <<<"${shape#*|}"
+  IFS='|' read -r name generator tarvelin_options <<<"$shape"
+  read -ra options <<<"$generator"
+  read -ra rewrite <<<"build/tarvelin $tarvelin_options"
   build/generate_program $((1 << 20)) "${options[@]}" >"$input"
-  rss_small=$(peak_mib build/tarvelin "$input")
+  rss_small=$(peak_mib "${rewrite[@]}" "$input")
   build/generate_program $((mib << 20)) "${options[@]}" >"$input"
   cat "$input" >/dev/null  # into the page cache
   : >"$dir/tarvelin.times"
@@ -62,7 +66,7 @@ for shape in "${shapes[@]}"; do
     # In turns, each going first, second and last in turn.
     for ((j = 0; j < 3; j++)); do
       case $(((i + j) % 3)) in
-        0) seconds build/tarvelin "$input" >>"$dir/tarvelin.times" ;;
+        0) seconds "${rewrite[@]}" "$input" >>"$dir/tarvelin.times" ;;
         1) seconds dd if="$input" of="$copy" bs=1M status=none >>"$dir/dd.times" ;;
         2) seconds build/copy_floor "$input" "$floor_copy" >>"$dir/floor.times" ;;
       esac
@@ -73,7 +77,7 @@ for shape in "${shapes[@]}"; do
   # Each tarvelin run against the dd run of its turn, which met the same machine state.
   pair_ratio=$(paste "$dir/tarvelin.times" "$dir/dd.times" | awk '{ print $1 / $2 }' | median)
   floor_ratio=$(paste "$dir/floor.times" "$dir/dd.times" | awk '{ print $1 / $2 }' | median)
-  rss_big=$(peak_mib build/tarvelin "$input")
+  rss_big=$(peak_mib "${rewrite[@]}" "$input")
   rows+=("$(printf '| %s | %.3f s (%.2f GB/s) | %.3f s | %.2f | %.2f | %.2f | %.1f MiB | %.1f MiB |' \
     "$name" "$tarvelin" "$(echo "$mib * 1.048576 / 1000 / $tarvelin" | bc -l)" "$dd_time" \
     "$pair_ratio" "$(echo "$tarvelin / $dd_time" | bc -l)" "$floor_ratio" "$rss_small" "$rss_big")")
