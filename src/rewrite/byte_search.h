@@ -1,6 +1,7 @@
 // Finding bytes sixteen at a time: SSE2 where the compiler has it (every
-// x86-64 target), a plain loop elsewhere, and AVX2 where the processor has it,
-// checked at run time, for the loops that pass over every byte of the file.
+// x86-64 target), a plain loop elsewhere, and AVX2 (for the scanner's loop,
+// AVX-512) where the processor has it, checked at run time, for the loops
+// that pass over every byte of the file.
 // The hot loops of the reader and the scanner visit only the bytes they care
 // about. Each wide loop has a plain twin that the tests hold it to.
 #ifndef TARVELIN_REWRITE_BYTE_SEARCH_H_
