@@ -495,4 +495,158 @@ inline char* expandLineFeeds(const char* begin, const char* end, char* out) {
 #endif
 }
 
+// Which of 64 bytes are of the kinds the word reader tells apart: bit i of
+// each mask stands for p[i].
+struct ByteClasses {
+  uint64_t lineFeeds = 0;
+  uint64_t letters = 0;  // A to Z, either case
+  uint64_t digits = 0;
+  uint64_t points = 0;
+  uint64_t signs = 0;   // + and -
+  uint64_t blanks = 0;  // space, tab and carriage return
+
+  bool operator==(const ByteClasses&) const = default;
+};
+
+// Returns the classes of the 64 bytes at `p`, a byte at a time.
+inline ByteClasses classifyPlain(const char* p) {
+  ByteClasses classes;
+  for (int i = 0; i < 64; ++i) {
+    const auto c = static_cast<unsigned char>(p[i]);
+    const uint64_t bit = uint64_t{1} << i;
+    classes.lineFeeds |= c == '\n' ? bit : 0;
+    classes.letters |= static_cast<unsigned char>((c | 0x20) - 'a') < 26 ? bit : 0;
+    classes.digits |= static_cast<unsigned char>(c - '0') < 10 ? bit : 0;
+    classes.points |= c == '.' ? bit : 0;
+    classes.signs |= c == '+' || c == '-' ? bit : 0;
+    classes.blanks |= c == ' ' || c == '\t' || c == '\r' ? bit : 0;
+  }
+  return classes;
+}
+
+#if defined(__SSE2__)
+// classifyPlain() sixteen bytes at a time.
+inline ByteClasses classifySse2(const char* p) {
+  ByteClasses classes;
+  for (int i = 0; i < 64; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const auto bits = [i](__m128i hits) {
+      return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hits))) << i;
+    };
+    const auto is = [&](char c) { return bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))); };
+    // The bytes from `low` to `low` + `count` - 1, which are below 0x80: as
+    // signed bytes, those from 0x80 up are below them.
+    const auto within = [&](__m128i b, char low, int count) {
+      return bits(_mm_and_si128(_mm_cmpgt_epi8(b, _mm_set1_epi8(static_cast<char>(low - 1))),
+                                _mm_cmplt_epi8(b, _mm_set1_epi8(static_cast<char>(low + count)))));
+    };
+    classes.lineFeeds |= is('\n');
+    classes.letters |= within(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'a', 26);
+    classes.digits |= within(bytes, '0', 10);
+    classes.points |= is('.');
+    classes.signs |= is('+') | is('-');
+    classes.blanks |= is(' ') | is('\t') | is('\r');
+  }
+  return classes;
+}
+#endif
+
+#if defined(TARVELIN_AVX2)
+// classifyPlain() thirty-two bytes at a time.
+TARVELIN_TARGET_AVX2 inline ByteClasses classifyAvx2(const char* p) {
+  ByteClasses classes;
+  for (int i = 0; i < 64; i += 32) {
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+    const auto bits = [i](__m256i hits) TARVELIN_TARGET_AVX2 {
+      return static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(hits))) << i;
+    };
+    const auto is = [&](char c) TARVELIN_TARGET_AVX2 {
+      return bits(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c)));
+    };
+    const auto within = [&](__m256i b, char low, int count) TARVELIN_TARGET_AVX2 {
+      return bits(
+          _mm256_and_si256(_mm256_cmpgt_epi8(b, _mm256_set1_epi8(static_cast<char>(low - 1))),
+                           _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(low + count)), b)));
+    };
+    classes.lineFeeds |= is('\n');
+    classes.letters |= within(_mm256_or_si256(bytes, _mm256_set1_epi8(0x20)), 'a', 26);
+    classes.digits |= within(bytes, '0', 10);
+    classes.points |= is('.');
+    classes.signs |= is('+') | is('-');
+    classes.blanks |= is(' ') | is('\t') | is('\r');
+  }
+  return classes;
+}
+
+// classifyPlain() sixty-four bytes at once.
+TARVELIN_TARGET_AVX512 inline ByteClasses classifyAvx512(const char* p) {
+  const __m512i bytes = _mm512_loadu_si512(p);
+  const auto is = [&](char c) TARVELIN_TARGET_AVX512 {
+    return static_cast<uint64_t>(_mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(c)));
+  };
+  const auto within = [](__m512i b, char low, int count) TARVELIN_TARGET_AVX512 {
+    return static_cast<uint64_t>(
+        _mm512_cmpge_epu8_mask(b, _mm512_set1_epi8(low)) &
+        _mm512_cmplt_epu8_mask(b, _mm512_set1_epi8(static_cast<char>(low + count))));
+  };
+  ByteClasses classes;
+  classes.lineFeeds = is('\n');
+  classes.letters = within(_mm512_or_si512(bytes, _mm512_set1_epi8(0x20)), 'a', 26);
+  classes.digits = within(bytes, '0', 10);
+  classes.points = is('.');
+  classes.signs = is('+') | is('-');
+  classes.blanks = is(' ') | is('\t') | is('\r');
+  return classes;
+}
+#endif
+
+// Returns the classes of the 64 bytes `at` bytes into those of `low`, which
+// `high` follows; 0 <= `at` < 64.
+inline ByteClasses classesFrom(const ByteClasses& low, const ByteClasses& high, int at) {
+  if (at == 0) return low;
+  const auto join = [at](uint64_t a, uint64_t b) { return (a >> at) | (b << (64 - at)); };
+  return ByteClasses{join(low.lineFeeds, high.lineFeeds), join(low.letters, high.letters),
+                     join(low.digits, high.digits),       join(low.points, high.points),
+                     join(low.signs, high.signs),         join(low.blanks, high.blanks)};
+}
+
+// Stores in out[i] the classes of the 64 bytes at p + 64 i, for i < `count`;
+// a byte at a time.
+inline void classifyBlocksPlain(const char* p, size_t count, ByteClasses* out) {
+  for (size_t i = 0; i < count; ++i) out[i] = classifyPlain(p + 64 * i);
+}
+
+#if defined(__SSE2__)
+// classifyBlocksPlain() sixteen bytes at a time.
+inline void classifyBlocksSse2(const char* p, size_t count, ByteClasses* out) {
+  for (size_t i = 0; i < count; ++i) out[i] = classifySse2(p + 64 * i);
+}
+#endif
+
+#if defined(TARVELIN_AVX2)
+// classifyBlocksPlain() thirty-two bytes at a time.
+TARVELIN_TARGET_AVX2 inline void classifyBlocksAvx2(const char* p, size_t count, ByteClasses* out) {
+  for (size_t i = 0; i < count; ++i) out[i] = classifyAvx2(p + 64 * i);
+}
+
+// classifyBlocksPlain() sixty-four bytes at once.
+TARVELIN_TARGET_AVX512 inline void classifyBlocksAvx512(const char* p, size_t count,
+                                                        ByteClasses* out) {
+  for (size_t i = 0; i < count; ++i) out[i] = classifyAvx512(p + 64 * i);
+}
+#endif
+
+// Does what classifyBlocksPlain() does, with the widest version this processor has.
+inline void classifyBlocks(const char* p, size_t count, ByteClasses* out) {
+#if defined(TARVELIN_AVX2)
+  if (hasAvx512()) return classifyBlocksAvx512(p, count, out);
+  if (hasAvx2()) return classifyBlocksAvx2(p, count, out);
+#endif
+#if defined(__SSE2__)
+  classifyBlocksSse2(p, count, out);
+#else
+  classifyBlocksPlain(p, count, out);
+#endif
+}
+
 #endif  // TARVELIN_REWRITE_BYTE_SEARCH_H_

@@ -223,6 +223,45 @@ TEST(ByteSearch, StopsWhereTheVisitSaysSo) {
   EXPECT_EQ(visits, 2);
 }
 
+using ClassifyBlocks = void(const char*, size_t, ByteClasses*);
+#if defined(__SSE2__)
+ClassifyBlocks* const kClassifySse2 = classifyBlocksSse2;
+#else
+ClassifyBlocks* const kClassifySse2 = nullptr;
+#endif
+#if defined(TARVELIN_AVX2)
+ClassifyBlocks* const kClassifyAvx2 = classifyBlocksAvx2;
+ClassifyBlocks* const kClassifyAvx512 = classifyBlocksAvx512;
+#else
+ClassifyBlocks* const kClassifyAvx2 = nullptr;
+ClassifyBlocks* const kClassifyAvx512 = nullptr;
+#endif
+
+// Every byte value in every place of a block, and the classes of the 64
+// bytes from any place put together from those of two blocks.
+TEST(ByteSearch, ClassifiesEveryByteAsThePlainLoopDoes) {
+  std::mt19937 random(5);
+  std::string text(size_t{4} * 64, ' ');
+  for (int round = 0; round < 2000; ++round) {
+    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>(round / 2 + i * 37);
+    if (round % 2 == 1) {
+      for (char& c : text) c = "G1X-2.5 \t\r\n+z."[random() % 16];
+    }
+    const size_t blocks = text.size() / 64;
+    std::vector<ByteClasses> expected(blocks);
+    classifyBlocksPlain(text.data(), blocks, expected.data());
+    for (const auto& [name, classify] : versions(kClassifySse2, kClassifyAvx2, kClassifyAvx512)) {
+      std::vector<ByteClasses> got(blocks);
+      classify(text.data(), blocks, got.data());
+      EXPECT_TRUE(got == expected) << name << " " << testing::PrintToString(text);
+    }
+    for (int at = 0; at < 64; ++at) {
+      EXPECT_TRUE(classesFrom(expected[1], expected[2], at) == classifyPlain(text.data() + 64 + at))
+          << at;
+    }
+  }
+}
+
 // Which places may start a compact-style move.
 TEST(ByteSearch, PatternStarts) {
   struct Case {

@@ -149,13 +149,10 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
 }
 
 PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings) {
-  // One thread beside this one reads ahead and writes behind. The compact
-  // scan leaves it the checking of CR LF text too; the word reader, which
-  // needs this thread's every cycle, reads each block faster once the check
-  // has brought it into this thread's cache.
+  // One thread beside this one reads ahead and writes behind, and checks CR
+  // LF text for line ends to convert while this one scans.
   Background background;
-  NcReader reader(source, background,
-                  settings.words ? NcReader::Check::onHandOut : NcReader::Check::ahead);
+  NcReader reader(source, background, NcReader::Check::ahead);
   NcWriter writer(sink, background);
   bool readOk = false;
   if (settings.words) {

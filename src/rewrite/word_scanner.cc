@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <numeric>
 
+#include "rewrite/byte_search.h"
 #include "rewrite/nc_text.h"
 
 namespace {
@@ -163,6 +164,26 @@ bool readNumberQuickly(const char** p, Number* number) {
     return true;
   }
   return false;
+}
+
+// Returns the number of the `length` bytes (one to eight) at `digits`, all
+// digits but for the point whose bit in `point` is set, if any, and its sign.
+Number numberAt(const char* digits, int length, uint64_t point, bool negative) {
+  uint64_t chunk = 0;
+  std::memcpy(&chunk, digits, sizeof chunk);
+  chunk ^= 0x3030303030303030u;  // digits become 0 to 9
+  Number number;
+  number.negative = negative;
+  if (point != 0) {
+    // The fraction's digits moved down over the point.
+    const int whole = std::countr_zero(point);
+    const uint64_t low = (uint64_t{1} << (8 * whole)) - 1;
+    chunk = (chunk & low) | ((chunk >> 8) & ~low);
+    number.scale = length - whole - 1;
+    --length;
+  }
+  number.mantissa = combineDigits(chunk, length);
+  return number;
 }
 
 // Reads the number after a word's letter at `*p` as a place in millionths,
@@ -361,21 +382,74 @@ struct WordScanner::Block {
     }
   }
 
-  // Takes the word `letter` (upper case) and its number at `*p`, moving `*p`
-  // past it; returns false for a word the reader does not know.
-  bool take(char letter, const char** p) {
+  // Takes the letter of a word other than G and M (upper case); returns false
+  // for one the reader does not know.
+  bool takeLetter(char letter) {
     const uint32_t bit = letterBit(letter);
-    if (letter == 'G' || letter == 'M') {
-      const int code = readCode(p);
-      return letter == 'G' ? takeG(code) : takeM(code);
-    }
     if ((kKnownLetters & bit) == 0 || (letters & bit & ~kIgnoredLetters) != 0) {
       return false;  // O words (programs, subroutines, loops), others, and twice the same axis
     }
     letters |= bit;
     toolChange = toolChange || letter == 'T';
+    return true;
+  }
+
+  // Takes the word `letter` (upper case) and its number at `*p`, moving `*p`
+  // past it; returns false for a word the reader does not know.
+  bool take(char letter, const char** p) {
+    if (letter == 'G') return takeG(readCode(p));
+    if (letter == 'M') return takeM(readCode(p));
+    if (!takeLetter(letter)) return false;
     if (letter < 'X') return skipNumber(p);
     return readPlace(p, &axes[letter - 'X'], &rounded[letter - 'X'], letter == 'Z');
+  }
+
+  // Reads the line at `line` as read() does, when it is words alone, each a
+  // letter right before its number of eight digits and point at most, with
+  // blanks only between words, and it ends within the 64 bytes whose
+  // `classes` are given. Returns false to leave the line to read(), on a block
+  // made anew.
+  bool readQuickly(const char* line, const char* lineFeed, const ByteClasses& classes) {
+    if (std::endian::native != std::endian::little || lineFeed - line >= 64) return false;
+    const auto end = static_cast<int>(lineFeed - line);
+    const uint64_t inLine = (uint64_t{1} << end) - 1;
+    const uint64_t starts = classes.letters;
+    const uint64_t numbers = classes.digits | classes.points | classes.signs;
+    // Comments, marks and other bytes, a number or its piece after a blank or
+    // first, and a sign inside a number; a letter with no number after it has
+    // a number of no digits, below.
+    const uint64_t unread = ~(starts | numbers | classes.blanks) |
+                            (numbers & ~((starts | numbers) << 1)) |
+                            (classes.signs & ~(starts << 1));
+    if ((unread & inLine) != 0) return false;
+    for (uint64_t words = starts & inLine; words != 0; words &= words - 1) {
+      const int at = std::countr_zero(words);
+      const auto letter = static_cast<char>(line[at] & ~0x20);
+      const int sign = static_cast<int>((classes.signs >> (at + 1)) & 1);
+      const int from = at + 1 + sign;
+      const int length = std::countr_zero(~numbers >> from);
+      const uint64_t point = (classes.points >> from) & ((uint64_t{1} << length) - 1);
+      // Longer numbers, and those with no digit or two points, are read()'s.
+      if (length > 8 || length == static_cast<int>(point != 0) || (point & (point - 1)) != 0) {
+        return false;
+      }
+      if (letter >= 'X') {
+        const uint32_t bit = letterBit(letter);
+        const Number number = numberAt(line + from, length, point, false);
+        if ((letters & bit) != 0 || number.scale > 6) return false;
+        letters |= bit;
+        // Exact: eight digits at most, none below a millionth.
+        const auto millionths = static_cast<int64_t>(number.mantissa * kPowers[6 - number.scale]);
+        axes[letter - 'X'] = sign != 0 && line[at + 1] == '-' ? -millionths : millionths;
+      } else if (letter == 'G' || letter == 'M') {
+        Number number = numberAt(line + from, length, point, false);
+        number.negative = sign != 0 && line[at + 1] == '-';
+        if (!(letter == 'G' ? takeG(number.code()) : takeM(number.code()))) return false;
+      } else if (!takeLetter(letter)) {
+        return false;
+      }
+    }
+    return true;
   }
 
   // Reads the words of the line at `p`, whose line feed has at least eight
@@ -492,17 +566,17 @@ size_t WordScanner::skipPiece(std::string_view text) {
   return midLine_ ? text.size() : lineFeed + 1;
 }
 
-bool WordScanner::scanLine(const char* line, const char** next) {
+bool WordScanner::scanLine(const char* line, const char* lineFeed, const ByteClasses& classes) {
   const bool afterApproach = retractWatch_;
   retractWatch_ = false;
   Block block;
-  const char* lineFeed = block.read(line);
-  if (lineFeed == nullptr) {
-    *next = endOfLine(line) + 1;
-    beUnsure();
-    return false;
+  if (!block.readQuickly(line, lineFeed, classes)) {
+    block = Block{};
+    if (block.read(line) == nullptr) {
+      beUnsure();
+      return false;
+    }
   }
-  *next = lineFeed + 1;
   // An approach goes in front of its line, so it runs in the modes before the
   // line: none in front of a line that changes what its coordinates mean.
   const bool keepsModes = !block.losesFrame && !block.losesPlace && !block.toolChange &&

@@ -6,6 +6,8 @@
 #ifndef TARVELIN_REWRITE_WORD_SCANNER_H_
 #define TARVELIN_REWRITE_WORD_SCANNER_H_
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -13,6 +15,7 @@
 #include <string_view>
 
 #include "rewrite/approach_rule.h"
+#include "rewrite/byte_search.h"
 
 // The end points of recent feed moves, each with the deepest Z fed to there.
 // Bounded: a new point may push out an old one, which only costs a deep approach.
@@ -91,10 +94,10 @@ class WordScanner {
   // Passes over the rest of an over-long line at the start of `text`;
   // returns where the next line starts.
   size_t skipPiece(std::string_view text);
-  // Reads the line at `line`, which has at least kPadding readable bytes after
-  // its line feed, and sets `*next` past that line feed;
+  // Reads the line from `line` to its `lineFeed`, after which kPadding bytes
+  // are readable, with `classes` those of the 64 bytes from its start;
   // returns true iff it gets an approach, held in approachLine_.
-  bool scanLine(const char* line, const char** next);
+  bool scanLine(const char* line, const char* lineFeed, const ByteClasses& classes);
   // Applies what a readable block does to the modal state.
   void applyModes(const Block& block);
   // Follows the move of a block; returns true iff it is a plunge that gets an
@@ -111,7 +114,8 @@ class WordScanner {
   void beUnsure();
 
   static constexpr size_t kChunk = size_t{64} << 10;
-  static constexpr size_t kPadding = 16;
+  static constexpr size_t kPadding = 128;
+  static constexpr size_t kBatch = 64;  // blocks classified at a time
 
   BasicApproachRule<double> rule_;
   ApproachText approachText_;
@@ -123,20 +127,43 @@ class WordScanner {
   bool compensationEnding_ = false;  // G40 came, but the move that ends it did not
   int64_t x_ = 0, y_ = 0, z_ = 0;    // where the tool is, in millionths
   bool xKnown_ = false, yKnown_ = false, zKnown_ = false;
-  bool retractWatch_ = false;  // an approach was just inserted: watch the next line
-  bool midLine_ = false;       // the next stretch continues an over-long line
-  std::string lines_;          // lines being read, followed by line feeds
+  bool retractWatch_ = false;        // an approach was just inserted: watch the next line
+  bool midLine_ = false;             // the next stretch continues an over-long line
+  std::string lines_;                // lines being read, followed by line feeds
+  ByteClasses classes_[kBatch + 1];  // of the blocks being read, and of the one after them
 };
 
 template <typename OnApproach>
 void WordScanner::scanRun(std::string_view text, OnApproach&& onApproach) {
   // Reads the whole lines in [begin, end), where `begin` is `from` in `text`.
+  // Each line is read with the classes of the 64 bytes from its start, put
+  // together from those of the 64-byte blocks it starts in and after, which
+  // are found a batch at a time.
   const auto scanLines = [&](const char* begin, const char* end, size_t from) {
-    for (const char* line = begin; line < end;) {
-      const char* next = nullptr;
-      if (scanLine(line, &next))
-        onApproach(from + static_cast<size_t>(line - begin), approachLine_);
-      line = next;
+    const char* line = begin;
+    const auto blocks = static_cast<size_t>(end - begin + 63) / 64;
+    ByteClasses before;  // of the 64 bytes before the block at hand
+    for (size_t first = 0; first < blocks; first += kBatch) {
+      const size_t count = std::min(kBatch, blocks - first);
+      classifyBlocks(begin + 64 * first, count + 1, classes_);
+      for (size_t i = 0; i < count; ++i) {
+        const char* block = begin + 64 * (first + i);
+        uint64_t lineFeeds = classes_[i].lineFeeds;
+        if (end - block < 64) lineFeeds &= (uint64_t{1} << (end - block)) - 1;
+        for (; lineFeeds != 0; lineFeeds &= lineFeeds - 1) {
+          const char* lineFeed = block + std::countr_zero(lineFeeds);
+          const auto at = static_cast<int>(line - block);
+          // A line that starts further back is too long to be read by its classes.
+          const ByteClasses classes = at >= 0     ? classesFrom(classes_[i], classes_[i + 1], at)
+                                      : at >= -64 ? classesFrom(before, classes_[i], at + 64)
+                                                  : ByteClasses{};
+          if (scanLine(line, lineFeed, classes)) {
+            onApproach(from + static_cast<size_t>(line - begin), approachLine_);
+          }
+          line = lineFeed + 1;
+        }
+        before = classes_[i];
+      }
     }
   };
   size_t from = midLine_ ? skipPiece(text) : 0;

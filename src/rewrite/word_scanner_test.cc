@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -303,6 +307,84 @@ TEST(WordScanner, ReadsAProgramInOneStretchAsLineByLine) {
       EXPECT_EQ(output, c.expected) << c.name;
     }
   }
+}
+
+// Returns the approaches written into the program of `lines`, read in one
+// stretch, each with the index of the line it goes in front of.
+std::vector<std::pair<size_t, std::string>> approachesIn(const Lines& lines) {
+  std::string text;
+  std::vector<size_t> starts;
+  for (const std::string& line : lines) {
+    starts.push_back(text.size());
+    text.append(line).append("\n");
+  }
+  std::vector<std::pair<size_t, std::string>> approaches;
+  WordScanner scanner;
+  scanner.scanRun(text, [&](size_t at, std::string_view approach) {
+    const auto line = std::lower_bound(starts.begin(), starts.end(), at) - starts.begin();
+    approaches.emplace_back(static_cast<size_t>(line), approach);
+  });
+  return approaches;
+}
+
+// Returns a random line of a pocket cut in passes, in any style, with
+// spellings of numbers that the quick reading of a line takes and those it
+// leaves to the careful one, and now and then other words.
+std::string randomLine(std::mt19937& random, int step) {
+  const auto pick = [&](std::initializer_list<const char*> from) {
+    return std::string(from.begin()[random() % from.size()]);
+  };
+  const std::string blank = pick({"", "", " ", "\t"});
+  const std::string place = pick({"1", "1.", "1.0", "01.000", "+1", "2.5", "2.50", "10"});
+  const std::string depth = pick({"-1", "-1.", "-1.5", "-1.50", "-.5", "-0.5000", "-2", "-2.000000",
+                                  "-1.0000001", "-000001", "-12345678", "-123456789", "-1.2.3",
+                                  "-1-2", "-1 .5", "- 1", "-", ".", "-."});
+  std::string line = pick({"", "", "", "N10", "n20 "});
+  switch (step % 5) {
+    case 0:
+      line += pick({"G0", "G00", "g0"}) + blank + "Z" + pick({"5", "5.", "+5", "05.000", "0"});
+      break;
+    case 1:
+      line += pick({"G0", "G00", ""}) + blank + "X" + place + blank + "Y" + place;
+      break;
+    case 2:
+      line += pick({"G1", "G01", "g01", "G1."}) + blank + "Z" + depth + pick({"", "F100", " f50."});
+      break;
+    default:
+      line += pick({"G1", "", "G2", "G3", "G81", "G91", "G43", "G40", "M6", "T2", "G-1", "G001",
+                    "G1.5", "O100", "A1"}) +
+              blank + "X" + place + blank + pick({"Y", "Y", "z", "X"}) + place;
+  }
+  switch (random() % 12) {
+    case 0:
+      return line + "\r";
+    case 1:
+      return line + " ;note";
+    case 2:
+      return "(" + line + ")";
+    case 3:
+      return pick({"G90", "%", "", " ", "G91", "5G0Z5", " .5 G0Z5", "G0Z5 Z"});
+    default:
+      return line;
+  }
+}
+
+// Lines are read quickly when they hold words alone and carefully otherwise:
+// a comment added to each line, which sends every line to the careful
+// reading, changes no approach.
+TEST(WordScanner, ReadsLinesQuicklyAsCarefully) {
+  std::mt19937 random(3);
+  size_t approaches = 0;
+  for (int round = 0; round < 2000; ++round) {
+    Lines program;
+    for (int i = 0; i < 60; ++i) program.push_back(randomLine(random, i));
+    Lines commented = program;
+    for (std::string& line : commented) line += " ()";
+    const auto expected = approachesIn(commented);
+    EXPECT_EQ(approachesIn(program), expected) << testing::PrintToString(program);
+    approaches += expected.size();
+  }
+  EXPECT_GT(approaches, 1000u);  // the programs get approaches, shallow and deep
 }
 
 // Incremental moves may add up to any distance: the reader loses the place
