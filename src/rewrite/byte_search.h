@@ -500,7 +500,7 @@ inline char* expandLineFeeds(const char* begin, const char* end, char* out) {
 struct ByteClasses {
   uint64_t lineFeeds = 0;
   uint64_t letters = 0;  // A to Z, either case
-  uint64_t digits = 0;
+  uint64_t numbers = 0;  // digits, points and signs
   uint64_t points = 0;
   uint64_t signs = 0;   // + and -
   uint64_t blanks = 0;  // space, tab and carriage return
@@ -516,9 +516,11 @@ inline ByteClasses classifyPlain(const char* p) {
     const uint64_t bit = uint64_t{1} << i;
     classes.lineFeeds |= c == '\n' ? bit : 0;
     classes.letters |= static_cast<unsigned char>((c | 0x20) - 'a') < 26 ? bit : 0;
-    classes.digits |= static_cast<unsigned char>(c - '0') < 10 ? bit : 0;
-    classes.points |= c == '.' ? bit : 0;
-    classes.signs |= c == '+' || c == '-' ? bit : 0;
+    const bool point = c == '.';
+    const bool sign = c == '+' || c == '-';
+    classes.numbers |= static_cast<unsigned char>(c - '0') < 10 || point || sign ? bit : 0;
+    classes.points |= point ? bit : 0;
+    classes.signs |= sign ? bit : 0;
     classes.blanks |= c == ' ' || c == '\t' || c == '\r' ? bit : 0;
   }
   return classes;
@@ -542,9 +544,11 @@ inline ByteClasses classifySse2(const char* p) {
     };
     classes.lineFeeds |= is('\n');
     classes.letters |= within(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'a', 26);
-    classes.digits |= within(bytes, '0', 10);
-    classes.points |= is('.');
-    classes.signs |= is('+') | is('-');
+    const uint64_t points = is('.');
+    const uint64_t signs = is('+') | is('-');
+    classes.numbers |= within(bytes, '0', 10) | points | signs;
+    classes.points |= points;
+    classes.signs |= signs;
     classes.blanks |= is(' ') | is('\t') | is('\r');
   }
   return classes;
@@ -570,9 +574,11 @@ TARVELIN_TARGET_AVX2 inline ByteClasses classifyAvx2(const char* p) {
     };
     classes.lineFeeds |= is('\n');
     classes.letters |= within(_mm256_or_si256(bytes, _mm256_set1_epi8(0x20)), 'a', 26);
-    classes.digits |= within(bytes, '0', 10);
-    classes.points |= is('.');
-    classes.signs |= is('+') | is('-');
+    const uint64_t points = is('.');
+    const uint64_t signs = is('+') | is('-');
+    classes.numbers |= within(bytes, '0', 10) | points | signs;
+    classes.points |= points;
+    classes.signs |= signs;
     classes.blanks |= is(' ') | is('\t') | is('\r');
   }
   return classes;
@@ -592,9 +598,9 @@ TARVELIN_TARGET_AVX512 inline ByteClasses classifyAvx512(const char* p) {
   ByteClasses classes;
   classes.lineFeeds = is('\n');
   classes.letters = within(_mm512_or_si512(bytes, _mm512_set1_epi8(0x20)), 'a', 26);
-  classes.digits = within(bytes, '0', 10);
   classes.points = is('.');
   classes.signs = is('+') | is('-');
+  classes.numbers = within(bytes, '0', 10) | classes.points | classes.signs;
   classes.blanks = is(' ') | is('\t') | is('\r');
   return classes;
 }
@@ -606,7 +612,7 @@ inline ByteClasses classesFrom(const ByteClasses& low, const ByteClasses& high, 
   if (at == 0) return low;
   const auto join = [at](uint64_t a, uint64_t b) { return (a >> at) | (b << (64 - at)); };
   return ByteClasses{join(low.lineFeeds, high.lineFeeds), join(low.letters, high.letters),
-                     join(low.digits, high.digits),       join(low.points, high.points),
+                     join(low.numbers, high.numbers),     join(low.points, high.points),
                      join(low.signs, high.signs),         join(low.blanks, high.blanks)};
 }
 

@@ -414,7 +414,7 @@ struct WordScanner::Block {
     const auto end = static_cast<int>(lineFeed - line);
     const uint64_t inLine = (uint64_t{1} << end) - 1;
     const uint64_t starts = classes.letters;
-    const uint64_t numbers = classes.digits | classes.points | classes.signs;
+    const uint64_t numbers = classes.numbers;
     // Comments, marks and other bytes, a number or its piece after a blank or
     // first, and a sign inside a number; a letter with no number after it has
     // a number of no digits, below.
