@@ -57,6 +57,9 @@ class Background {
     unsigned sinceSpin_ = 0;  // waits that did not spin
   };
 
+  // True iff this machine has more than one processor, for two threads to share work.
+  static bool manyProcessors() { return kManyProcessors; }
+
   // The thread starts with the first task, so that a run that needs none costs none.
   Background() = default;
   // Waits for every task started, then ends the thread.

@@ -156,7 +156,9 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
   NcWriter writer(sink, background);
   bool readOk = false;
   if (settings.words) {
-    WordScanner scanner(settings.heights);
+    // The word reading is shared with the thread beside, where there is a
+    // processor for each.
+    WordScanner scanner(settings.heights, Background::manyProcessors() ? &background : nullptr);
     readOk = rewriteWith(scanner, reader, writer, settings);
   } else {
     PlungeScanner scanner(settings.heights);

@@ -477,6 +477,21 @@ struct WordScanner::Block {
   }
 };
 
+struct WordScanner::Record {
+  size_t at;  // where the line starts, from the start of the lines read ahead
+  bool understood;
+  Block block;
+};
+
+WordScanner::WordScanner(const Heights& heights, Background* helper)
+    : rule_(inMillionths(heights)) {
+  if (helper == nullptr) return;
+  records_.reserve(kRecords);
+  helper_ = std::make_unique<Background::Lane>(*helper);
+}
+
+WordScanner::~WordScanner() = default;
+
 FedPoints::FedPoints() : points_(new Point[kSize]()) {}
 
 size_t FedPoints::slotFor(int32_t x, int32_t y) {
@@ -566,24 +581,76 @@ size_t WordScanner::skipPiece(std::string_view text) {
   return midLine_ ? text.size() : lineFeed + 1;
 }
 
+bool WordScanner::readBlock(const char* line, const char* lineFeed, const ByteClasses& classes,
+                            Block* block) {
+  if (block->readQuickly(line, lineFeed, classes)) return true;
+  *block = Block{};
+  return block->read(line) != nullptr;
+}
+
 bool WordScanner::scanLine(const char* line, const char* lineFeed, const ByteClasses& classes) {
+  Block block;
+  return followBlock(readBlock(line, lineFeed, classes, &block) ? &block : nullptr);
+}
+
+const char* WordScanner::readAhead(const char* begin, const char* end, ByteClasses* classes,
+                                   std::vector<Record>* records) {
+  records->clear();
+  return forEachLine(begin, end, classes,
+                     [&](const char* line, const char* lineFeed, const ByteClasses& lineClasses) {
+                       if (records->size() == kRecords) return false;
+                       Record& record = records->emplace_back();
+                       record.at = static_cast<size_t>(line - begin);
+                       record.understood = readBlock(line, lineFeed, lineClasses, &record.block);
+                       return true;
+                     });
+}
+
+size_t WordScanner::startHelper(std::string_view text, size_t from, size_t inPlace) {
+  if (!helper_ || inPlace - from < kTwoThreads) return inPlace;
+  // From the first line after the helper's share of the stretch, from its end.
+  const size_t split = text.find('\n', inPlace - (inPlace - from) * helperShare_ / 64);
+  if (split >= inPlace - 1) return inPlace;
+  const char* begin = text.data() + split + 1;
+  const char* end = text.data() + inPlace;
+  helperDone_.store(false, std::memory_order_relaxed);
+  helper_->start([this, begin, end] {
+    helperEnd_ = readAhead(begin, end, helperClasses_, &records_);
+    helperDone_.store(true, std::memory_order_relaxed);
+  });
+  return split + 1;
+}
+
+size_t WordScanner::finishHelper(std::string_view text) {
+  // A helper that finished first gets more of the next stretch, one that did not less.
+  helperShare_ = helperDone_.load(std::memory_order_relaxed) ? std::min(helperShare_ + 1, 48u)
+                                                             : std::max(helperShare_ - 1, 16u);
+  helper_->wait();
+  return static_cast<size_t>(helperEnd_ - text.data());
+}
+
+size_t WordScanner::recordsRead() const { return records_.size(); }
+
+bool WordScanner::followRecord(size_t i, size_t* at) {
+  const Record& record = records_[i];
+  *at = record.at;
+  return followBlock(record.understood ? &record.block : nullptr);
+}
+
+bool WordScanner::followBlock(const Block* block) {
   const bool afterApproach = retractWatch_;
   retractWatch_ = false;
-  Block block;
-  if (!block.readQuickly(line, lineFeed, classes)) {
-    block = Block{};
-    if (block.read(line) == nullptr) {
-      beUnsure();
-      return false;
-    }
+  if (block == nullptr) {
+    beUnsure();
+    return false;
   }
   // An approach goes in front of its line, so it runs in the modes before the
   // line: none in front of a line that changes what its coordinates mean.
-  const bool keepsModes = !block.losesFrame && !block.losesPlace && !block.toolChange &&
-                          block.compensation < 0 &&
-                          (block.distance < 0 || block.distance == distance_);
-  applyModes(block);
-  return move(block, afterApproach, keepsModes);
+  const bool keepsModes = !block->losesFrame && !block->losesPlace && !block->toolChange &&
+                          block->compensation < 0 &&
+                          (block->distance < 0 || block->distance == distance_);
+  applyModes(*block);
+  return move(*block, afterApproach, keepsModes);
 }
 
 void WordScanner::applyModes(const Block& block) {

@@ -7,14 +7,17 @@
 #define TARVELIN_REWRITE_WORD_SCANNER_H_
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "rewrite/approach_rule.h"
+#include "rewrite/background.h"
 #include "rewrite/byte_search.h"
 
 // The end points of recent feed moves, each with the deepest Z fed to there.
@@ -66,7 +69,13 @@ class FedPoints {
 
 class WordScanner {
  public:
-  explicit WordScanner(const Heights& heights = {}) : rule_(inMillionths(heights)) {}
+  // With a `helper`, the thread beside this one, long stretches are read on
+  // both: the helper reads the words of the lines of the second half while
+  // this thread reads and follows the first.
+  explicit WordScanner(const Heights& heights = {}, Background* helper = nullptr);
+  ~WordScanner();
+  WordScanner(const WordScanner&) = delete;
+  WordScanner& operator=(const WordScanner&) = delete;
 
   // Scans the lines of `text`, the program's next stretch, in order, and
   // calls onApproach(offset, approachLine) for each line that gets an
@@ -78,6 +87,7 @@ class WordScanner {
 
  private:
   struct Block;
+  struct Record;  // a line read ahead: where it starts, and what it says
   enum class Motion { none, rapid, feed, arc, cycle };
 
   // Returns `heights` rounded up to millionths, the places approach lines
@@ -94,10 +104,41 @@ class WordScanner {
   // Passes over the rest of an over-long line at the start of `text`;
   // returns where the next line starts.
   size_t skipPiece(std::string_view text);
-  // Reads the line from `line` to its `lineFeed`, after which kPadding bytes
-  // are readable, with `classes` those of the 64 bytes from its start;
-  // returns true iff it gets an approach, held in approachLine_.
+  // Calls visit(line, lineFeed, classes) for the whole lines in [begin, end),
+  // after which kPadding bytes are readable, in order, each with the classes
+  // of the 64 bytes from its start, until it returns false; returns where the
+  // lines not visited start. Uses `classes` for those of a batch of blocks.
+  template <typename Visit>
+  static const char* forEachLine(const char* begin, const char* end, ByteClasses* classes,
+                                 Visit&& visit);
+  // Reads the line from `line` to its `lineFeed`, with the `classes` of the
+  // 64 bytes from its start, into `*block`; returns false when it is not
+  // understood.
+  static bool readBlock(const char* line, const char* lineFeed, const ByteClasses& classes,
+                        Block* block);
+  // Reads and follows the line from `line` to its `lineFeed`, with the
+  // `classes` of the 64 bytes from its start; returns true iff it gets an
+  // approach, held in approachLine_.
   bool scanLine(const char* line, const char* lineFeed, const ByteClasses& classes);
+  // Reads the words of kRecords lines at most from [begin, end) into
+  // `records`, without following them; returns where the lines not read start.
+  static const char* readAhead(const char* begin, const char* end, ByteClasses* classes,
+                               std::vector<Record>* records);
+  // Follows the block of a line read, or a line not understood when `block`
+  // is null; returns true iff the line gets an approach.
+  bool followBlock(const Block* block);
+  // Has the helper, if any, read ahead the lines of its share of the end of
+  // the whole lines [from, inPlace) of `text`; returns where they start, or
+  // `inPlace` for none.
+  size_t startHelper(std::string_view text, size_t from, size_t inPlace);
+  // Waits for the helper; returns where the lines start in `text` that it
+  // left unread.
+  size_t finishHelper(std::string_view text);
+  // Returns how many lines readAhead() read into records_.
+  size_t recordsRead() const;
+  // Follows the line of records_[i] and sets `*at` to where it starts; returns
+  // true iff it gets an approach.
+  bool followRecord(size_t i, size_t* at);
   // Applies what a readable block does to the modal state.
   void applyModes(const Block& block);
   // Follows the move of a block; returns true iff it is a plunge that gets an
@@ -116,6 +157,9 @@ class WordScanner {
   static constexpr size_t kChunk = size_t{64} << 10;
   static constexpr size_t kPadding = 128;
   static constexpr size_t kBatch = 64;  // blocks classified at a time
+  // The shortest stretch read on two threads, and the most lines read ahead.
+  static constexpr size_t kTwoThreads = size_t{64} << 10;
+  static constexpr size_t kRecords = 8192;
 
   BasicApproachRule<double> rule_;
   ApproachText approachText_;
@@ -131,46 +175,73 @@ class WordScanner {
   bool midLine_ = false;             // the next stretch continues an over-long line
   std::string lines_;                // lines being read, followed by line feeds
   ByteClasses classes_[kBatch + 1];  // of the blocks being read, and of the one after them
+  // The helper's share: the classes of its blocks, the lines it read, where
+  // those it left start, and its thread, last so that its task ends first.
+  ByteClasses helperClasses_[kBatch + 1];
+  std::vector<Record> records_;
+  const char* helperEnd_ = nullptr;
+  unsigned helperShare_ = 29;  // of each 64 bytes of a stretch, those the helper reads
+  std::atomic<bool> helperDone_{false};
+  std::unique_ptr<Background::Lane> helper_;
 };
+
+template <typename Visit>
+const char* WordScanner::forEachLine(const char* begin, const char* end, ByteClasses* classes,
+                                     Visit&& visit) {
+  // The classes of each line are put together from those of the 64-byte
+  // blocks it starts in and after, which are found a batch at a time.
+  const char* line = begin;
+  const auto blocks = static_cast<size_t>(end - begin + 63) / 64;
+  ByteClasses before;  // of the 64 bytes before the block at hand
+  for (size_t first = 0; first < blocks; first += kBatch) {
+    const size_t count = std::min(kBatch, blocks - first);
+    classifyBlocks(begin + 64 * first, count + 1, classes);
+    for (size_t i = 0; i < count; ++i) {
+      const char* block = begin + 64 * (first + i);
+      uint64_t lineFeeds = classes[i].lineFeeds;
+      if (end - block < 64) lineFeeds &= (uint64_t{1} << (end - block)) - 1;
+      for (; lineFeeds != 0; lineFeeds &= lineFeeds - 1) {
+        const char* lineFeed = block + std::countr_zero(lineFeeds);
+        const auto at = static_cast<int>(line - block);
+        // A line that starts further back is too long to be read by its classes.
+        const ByteClasses lineClasses = at >= 0     ? classesFrom(classes[i], classes[i + 1], at)
+                                        : at >= -64 ? classesFrom(before, classes[i], at + 64)
+                                                    : ByteClasses{};
+        if (!visit(line, lineFeed, lineClasses)) return line;
+        line = lineFeed + 1;
+      }
+      before = classes[i];
+    }
+  }
+  return end;
+}
 
 template <typename OnApproach>
 void WordScanner::scanRun(std::string_view text, OnApproach&& onApproach) {
-  // Reads the whole lines in [begin, end), where `begin` is `from` in `text`.
-  // Each line is read with the classes of the 64 bytes from its start, put
-  // together from those of the 64-byte blocks it starts in and after, which
-  // are found a batch at a time.
+  // Reads and follows the whole lines in [begin, end), where `begin` is `from` in `text`.
   const auto scanLines = [&](const char* begin, const char* end, size_t from) {
-    const char* line = begin;
-    const auto blocks = static_cast<size_t>(end - begin + 63) / 64;
-    ByteClasses before;  // of the 64 bytes before the block at hand
-    for (size_t first = 0; first < blocks; first += kBatch) {
-      const size_t count = std::min(kBatch, blocks - first);
-      classifyBlocks(begin + 64 * first, count + 1, classes_);
-      for (size_t i = 0; i < count; ++i) {
-        const char* block = begin + 64 * (first + i);
-        uint64_t lineFeeds = classes_[i].lineFeeds;
-        if (end - block < 64) lineFeeds &= (uint64_t{1} << (end - block)) - 1;
-        for (; lineFeeds != 0; lineFeeds &= lineFeeds - 1) {
-          const char* lineFeed = block + std::countr_zero(lineFeeds);
-          const auto at = static_cast<int>(line - block);
-          // A line that starts further back is too long to be read by its classes.
-          const ByteClasses classes = at >= 0     ? classesFrom(classes_[i], classes_[i + 1], at)
-                                      : at >= -64 ? classesFrom(before, classes_[i], at + 64)
-                                                  : ByteClasses{};
-          if (scanLine(line, lineFeed, classes)) {
-            onApproach(from + static_cast<size_t>(line - begin), approachLine_);
-          }
-          line = lineFeed + 1;
-        }
-        before = classes_[i];
-      }
-    }
+    forEachLine(begin, end, classes_,
+                [&](const char* line, const char* lineFeed, const ByteClasses& classes) {
+                  if (scanLine(line, lineFeed, classes)) {
+                    onApproach(from + static_cast<size_t>(line - begin), approachLine_);
+                  }
+                  return true;
+                });
   };
   size_t from = midLine_ ? skipPiece(text) : 0;
   // Most lines are read where they are; only the last few need line feeds put after them.
   const size_t inPlace = linesWithRoomAfter(text);
   if (from < inPlace) {
-    scanLines(text.data() + from, text.data() + inPlace, from);
+    const size_t middle = startHelper(text, from, inPlace);
+    scanLines(text.data() + from, text.data() + middle, from);
+    if (middle < inPlace) {
+      const size_t rest = finishHelper(text);
+      for (size_t i = 0, count = recordsRead(); i < count; ++i) {
+        size_t at = 0;
+        if (followRecord(i, &at)) onApproach(middle + at, approachLine_);
+      }
+      scanLines(text.data() + rest, text.data() + inPlace, rest);
+    }
     from = inPlace;
   }
   while (from < text.size()) {

@@ -311,7 +311,8 @@ TEST(WordScanner, ReadsAProgramInOneStretchAsLineByLine) {
 
 // Returns the approaches written into the program of `lines`, read in one
 // stretch, each with the index of the line it goes in front of.
-std::vector<std::pair<size_t, std::string>> approachesIn(const Lines& lines) {
+std::vector<std::pair<size_t, std::string>> approachesIn(const Lines& lines,
+                                                         Background* helper = nullptr) {
   std::string text;
   std::vector<size_t> starts;
   for (const std::string& line : lines) {
@@ -319,7 +320,7 @@ std::vector<std::pair<size_t, std::string>> approachesIn(const Lines& lines) {
     text.append(line).append("\n");
   }
   std::vector<std::pair<size_t, std::string>> approaches;
-  WordScanner scanner;
+  WordScanner scanner({}, helper);
   scanner.scanRun(text, [&](size_t at, std::string_view approach) {
     const auto line = std::lower_bound(starts.begin(), starts.end(), at) - starts.begin();
     approaches.emplace_back(static_cast<size_t>(line), approach);
@@ -385,6 +386,25 @@ TEST(WordScanner, ReadsLinesQuicklyAsCarefully) {
     approaches += expected.size();
   }
   EXPECT_GT(approaches, 1000u);  // the programs get approaches, shallow and deep
+}
+
+// A long program read on two threads, in stretches of any size, reads as on
+// one: lines short and long, the helper's share of a stretch cut short when it
+// holds very many lines, and a stretch too short to share.
+TEST(WordScanner, ReadsOnTwoThreadsAsOnOne) {
+  std::mt19937 random(8);
+  Lines program;
+  for (int i = 0; i < 150000; ++i) {
+    if (i % 60 == 0) program.emplace_back("G90 G40");  // after lines not understood
+    program.push_back(randomLine(random, i));
+  }
+  program.insert(program.end(), 30000, "G1 X1");
+  const auto expected = approachesIn(program);
+  ASSERT_GT(expected.size(), 1000u);
+  Background background;
+  EXPECT_EQ(approachesIn(program, &background), expected);
+  EXPECT_EQ(approachesIn(Lines(program.begin(), program.begin() + 300), &background),
+            approachesIn(Lines(program.begin(), program.begin() + 300)));
 }
 
 // Incremental moves may add up to any distance: the reader loses the place
