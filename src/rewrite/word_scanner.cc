@@ -118,6 +118,26 @@ bool readNumberSlowly(const char** p, Number* number) {
   return digits > 0;
 }
 
+// Returns the number of the `length` bytes (one to eight) at `digits`, all
+// digits but for the point whose bit in `point` is set, if any, and its sign.
+Number numberAt(const char* digits, int length, uint64_t point, bool negative) {
+  uint64_t chunk = 0;
+  std::memcpy(&chunk, digits, sizeof chunk);
+  chunk ^= 0x3030303030303030u;  // digits become 0 to 9
+  Number number;
+  number.negative = negative;
+  if (point != 0) {
+    // The fraction's digits moved down over the point.
+    const int whole = std::countr_zero(point);
+    const uint64_t low = (uint64_t{1} << (8 * whole)) - 1;
+    chunk = (chunk & low) | ((chunk >> 8) & ~low);
+    number.scale = length - whole - 1;
+    --length;
+  }
+  number.mantissa = combineDigits(chunk, length);
+  return number;
+}
+
 // Reads a number as readNumberSlowly does, eight bytes at a time, when its
 // digits and point fit in seven bytes; returns false, moving nothing, when
 // they do not. With `value` false the number is only passed over.
@@ -151,39 +171,13 @@ bool readNumberQuickly(const char** p, Number* number) {
       if (isDigit(*next) || (*next == '.' && !point)) return false;
     }
     if constexpr (value) {
-      if (point) {
-        // The fraction's digits moved down over the point.
-        const uint64_t low = (uint64_t{1} << (8 * whole)) - 1;
-        chunk = (chunk & low) | ((chunk >> 8) & ~low);
-      }
-      number->negative = negative;
-      number->mantissa = combineDigits(chunk, whole + fraction);
-      number->scale = fraction;
+      *number =
+          numberAt(at, static_cast<int>(end - at), point ? uint64_t{1} << whole : 0, negative);
     }
     *p = end;
     return true;
   }
   return false;
-}
-
-// Returns the number of the `length` bytes (one to eight) at `digits`, all
-// digits but for the point whose bit in `point` is set, if any, and its sign.
-Number numberAt(const char* digits, int length, uint64_t point, bool negative) {
-  uint64_t chunk = 0;
-  std::memcpy(&chunk, digits, sizeof chunk);
-  chunk ^= 0x3030303030303030u;  // digits become 0 to 9
-  Number number;
-  number.negative = negative;
-  if (point != 0) {
-    // The fraction's digits moved down over the point.
-    const int whole = std::countr_zero(point);
-    const uint64_t low = (uint64_t{1} << (8 * whole)) - 1;
-    chunk = (chunk & low) | ((chunk >> 8) & ~low);
-    number.scale = length - whole - 1;
-    --length;
-  }
-  number.mantissa = combineDigits(chunk, length);
-  return number;
 }
 
 // Reads the number after a word's letter at `*p` as a place in millionths,
