@@ -526,6 +526,26 @@ inline ByteClasses classifyPlain(const char* p) {
   return classes;
 }
 
+namespace byte_search_detail {
+
+// Adds to `*classes` those of a piece of a block, found with is(c), the bits
+// of the bytes that are c, and within(low, count, lower), those of the bytes
+// from `low` to `low` + `count` - 1, iff `lower` in lower case. Always
+// inlined, so that it is built for the target of each version.
+template <typename Is, typename Within>
+[[gnu::always_inline]] inline void addClasses(ByteClasses* classes, Is is, Within within) {
+  const uint64_t points = is('.');
+  const uint64_t signs = is('+') | is('-');
+  classes->lineFeeds |= is('\n');
+  classes->letters |= within('a', 26, true);
+  classes->numbers |= within('0', 10, false) | points | signs;
+  classes->points |= points;
+  classes->signs |= signs;
+  classes->blanks |= is(' ') | is('\t') | is('\r');
+}
+
+}  // namespace byte_search_detail
+
 #if defined(__SSE2__)
 // classifyPlain() sixteen bytes at a time.
 inline ByteClasses classifySse2(const char* p) {
@@ -535,21 +555,15 @@ inline ByteClasses classifySse2(const char* p) {
     const auto bits = [i](__m128i hits) {
       return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hits))) << i;
     };
-    const auto is = [&](char c) { return bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))); };
-    // The bytes from `low` to `low` + `count` - 1, which are below 0x80: as
-    // signed bytes, those from 0x80 up are below them.
-    const auto within = [&](__m128i b, char low, int count) {
-      return bits(_mm_and_si128(_mm_cmpgt_epi8(b, _mm_set1_epi8(static_cast<char>(low - 1))),
-                                _mm_cmplt_epi8(b, _mm_set1_epi8(static_cast<char>(low + count)))));
-    };
-    classes.lineFeeds |= is('\n');
-    classes.letters |= within(_mm_or_si128(bytes, _mm_set1_epi8(0x20)), 'a', 26);
-    const uint64_t points = is('.');
-    const uint64_t signs = is('+') | is('-');
-    classes.numbers |= within(bytes, '0', 10) | points | signs;
-    classes.points |= points;
-    classes.signs |= signs;
-    classes.blanks |= is(' ') | is('\t') | is('\r');
+    // The ranges are below 0x80: as signed bytes, those from 0x80 up are below them.
+    byte_search_detail::addClasses(
+        &classes, [&](char c) { return bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))); },
+        [&](char low, int count, bool lower) {
+          const __m128i b = lower ? _mm_or_si128(bytes, _mm_set1_epi8(0x20)) : bytes;
+          return bits(
+              _mm_and_si128(_mm_cmpgt_epi8(b, _mm_set1_epi8(static_cast<char>(low - 1))),
+                            _mm_cmplt_epi8(b, _mm_set1_epi8(static_cast<char>(low + count)))));
+        });
   }
   return classes;
 }
@@ -564,22 +578,16 @@ TARVELIN_TARGET_AVX2 inline ByteClasses classifyAvx2(const char* p) {
     const auto bits = [i](__m256i hits) TARVELIN_TARGET_AVX2 {
       return static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(hits))) << i;
     };
-    const auto is = [&](char c) TARVELIN_TARGET_AVX2 {
-      return bits(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c)));
-    };
-    const auto within = [&](__m256i b, char low, int count) TARVELIN_TARGET_AVX2 {
-      return bits(
-          _mm256_and_si256(_mm256_cmpgt_epi8(b, _mm256_set1_epi8(static_cast<char>(low - 1))),
-                           _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(low + count)), b)));
-    };
-    classes.lineFeeds |= is('\n');
-    classes.letters |= within(_mm256_or_si256(bytes, _mm256_set1_epi8(0x20)), 'a', 26);
-    const uint64_t points = is('.');
-    const uint64_t signs = is('+') | is('-');
-    classes.numbers |= within(bytes, '0', 10) | points | signs;
-    classes.points |= points;
-    classes.signs |= signs;
-    classes.blanks |= is(' ') | is('\t') | is('\r');
+    byte_search_detail::addClasses(
+        &classes,
+        [&](char c)
+            TARVELIN_TARGET_AVX2 { return bits(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c))); },
+        [&](char low, int count, bool lower) TARVELIN_TARGET_AVX2 {
+          const __m256i b = lower ? _mm256_or_si256(bytes, _mm256_set1_epi8(0x20)) : bytes;
+          return bits(_mm256_and_si256(
+              _mm256_cmpgt_epi8(b, _mm256_set1_epi8(static_cast<char>(low - 1))),
+              _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(low + count)), b)));
+        });
   }
   return classes;
 }
@@ -587,21 +595,18 @@ TARVELIN_TARGET_AVX2 inline ByteClasses classifyAvx2(const char* p) {
 // classifyPlain() sixty-four bytes at once.
 TARVELIN_TARGET_AVX512 inline ByteClasses classifyAvx512(const char* p) {
   const __m512i bytes = _mm512_loadu_si512(p);
-  const auto is = [&](char c) TARVELIN_TARGET_AVX512 {
-    return static_cast<uint64_t>(_mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(c)));
-  };
-  const auto within = [](__m512i b, char low, int count) TARVELIN_TARGET_AVX512 {
-    return static_cast<uint64_t>(
-        _mm512_cmpge_epu8_mask(b, _mm512_set1_epi8(low)) &
-        _mm512_cmplt_epu8_mask(b, _mm512_set1_epi8(static_cast<char>(low + count))));
-  };
   ByteClasses classes;
-  classes.lineFeeds = is('\n');
-  classes.letters = within(_mm512_or_si512(bytes, _mm512_set1_epi8(0x20)), 'a', 26);
-  classes.points = is('.');
-  classes.signs = is('+') | is('-');
-  classes.numbers = within(bytes, '0', 10) | classes.points | classes.signs;
-  classes.blanks = is(' ') | is('\t') | is('\r');
+  byte_search_detail::addClasses(
+      &classes,
+      [&](char c) TARVELIN_TARGET_AVX512 {
+        return static_cast<uint64_t>(_mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(c)));
+      },
+      [&](char low, int count, bool lower) TARVELIN_TARGET_AVX512 {
+        const __m512i b = lower ? _mm512_or_si512(bytes, _mm512_set1_epi8(0x20)) : bytes;
+        return static_cast<uint64_t>(
+            _mm512_cmpge_epu8_mask(b, _mm512_set1_epi8(low)) &
+            _mm512_cmplt_epu8_mask(b, _mm512_set1_epi8(static_cast<char>(low + count))));
+      });
   return classes;
 }
 #endif
