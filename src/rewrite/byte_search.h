@@ -211,9 +211,7 @@ TARVELIN_TARGET_AVX2 inline const char* skipToPatternAvx2(const char* p, const c
   return byte_search_detail::skipWith<32>(
       [](const char* at) TARVELIN_TARGET_AVX2 { return patternStarts32(at); }, p, end, found);
 }
-#endif
 
-#if defined(TARVELIN_AVX2)
 // skipToPatternSse2() with AVX-512; stops fewer than 68 bytes before `end`.
 TARVELIN_TARGET_AVX512 inline const char* skipToPatternAvx512(const char* p, const char* end,
                                                               bool* found) {

@@ -427,18 +427,18 @@ struct WordScanner::Block {
       if (length > 8 || length == static_cast<int>(point != 0) || (point & (point - 1)) != 0) {
         return false;
       }
+      const bool negative = sign != 0 && line[at + 1] == '-';
       if (letter >= 'X') {
         const uint32_t bit = letterBit(letter);
-        const Number number = numberAt(line + from, length, point, false);
+        const Number number = numberAt(line + from, length, point, negative);
         if ((letters & bit) != 0 || number.scale > 6) return false;
         letters |= bit;
         // Exact: eight digits at most, none below a millionth.
         const auto millionths = static_cast<int64_t>(number.mantissa * kPowers[6 - number.scale]);
-        axes[letter - 'X'] = sign != 0 && line[at + 1] == '-' ? -millionths : millionths;
+        axes[letter - 'X'] = negative ? -millionths : millionths;
       } else if (letter == 'G' || letter == 'M') {
-        Number number = numberAt(line + from, length, point, false);
-        number.negative = sign != 0 && line[at + 1] == '-';
-        if (!(letter == 'G' ? takeG(number.code()) : takeM(number.code()))) return false;
+        const int code = numberAt(line + from, length, point, negative).code();
+        if (!(letter == 'G' ? takeG(code) : takeM(code))) return false;
       } else if (!takeLetter(letter)) {
         return false;
       }

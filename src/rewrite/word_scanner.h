@@ -70,8 +70,8 @@ class FedPoints {
 class WordScanner {
  public:
   // With a `helper`, the thread beside this one, long stretches are read on
-  // both: the helper reads the words of the lines of the second half while
-  // this thread reads and follows the first.
+  // both: the helper reads the words of the lines at the end of a stretch
+  // while this thread reads and follows those before them.
   explicit WordScanner(const Heights& heights = {}, Background* helper = nullptr);
   ~WordScanner();
   WordScanner(const WordScanner&) = delete;
