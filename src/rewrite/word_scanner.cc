@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -11,7 +12,43 @@
 #include "rewrite/byte_search.h"
 #include "rewrite/nc_text.h"
 
+// The loops over lines are built twice: for any x86-64 processor, and with
+// the bit instructions (BMI, BMI2) that find and shift a line's bits in one
+// step each, chosen at run time. What they call is always inlined, and so
+// built both ways.
+#if defined(__GNUC__) && defined(__x86_64__)
+#define TARVELIN_BIT_INSTRUCTIONS 1
+#define TARVELIN_TARGET_BITS __attribute__((target("bmi,bmi2")))
+#endif
+#if defined(__GNUC__)
+#define TARVELIN_INLINE __attribute__((always_inline)) inline
+#define TARVELIN_INLINE_LAMBDA __attribute__((always_inline))
+#else
+#define TARVELIN_INLINE inline
+#define TARVELIN_INLINE_LAMBDA
+#endif
+
 namespace {
+
+std::atomic<bool> bitInstructionsAllowed{true};
+
+#if defined(TARVELIN_BIT_INSTRUCTIONS)
+// Runs `loop` built with the bit instructions.
+template <typename Loop>
+TARVELIN_TARGET_BITS void runWithBits(const Loop& loop) {
+  loop();
+}
+#endif
+
+// Runs `loop`, with the bit instructions where this processor has them.
+template <typename Loop>
+void runFast(const Loop& loop) {
+#if defined(TARVELIN_BIT_INSTRUCTIONS)
+  static const bool hasBits = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+  if (hasBits && bitInstructionsAllowed.load(std::memory_order_relaxed)) return runWithBits(loop);
+#endif
+  loop();
+}
 
 // Returns 10 to the powers 0 to 19.
 constexpr std::array<uint64_t, 20> makePowers() {
@@ -73,7 +110,7 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // Returns the number whose `count` digits (1 to 8) are the bytes 0x00 to
 // 0x09 at the low end of `digits`, the first digit lowest; what lies above
 // them does not matter.
-uint64_t combineDigits(uint64_t digits, int count) {
+TARVELIN_INLINE uint64_t combineDigits(uint64_t digits, int count) {
   digits <<= 8 * (8 - count);  // the digits last of eight, after zeros
   digits = digits * 10 + (digits >> 8);
   return (((digits & 0x000000FF000000FFu) * (100 + (uint64_t{1000000} << 32))) +
@@ -120,7 +157,7 @@ bool readNumberSlowly(const char** p, Number* number) {
 
 // Returns the number of the `length` bytes (one to eight) at `digits`, all
 // digits but for the point whose bit in `point` is set, if any, and its sign.
-Number numberAt(const char* digits, int length, uint64_t point, bool negative) {
+TARVELIN_INLINE Number numberAt(const char* digits, int length, uint64_t point, bool negative) {
   uint64_t chunk = 0;
   std::memcpy(&chunk, digits, sizeof chunk);
   chunk ^= 0x3030303030303030u;  // digits become 0 to 9
@@ -275,6 +312,42 @@ constexpr std::array<Effect, 1000> makeEffects() {
 }
 constexpr std::array<Effect, 1000> kEffects = makeEffects();
 
+// Calls visit(line, lineFeed, classes) for the whole lines in [begin, end),
+// after which kPadding bytes are readable, in order, each with the classes
+// of the 64 bytes from its start, until it returns false; returns where the
+// lines not visited start. Uses `classes` for those of `batch` blocks at a
+// time, and of the one after them.
+template <typename Visit>
+TARVELIN_INLINE const char* forEachLine(const char* begin, const char* end, ByteClasses* classes,
+                                        size_t batch, Visit&& visit) {
+  // The classes of each line are put together from those of the 64-byte
+  // blocks it starts in and after, which are found a batch at a time.
+  const char* line = begin;
+  const auto blocks = static_cast<size_t>(end - begin + 63) / 64;
+  ByteClasses before;  // of the 64 bytes before the block at hand
+  for (size_t first = 0; first < blocks; first += batch) {
+    const size_t count = std::min(batch, blocks - first);
+    classifyBlocks(begin + 64 * first, count + 1, classes);
+    for (size_t i = 0; i < count; ++i) {
+      const char* block = begin + 64 * (first + i);
+      uint64_t lineFeeds = classes[i].lineFeeds;
+      if (end - block < 64) lineFeeds &= (uint64_t{1} << (end - block)) - 1;
+      for (; lineFeeds != 0; lineFeeds &= lineFeeds - 1) {
+        const char* lineFeed = block + std::countr_zero(lineFeeds);
+        const auto at = static_cast<int>(line - block);
+        // A line that starts further back is too long to be read by its classes.
+        const ByteClasses lineClasses = at >= 0     ? classesFrom(classes[i], classes[i + 1], at)
+                                        : at >= -64 ? classesFrom(before, classes[i], at + 64)
+                                                    : ByteClasses{};
+        if (!visit(line, lineFeed, lineClasses)) return line;
+        line = lineFeed + 1;
+      }
+      before = classes[i];
+    }
+  }
+  return end;
+}
+
 }  // namespace
 
 // What one line says, as far as the approach rule is concerned.
@@ -296,7 +369,7 @@ struct WordScanner::Block {
   int64_t axis(char letter) const { return axes[letter - 'X']; }
 
   // Takes the G code `g` (in tenths); returns false for one the reader does not know.
-  bool takeG(int g) {
+  TARVELIN_INLINE bool takeG(int g) {
     switch (g < 0 || g >= 1000 ? Effect::unknown : kEffects[static_cast<size_t>(g)]) {
       case Effect::unknown:
         return false;
@@ -378,7 +451,7 @@ struct WordScanner::Block {
 
   // Takes the letter of a word other than G and M (upper case); returns false
   // for one the reader does not know.
-  bool takeLetter(char letter) {
+  TARVELIN_INLINE bool takeLetter(char letter) {
     const uint32_t bit = letterBit(letter);
     if ((kKnownLetters & bit) == 0 || (letters & bit & ~kIgnoredLetters) != 0) {
       return false;  // O words (programs, subroutines, loops), others, and twice the same axis
@@ -403,47 +476,100 @@ struct WordScanner::Block {
   // blanks only between words, and it ends within the 64 bytes whose
   // `classes` are given. Returns false to leave the line to read(), on a block
   // made anew.
-  bool readQuickly(const char* line, const char* lineFeed, const ByteClasses& classes) {
+  TARVELIN_INLINE bool readQuickly(const char* line, const char* lineFeed,
+                                   const ByteClasses& classes) {
     if (std::endian::native != std::endian::little || lineFeed - line >= 64) return false;
-    const auto end = static_cast<int>(lineFeed - line);
-    const uint64_t inLine = (uint64_t{1} << end) - 1;
-    const uint64_t starts = classes.letters;
-    const uint64_t numbers = classes.numbers;
-    // Comments, marks and other bytes, a number or its piece after a blank or
-    // first, and a sign inside a number; a letter with no number after it has
-    // a number of no digits, below.
-    const uint64_t unread = ~(starts | numbers | classes.blanks) |
-                            (numbers & ~((starts | numbers) << 1)) |
-                            (classes.signs & ~(starts << 1));
-    if ((unread & inLine) != 0) return false;
-    for (uint64_t words = starts & inLine; words != 0; words &= words - 1) {
+    const uint64_t inLine = (uint64_t{1} << (lineFeed - line)) - 1;
+    const uint64_t starts = classes.letters & inLine;
+    const uint64_t numbers = classes.numbers & inLine;
+    const uint64_t points = classes.points & inLine;
+    const uint64_t signs = classes.signs & inLine;
+    if (!wordsAlone(starts, numbers, points, signs, classes.blanks | ~inLine)) return false;
+    for (uint64_t words = starts; words != 0; words &= words - 1) {
       const int at = std::countr_zero(words);
       const auto letter = static_cast<char>(line[at] & ~0x20);
-      const int sign = static_cast<int>((classes.signs >> (at + 1)) & 1);
-      const int from = at + 1 + sign;
+      const int from = at + 1 + static_cast<int>((signs >> (at + 1)) & 1);
       const int length = std::countr_zero(~numbers >> from);
-      const uint64_t point = (classes.points >> from) & ((uint64_t{1} << length) - 1);
-      // Longer numbers, and those with no digit or two points, are read()'s.
-      if (length > 8 || length == static_cast<int>(point != 0) || (point & (point - 1)) != 0) {
-        return false;
-      }
-      const bool negative = sign != 0 && line[at + 1] == '-';
+      // The first point from the number on, which may be a later number's.
+      const int point = std::countr_zero(points >> from);
+      // With no sign, the byte after the letter is a digit or the point.
+      const bool negative = line[at + 1] == '-';
       if (letter >= 'X') {
-        const uint32_t bit = letterBit(letter);
-        const Number number = numberAt(line + from, length, point, negative);
-        if ((letters & bit) != 0 || number.scale > 6) return false;
-        letters |= bit;
-        // Exact: eight digits at most, none below a millionth.
-        const auto millionths = static_cast<int64_t>(number.mantissa * kPowers[6 - number.scale]);
-        axes[letter - 'X'] = negative ? -millionths : millionths;
+        if (!takeAxis(letter, line + from, length, point, negative)) return false;
       } else if (letter == 'G' || letter == 'M') {
-        const int code = numberAt(line + from, length, point, negative).code();
+        const int code = codeAt(line + from, length, point, negative);
         if (!(letter == 'G' ? takeG(code) : takeM(code))) return false;
       } else if (!takeLetter(letter)) {
         return false;
       }
     }
     return true;
+  }
+
+  // True iff the bytes of a line, given by the masks of its letters, number
+  // bytes, points, signs and of what else it may hold (blanks, and what lies
+  // past its end), are words alone, each a letter right before its number:
+  // a sign only first, then eight digits and point at most, with a digit
+  // and no second point.
+  TARVELIN_INLINE static bool wordsAlone(uint64_t starts, uint64_t numbers, uint64_t points,
+                                         uint64_t signs, uint64_t others) {
+    // Comments, marks and other bytes; a number or its piece after a blank
+    // or first; a sign inside a number; a letter with no number after it.
+    if ((~(starts | numbers | others) | (numbers & ~((starts | numbers) << 1)) |
+         (signs & ~(starts << 1)) | ((starts << 1) & ~numbers)) != 0) {
+      return false;
+    }
+    // A number of a sign and points alone: a carry from its first byte runs
+    // through it and out past its end. A second point in a number: a carry
+    // from the first point runs through the rest, and stops at the second.
+    const uint64_t noDigits = numbers & (points | signs);
+    if (((noDigits + (noDigits & ~(numbers << 1))) & ~numbers) != 0 ||
+        ((numbers + points) & points) != 0) {
+      return false;
+    }
+    // Nine digits and points in a row.
+    const uint64_t body = numbers & ~signs;
+    uint64_t run = body & (body >> 1);
+    run &= run >> 2;
+    run &= run >> 4;
+    return (run & (body >> 8)) == 0;
+  }
+
+  // Takes the axis word `letter` whose number of `length` digits and point
+  // is at `digits`, its point, if any, the `point`th byte; returns false for
+  // an axis given twice or a place below a millionth.
+  TARVELIN_INLINE bool takeAxis(char letter, const char* digits, int length, int point,
+                                bool negative) {
+    const uint32_t bit = letterBit(letter);
+    if ((letters & bit) != 0) return false;
+    letters |= bit;
+    uint64_t chunk = 0;
+    std::memcpy(&chunk, digits, sizeof chunk);
+    chunk ^= 0x3030303030303030u;  // digits become 0 to 9
+    int count = length;
+    int scale = 0;
+    if (point < length) {
+      // The fraction's digits moved down over the point.
+      const uint64_t low = (uint64_t{1} << (8 * point)) - 1;
+      chunk = (chunk & low) | ((chunk >> 8) & ~low);
+      count = length - 1;
+      scale = count - point;
+      if (scale > 6) return false;
+    }
+    // Exact: eight digits at most, none below a millionth.
+    const auto millionths = static_cast<int64_t>(combineDigits(chunk, count) * kPowers[6 - scale]);
+    axes[letter - 'X'] = negative ? -millionths : millionths;
+    return true;
+  }
+
+  // Returns the code in tenths of the G or M word whose number of `length`
+  // digits and point is at `digits`, as Number::code() does.
+  TARVELIN_INLINE static int codeAt(const char* digits, int length, int point, bool negative) {
+    if (!negative && length <= 2 && point >= length) {
+      const int first = digits[0] - '0';
+      return 10 * (length == 1 ? first : 10 * first + digits[1] - '0');
+    }
+    return numberAt(digits, length, point < length ? uint64_t{1} << point : 0, negative).code();
   }
 
   // Reads the words of the line at `p`, whose line feed has at least eight
@@ -485,6 +611,10 @@ WordScanner::WordScanner(const Heights& heights, Background* helper)
 }
 
 WordScanner::~WordScanner() = default;
+
+void WordScanner::useBitInstructions(bool use) {
+  bitInstructionsAllowed.store(use, std::memory_order_relaxed);
+}
 
 FedPoints::FedPoints() : points_(new Point[kSize]()) {}
 
@@ -575,14 +705,15 @@ size_t WordScanner::skipPiece(std::string_view text) {
   return midLine_ ? text.size() : lineFeed + 1;
 }
 
-bool WordScanner::readBlock(const char* line, const char* lineFeed, const ByteClasses& classes,
-                            Block* block) {
+TARVELIN_INLINE bool WordScanner::readBlock(const char* line, const char* lineFeed,
+                                            const ByteClasses& classes, Block* block) {
   if (block->readQuickly(line, lineFeed, classes)) return true;
   *block = Block{};
   return block->read(line) != nullptr;
 }
 
-bool WordScanner::scanLine(const char* line, const char* lineFeed, const ByteClasses& classes) {
+TARVELIN_INLINE bool WordScanner::scanLine(const char* line, const char* lineFeed,
+                                           const ByteClasses& classes) {
   Block block;
   return followBlock(readBlock(line, lineFeed, classes, &block) ? &block : nullptr);
 }
@@ -590,14 +721,58 @@ bool WordScanner::scanLine(const char* line, const char* lineFeed, const ByteCla
 const char* WordScanner::readAhead(const char* begin, const char* end, ByteClasses* classes,
                                    std::vector<Record>* records) {
   records->clear();
-  return forEachLine(begin, end, classes,
-                     [&](const char* line, const char* lineFeed, const ByteClasses& lineClasses) {
-                       if (records->size() == kRecords) return false;
-                       Record& record = records->emplace_back();
-                       record.at = static_cast<size_t>(line - begin);
-                       record.understood = readBlock(line, lineFeed, lineClasses, &record.block);
-                       return true;
-                     });
+  const char* rest = end;
+  runFast([&]() TARVELIN_INLINE_LAMBDA {
+    rest = forEachLine(begin, end, classes, kBatch,
+                       [&](const char* line, const char* lineFeed,
+                           const ByteClasses& lineClasses) TARVELIN_INLINE_LAMBDA {
+                         if (records->size() == kRecords) return false;
+                         Record& record = records->emplace_back();
+                         record.at = static_cast<size_t>(line - begin);
+                         record.understood = readBlock(line, lineFeed, lineClasses, &record.block);
+                         return true;
+                       });
+  });
+  return rest;
+}
+
+void WordScanner::scanLines(const char* begin, const char* end, size_t from, const Found& found) {
+  runFast([&]() TARVELIN_INLINE_LAMBDA {
+    forEachLine(begin, end, classes_, kBatch,
+                [&](const char* line, const char* lineFeed, const ByteClasses& classes)
+                    TARVELIN_INLINE_LAMBDA {
+                      if (scanLine(line, lineFeed, classes)) {
+                        found(from + static_cast<size_t>(line - begin), approachLine_);
+                      }
+                      return true;
+                    });
+  });
+}
+
+void WordScanner::scanText(std::string_view text, const Found& found) {
+  size_t from = midLine_ ? skipPiece(text) : 0;
+  // Most lines are read where they are; only the last few need line feeds put after them.
+  const size_t inPlace = linesWithRoomAfter(text);
+  if (from < inPlace) {
+    const size_t middle = startHelper(text, from, inPlace);
+    scanLines(text.data() + from, text.data() + middle, from, found);
+    if (middle < inPlace) {
+      const size_t rest = finishHelper(text);
+      for (const Record& record : records_) {
+        if (followBlock(record.understood ? &record.block : nullptr)) {
+          found(middle + record.at, approachLine_);
+        }
+      }
+      scanLines(text.data() + rest, text.data() + inPlace, rest, found);
+    }
+    from = inPlace;
+  }
+  while (from < text.size()) {
+    const size_t copied = copyLines(text, from);
+    if (copied == 0) return;
+    scanLines(lines_.data(), lines_.data() + copied, from, found);
+    from += copied;
+  }
 }
 
 size_t WordScanner::startHelper(std::string_view text, size_t from, size_t inPlace) {
@@ -623,15 +798,7 @@ size_t WordScanner::finishHelper(std::string_view text) {
   return static_cast<size_t>(helperEnd_ - text.data());
 }
 
-size_t WordScanner::recordsRead() const { return records_.size(); }
-
-bool WordScanner::followRecord(size_t i, size_t* at) {
-  const Record& record = records_[i];
-  *at = record.at;
-  return followBlock(record.understood ? &record.block : nullptr);
-}
-
-bool WordScanner::followBlock(const Block* block) {
+TARVELIN_INLINE bool WordScanner::followBlock(const Block* block) {
   const bool afterApproach = retractWatch_;
   retractWatch_ = false;
   if (block == nullptr) {
@@ -647,7 +814,7 @@ bool WordScanner::followBlock(const Block* block) {
   return move(*block, afterApproach, keepsModes);
 }
 
-void WordScanner::applyModes(const Block& block) {
+TARVELIN_INLINE void WordScanner::applyModes(const Block& block) {
   if (block.toolChange) {
     // Points cut by another tool say nothing about this one.
     rule_.newSeries();
@@ -676,7 +843,7 @@ void WordScanner::applyModes(const Block& block) {
   }
 }
 
-bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) {
+TARVELIN_INLINE bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) {
   const bool hasX = block.has('X');
   const bool hasY = block.has('Y');
   const bool hasZ = block.has('Z');

@@ -6,14 +6,13 @@
 #ifndef TARVELIN_REWRITE_WORD_SCANNER_H_
 #define TARVELIN_REWRITE_WORD_SCANNER_H_
 
-#include <algorithm>
 #include <atomic>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "rewrite/approach_rule.h"
@@ -82,10 +81,27 @@ class WordScanner {
   // approach, with the offset where that line starts. A stretch normally ends
   // with a line end; one that does not (a piece of an over-long line) is
   // continued by the next.
+  // Lets the loops over lines use the processor's bit instructions where it
+  // has them (the default), or not: a test of the build without them.
+  static void useBitInstructions(bool use);
+
   template <typename OnApproach>
-  void scanRun(std::string_view text, OnApproach&& onApproach);
+  void scanRun(std::string_view text, OnApproach&& onApproach) {
+    using Callback = std::remove_reference_t<OnApproach>;
+    scanText(text, Found{[](void* callback, size_t at, std::string_view approach) {
+                           (*static_cast<Callback*>(callback))(at, approach);
+                         },
+                         &onApproach});
+  }
 
  private:
+  // Where scanRun() tells of the lines that get approaches.
+  struct Found {
+    void (*tell)(void* callback, size_t at, std::string_view approach);
+    void* callback;
+    void operator()(size_t at, std::string_view approach) const { tell(callback, at, approach); }
+  };
+
   struct Block;
   struct Record;  // a line read ahead: where it starts, and what it says
   enum class Motion { none, rapid, feed, arc, cycle };
@@ -104,13 +120,12 @@ class WordScanner {
   // Passes over the rest of an over-long line at the start of `text`;
   // returns where the next line starts.
   size_t skipPiece(std::string_view text);
-  // Calls visit(line, lineFeed, classes) for the whole lines in [begin, end),
-  // after which kPadding bytes are readable, in order, each with the classes
-  // of the 64 bytes from its start, until it returns false; returns where the
-  // lines not visited start. Uses `classes` for those of a batch of blocks.
-  template <typename Visit>
-  static const char* forEachLine(const char* begin, const char* end, ByteClasses* classes,
-                                 Visit&& visit);
+  // scanRun() with the lines that get approaches told to `found`.
+  void scanText(std::string_view text, const Found& found);
+  // Reads and follows the whole lines in [begin, end), after which kPadding
+  // bytes are readable, and tells `found` of those that get approaches, with
+  // their offsets from `begin` plus `from`.
+  void scanLines(const char* begin, const char* end, size_t from, const Found& found);
   // Reads the line from `line` to its `lineFeed`, with the `classes` of the
   // 64 bytes from its start, into `*block`; returns false when it is not
   // understood.
@@ -134,11 +149,6 @@ class WordScanner {
   // Waits for the helper; returns where the lines start in `text` that it
   // left unread.
   size_t finishHelper(std::string_view text);
-  // Returns how many lines readAhead() read into records_.
-  size_t recordsRead() const;
-  // Follows the line of records_[i] and sets `*at` to where it starts; returns
-  // true iff it gets an approach.
-  bool followRecord(size_t i, size_t* at);
   // Applies what a readable block does to the modal state.
   void applyModes(const Block& block);
   // Follows the move of a block; returns true iff it is a plunge that gets an
@@ -184,72 +194,5 @@ class WordScanner {
   std::atomic<bool> helperDone_{false};
   std::unique_ptr<Background::Lane> helper_;
 };
-
-template <typename Visit>
-const char* WordScanner::forEachLine(const char* begin, const char* end, ByteClasses* classes,
-                                     Visit&& visit) {
-  // The classes of each line are put together from those of the 64-byte
-  // blocks it starts in and after, which are found a batch at a time.
-  const char* line = begin;
-  const auto blocks = static_cast<size_t>(end - begin + 63) / 64;
-  ByteClasses before;  // of the 64 bytes before the block at hand
-  for (size_t first = 0; first < blocks; first += kBatch) {
-    const size_t count = std::min(kBatch, blocks - first);
-    classifyBlocks(begin + 64 * first, count + 1, classes);
-    for (size_t i = 0; i < count; ++i) {
-      const char* block = begin + 64 * (first + i);
-      uint64_t lineFeeds = classes[i].lineFeeds;
-      if (end - block < 64) lineFeeds &= (uint64_t{1} << (end - block)) - 1;
-      for (; lineFeeds != 0; lineFeeds &= lineFeeds - 1) {
-        const char* lineFeed = block + std::countr_zero(lineFeeds);
-        const auto at = static_cast<int>(line - block);
-        // A line that starts further back is too long to be read by its classes.
-        const ByteClasses lineClasses = at >= 0     ? classesFrom(classes[i], classes[i + 1], at)
-                                        : at >= -64 ? classesFrom(before, classes[i], at + 64)
-                                                    : ByteClasses{};
-        if (!visit(line, lineFeed, lineClasses)) return line;
-        line = lineFeed + 1;
-      }
-      before = classes[i];
-    }
-  }
-  return end;
-}
-
-template <typename OnApproach>
-void WordScanner::scanRun(std::string_view text, OnApproach&& onApproach) {
-  // Reads and follows the whole lines in [begin, end), where `begin` is `from` in `text`.
-  const auto scanLines = [&](const char* begin, const char* end, size_t from) {
-    forEachLine(begin, end, classes_,
-                [&](const char* line, const char* lineFeed, const ByteClasses& classes) {
-                  if (scanLine(line, lineFeed, classes)) {
-                    onApproach(from + static_cast<size_t>(line - begin), approachLine_);
-                  }
-                  return true;
-                });
-  };
-  size_t from = midLine_ ? skipPiece(text) : 0;
-  // Most lines are read where they are; only the last few need line feeds put after them.
-  const size_t inPlace = linesWithRoomAfter(text);
-  if (from < inPlace) {
-    const size_t middle = startHelper(text, from, inPlace);
-    scanLines(text.data() + from, text.data() + middle, from);
-    if (middle < inPlace) {
-      const size_t rest = finishHelper(text);
-      for (size_t i = 0, count = recordsRead(); i < count; ++i) {
-        size_t at = 0;
-        if (followRecord(i, &at)) onApproach(middle + at, approachLine_);
-      }
-      scanLines(text.data() + rest, text.data() + inPlace, rest);
-    }
-    from = inPlace;
-  }
-  while (from < text.size()) {
-    const size_t copied = copyLines(text, from);
-    if (copied == 0) return;
-    scanLines(lines_.data(), lines_.data() + copied, from);
-    from += copied;
-  }
-}
 
 #endif  // TARVELIN_REWRITE_WORD_SCANNER_H_

@@ -372,7 +372,7 @@ std::string randomLine(std::mt19937& random, int step) {
 
 // Lines are read quickly when they hold words alone and carefully otherwise:
 // a comment added to each line, which sends every line to the careful
-// reading, changes no approach.
+// reading, changes no approach; with the processor's bit instructions or not.
 TEST(WordScanner, ReadsLinesQuicklyAsCarefully) {
   std::mt19937 random(3);
   size_t approaches = 0;
@@ -383,6 +383,9 @@ TEST(WordScanner, ReadsLinesQuicklyAsCarefully) {
     for (std::string& line : commented) line += " ()";
     const auto expected = approachesIn(commented);
     EXPECT_EQ(approachesIn(program), expected) << testing::PrintToString(program);
+    WordScanner::useBitInstructions(false);
+    EXPECT_EQ(approachesIn(program), expected) << testing::PrintToString(program);
+    WordScanner::useBitInstructions(true);
     approaches += expected.size();
   }
   EXPECT_GT(approaches, 1000u);  // the programs get approaches, shallow and deep
