@@ -328,6 +328,10 @@ TARVELIN_INLINE const char* forEachLine(const char* begin, const char* end, Byte
   for (size_t first = 0; first < blocks; first += batch) {
     const size_t count = std::min(batch, blocks - first);
     classifyBlocks(begin + 64 * first, count + 1, classes);
+    // The next batch is fetched into the cache while this one is read.
+    for (size_t i = first + batch; i < std::min(first + 2 * batch, blocks); ++i) {
+      __builtin_prefetch(begin + 64 * i);
+    }
     for (size_t i = 0; i < count; ++i) {
       const char* block = begin + 64 * (first + i);
       uint64_t lineFeeds = classes[i].lineFeeds;
