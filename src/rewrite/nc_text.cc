@@ -38,9 +38,10 @@ char* dropCarriageReturns(char* begin, char* end, Stray stray) {
 
 }  // namespace
 
-NcReader::NcReader(ByteSource& source, Background& background, Check check)
+NcReader::NcReader(ByteSource& source, Background& background, Check check, ReadAhead readAhead)
     : source_(source),
       checkAhead_(check == Check::ahead),
+      readAheadWhenAsked_(readAhead == ReadAhead::whenAsked),
       first_(kCapacity),
       background_(background) {}
 
@@ -70,9 +71,10 @@ ReadResult NcReader::next(std::string_view* lines) {
       pos_ = static_cast<size_t>(cut - current_);
       return ReadResult::lines;
     }
+    readAheadNow();
     failed_ = !takeReadAhead();
     if (failed_) return ReadResult::error;
-    if (!atEnd_) startReadAhead();
+    if (!atEnd_) readAheadSoon();
   }
 }
 
@@ -113,7 +115,7 @@ bool NcReader::start() {
   ready_ = kHead + block.size;
   bareLineFeeds_ = block.bare;
   atEnd_ = atEnd_ || block.stopped;
-  if (!atEnd_) startReadAhead();
+  if (!atEnd_) readAheadSoon();
   return true;
 }
 
@@ -125,6 +127,20 @@ bool NcReader::fillUp(size_t* filled) {
     *filled += static_cast<size_t>(n);
   }
   return true;
+}
+
+void NcReader::readAheadNow() {
+  if (!readAheadWaits_) return;
+  readAheadWaits_ = false;
+  startReadAhead();
+}
+
+void NcReader::readAheadSoon() {
+  if (readAheadWhenAsked_) {
+    readAheadWaits_ = true;
+  } else {
+    startReadAhead();
+  }
 }
 
 void NcReader::startReadAhead() {

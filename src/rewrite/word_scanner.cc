@@ -8,6 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <numeric>
+#include <utility>
 
 #include "rewrite/byte_search.h"
 #include "rewrite/nc_text.h"
@@ -607,8 +608,9 @@ struct WordScanner::Record {
   Block block;
 };
 
-WordScanner::WordScanner(const Heights& heights, Background* helper)
-    : rule_(inMillionths(heights)) {
+WordScanner::WordScanner(const Heights& heights, Background* helper,
+                         std::function<void()> helperStarted)
+    : rule_(inMillionths(heights)), helperStarted_(std::move(helperStarted)) {
   if (helper == nullptr) return;
   records_.reserve(kRecords);
   helper_ = std::make_unique<Background::Lane>(*helper);
@@ -757,8 +759,9 @@ void WordScanner::scanText(std::string_view text, const Found& found) {
   size_t from = midLine_ ? skipPiece(text) : 0;
   // Most lines are read where they are; only the last few need line feeds put after them.
   const size_t inPlace = linesWithRoomAfter(text);
+  const size_t middle = from < inPlace ? startHelper(text, from, inPlace) : inPlace;
+  if (helperStarted_) helperStarted_();
   if (from < inPlace) {
-    const size_t middle = startHelper(text, from, inPlace);
     scanLines(text.data() + from, text.data() + middle, from, found);
     if (middle < inPlace) {
       const size_t rest = finishHelper(text);

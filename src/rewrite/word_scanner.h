@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -70,8 +71,11 @@ class WordScanner {
  public:
   // With a `helper`, the thread beside this one, long stretches are read on
   // both: the helper reads the words of the lines at the end of a stretch
-  // while this thread reads and follows those before them.
-  explicit WordScanner(const Heights& heights = {}, Background* helper = nullptr);
+  // while this thread reads and follows those before them. `helperStarted`,
+  // if given, is called for each stretch once the helper's task, if any, is
+  // queued: a task queued then runs after it.
+  explicit WordScanner(const Heights& heights = {}, Background* helper = nullptr,
+                       std::function<void()> helperStarted = {});
   ~WordScanner();
   WordScanner(const WordScanner&) = delete;
   WordScanner& operator=(const WordScanner&) = delete;
@@ -192,6 +196,7 @@ class WordScanner {
   const char* helperEnd_ = nullptr;
   unsigned helperShare_ = 29;  // of each 64 bytes of a stretch, those the helper reads
   std::atomic<bool> helperDone_{false};
+  std::function<void()> helperStarted_;
   std::unique_ptr<Background::Lane> helper_;
 };
 
