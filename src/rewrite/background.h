@@ -57,6 +57,9 @@ class Background {
     unsigned sinceSpin_ = 0;  // waits that did not spin
   };
 
+  // True iff every task queued has ended; called from the lanes' thread.
+  bool idle() const { return done_.load() == posted_.load(); }
+
   // True iff this machine has more than one processor, for two threads to share work.
   static bool manyProcessors() { return kManyProcessors; }
 

@@ -612,6 +612,7 @@ WordScanner::WordScanner(const Heights& heights, Background* helper,
                          std::function<void()> helperStarted)
     : rule_(inMillionths(heights)), helperStarted_(std::move(helperStarted)) {
   if (helper == nullptr) return;
+  background_ = helper;
   records_.reserve(kRecords);
   helper_ = std::make_unique<Background::Lane>(*helper);
 }
@@ -771,6 +772,11 @@ void WordScanner::scanText(std::string_view text, const Found& found) {
         }
       }
       scanLines(text.data() + rest, text.data() + inPlace, rest, found);
+      // The helper gets more of the next stretch when it finished its share
+      // first and the thread beside has done all else since (above all the
+      // next block's read); less when this thread waited or will wait.
+      helperShare_ = helperWasDone_ && background_->idle() ? std::min(helperShare_ + 1, 48u)
+                                                           : std::max(helperShare_ - 1, 16u);
     }
     from = inPlace;
   }
@@ -798,9 +804,7 @@ size_t WordScanner::startHelper(std::string_view text, size_t from, size_t inPla
 }
 
 size_t WordScanner::finishHelper(std::string_view text) {
-  // A helper that finished first gets more of the next stretch, one that did not less.
-  helperShare_ = helperDone_.load(std::memory_order_relaxed) ? std::min(helperShare_ + 1, 48u)
-                                                             : std::max(helperShare_ - 1, 16u);
+  helperWasDone_ = helperDone_.load(std::memory_order_relaxed);
   helper_->wait();
   return static_cast<size_t>(helperEnd_ - text.data());
 }
