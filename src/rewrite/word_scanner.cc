@@ -324,17 +324,16 @@ TARVELIN_INLINE const char* forEachLine(const char* begin, const char* end, Byte
   // The classes of each line are put together from those of the 64-byte
   // blocks it starts in and after, which are found a batch at a time.
   const char* line = begin;
-  const auto blocks = static_cast<size_t>(end - begin + 63) / 64;
+  const auto size = static_cast<size_t>(end - begin);
+  const size_t blocks = (size + 63) / 64;
   ByteClasses before;  // of the 64 bytes before the block at hand
   for (size_t first = 0; first < blocks; first += batch) {
     const size_t count = std::min(batch, blocks - first);
     classifyBlocks(begin + 64 * first, count + 1, classes);
-    // The next batch is fetched into the cache while this one is read.
-    for (size_t i = first + batch; i < std::min(first + 2 * batch, blocks); ++i) {
-      __builtin_prefetch(begin + 64 * i);
-    }
     for (size_t i = 0; i < count; ++i) {
       const char* block = begin + 64 * (first + i);
+      // The next batch is fetched into the cache while this one is read.
+      __builtin_prefetch(begin + std::min(64 * (first + i + batch), size));
       uint64_t lineFeeds = classes[i].lineFeeds;
       if (end - block < 64) lineFeeds &= (uint64_t{1} << (end - block)) - 1;
       for (; lineFeeds != 0; lineFeeds &= lineFeeds - 1) {
@@ -375,6 +374,11 @@ struct WordScanner::Block {
 
   // Takes the G code `g` (in tenths); returns false for one the reader does not know.
   TARVELIN_INLINE bool takeG(int g) {
+    // The motions of almost every line, without the table.
+    if ((g == 0 || g == 10 || g == 20 || g == 30) && motion < 0) {
+      motion = g;
+      return true;
+    }
     switch (g < 0 || g >= 1000 ? Effect::unknown : kEffects[static_cast<size_t>(g)]) {
       case Effect::unknown:
         return false;
