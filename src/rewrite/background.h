@@ -57,8 +57,10 @@ class Background {
     unsigned sinceSpin_ = 0;  // waits that did not spin
   };
 
-  // True iff every task queued has ended; called from the lanes' thread.
-  bool idle() const { return done_.load() == posted_.load(); }
+  // Returns the number of the latest task queued; called from the lanes' thread.
+  uint64_t latest() const { return posted_.load(); }
+  // True iff task number `task` and all before it have ended.
+  bool ended(uint64_t task) const { return done_.load() >= task; }
 
   // True iff this machine has more than one processor, for two threads to share work.
   static bool manyProcessors() { return kManyProcessors; }

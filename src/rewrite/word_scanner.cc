@@ -766,6 +766,8 @@ void WordScanner::scanText(std::string_view text, const Found& found) {
   const size_t inPlace = linesWithRoomAfter(text);
   const size_t middle = from < inPlace ? startHelper(text, from, inPlace) : inPlace;
   if (helperStarted_) helperStarted_();
+  // What the thread beside was given by now: the helper's task, the next read.
+  const uint64_t given = background_ != nullptr ? background_->latest() : 0;
   if (from < inPlace) {
     scanLines(text.data() + from, text.data() + middle, from, found);
     if (middle < inPlace) {
@@ -777,10 +779,11 @@ void WordScanner::scanText(std::string_view text, const Found& found) {
       }
       scanLines(text.data() + rest, text.data() + inPlace, rest, found);
       // The helper gets more of the next stretch when it finished its share
-      // first and the thread beside has done all else since (above all the
-      // next block's read); less when this thread waited or will wait.
-      helperShare_ = helperWasDone_ && background_->idle() ? std::min(helperShare_ + 1, 48u)
-                                                           : std::max(helperShare_ - 1, 16u);
+      // first and the thread beside has also done what it was given with it
+      // (above all the next block's read); less when this thread waited or
+      // will wait.
+      helperShare_ = helperWasDone_ && background_->ended(given) ? std::min(helperShare_ + 1, 48u)
+                                                                 : std::max(helperShare_ - 1, 16u);
     }
     from = inPlace;
   }
