@@ -75,12 +75,12 @@ uint64_t Background::post(std::function<void()> task) {
 }
 
 void Background::waitFor(uint64_t task) {
-  const auto ended = [&] { return done_.load() >= task; };
-  if (ended() || spinUntil(waitSpinner_, ended)) return;
+  const auto taskEnded = [&] { return ended(task); };
+  if (taskEnded() || spinUntil(waitSpinner_, taskEnded)) return;
   std::unique_lock lock(mutex_);
   // Counted before done_ is looked at again, so that run() sees a sleeper.
   ++waiters_;
-  taskDone_.wait(lock, ended);
+  taskDone_.wait(lock, taskEnded);
   --waiters_;
 }
 
