@@ -356,18 +356,20 @@ TARVELIN_INLINE const char* forEachLine(const char* begin, const char* end, Byte
 
 // What one line says, as far as the approach rule is concerned.
 struct WordScanner::Block {
-  uint32_t letters = 0;     // the letters of the words, G and M aside
-  int motion = -1;          // the motion word, in tenths: 0, 10, 20, 30, 800 or a canned cycle
-  int distance = -1;        // 0 for G90, 1 for G91
-  int compensation = -1;    // 0 for G40, 1 for G41 or G42
-  bool notAMove = false;    // G4, G10, G28, G30, G52, G53, G92: the axis words are no move of ours
-  bool losesFrame = false;  // what X Y Z mean changes: units, offsets, coordinate systems
-  bool losesPlace = false;  // the machine goes somewhere not written: G28, G30, G53
-  bool toolChange = false;  // M6, M61, a T word, or a stop where a tool may be changed by hand
+  // Small, so that the lines the helper reads take little room on their way
+  // to this thread.
+  uint32_t letters = 0;      // the letters of the words, G and M aside
+  int16_t motion = -1;       // the motion word, in tenths: 0, 10, 20, 30, 800 or a canned cycle
+  int8_t distance = -1;      // 0 for G90, 1 for G91
+  int8_t compensation = -1;  // 0 for G40, 1 for G41 or G42
+  bool notAMove = false;     // G4, G10, G28, G30, G52, G53, G92: the axis words are no move of ours
+  bool losesFrame = false;   // what X Y Z mean changes: units, offsets, coordinate systems
+  bool losesPlace = false;   // the machine goes somewhere not written: G28, G30, G53
+  bool toolChange = false;   // M6, M61, a T word, or a stop where a tool may be changed by hand
+  bool rounded[3] = {};      // X, Y, Z had places below a millionth
   // X, Y, Z in millionths. Z is rounded up, so that no pass counts as deeper
   // than it was and an approach over it keeps the whole gap.
   int64_t axes[3] = {};
-  bool rounded[3] = {};  // X, Y, Z had places below a millionth
 
   bool has(char letter) const { return (letters & letterBit(letter)) != 0; }
   int64_t axis(char letter) const { return axes[letter - 'X']; }
@@ -376,7 +378,7 @@ struct WordScanner::Block {
   TARVELIN_INLINE bool takeG(int g) {
     // The motions of almost every line, without the table.
     if ((g == 0 || g == 10 || g == 20 || g == 30) && motion < 0) {
-      motion = g;
+      motion = static_cast<int16_t>(g);
       return true;
     }
     switch (g < 0 || g >= 1000 ? Effect::unknown : kEffects[static_cast<size_t>(g)]) {
@@ -388,11 +390,11 @@ struct WordScanner::Block {
         // G80 beside another motion word only ends the canned cycle, as the
         // many controllers that keep it in a group of its own read it.
         if (g == 800 || motion == 800) {
-          motion = motion < 0 || motion == 800 ? g : motion;
+          motion = motion < 0 || motion == 800 ? static_cast<int16_t>(g) : motion;
           return true;
         }
         if (motion >= 0) return false;  // two motions in one block
-        motion = g;
+        motion = static_cast<int16_t>(g);
         return true;
       case Effect::notAMove:
         notAMove = true;
@@ -408,11 +410,11 @@ struct WordScanner::Block {
         return true;
       case Effect::absolute:
       case Effect::incremental:
-        distance = g == 910 ? 1 : 0;
+        distance = static_cast<int8_t>(g == 910 ? 1 : 0);
         return true;
       case Effect::compensationOff:
       case Effect::compensationOn:
-        compensation = g == 400 ? 0 : 1;
+        compensation = static_cast<int8_t>(g == 400 ? 0 : 1);
         return true;
     }
     return false;
@@ -607,7 +609,7 @@ struct WordScanner::Block {
 };
 
 struct WordScanner::Record {
-  size_t at;  // where the line starts, from the start of the lines read ahead
+  uint32_t at;  // where the line starts, from the start of the lines read ahead
   bool understood;
   Block block;
 };
@@ -739,7 +741,7 @@ const char* WordScanner::readAhead(const char* begin, const char* end, ByteClass
                            const ByteClasses& lineClasses) TARVELIN_INLINE_LAMBDA {
                          if (records->size() == kRecords) return false;
                          Record& record = records->emplace_back();
-                         record.at = static_cast<size_t>(line - begin);
+                         record.at = static_cast<uint32_t>(line - begin);
                          record.understood = readBlock(line, lineFeed, lineClasses, &record.block);
                          return true;
                        });
