@@ -846,7 +846,7 @@ TARVELIN_INLINE void WordScanner::applyModes(const Block& block) {
     losePosition();
   }
   if (block.losesPlace) losePosition();
-  if (block.distance >= 0) distance_ = block.distance;
+  if (block.distance >= 0) distance_ = int{block.distance};
   // Radius compensation stays in force until the move after G40 has led the
   // tool back onto the programmed path.
   // A G41 or G42 before that move turns it on again.
