@@ -157,19 +157,18 @@ bool readNumberSlowly(const char** p, Number* number) {
 }
 
 // Returns the number of the `length` bytes (one to eight) at `digits`, all
-// digits but for the point whose bit in `point` is set, if any, and its sign.
-TARVELIN_INLINE Number numberAt(const char* digits, int length, uint64_t point, bool negative) {
+// digits but for the `point`th, the point, when it lies within them; and its sign.
+TARVELIN_INLINE Number numberAt(const char* digits, int length, int point, bool negative) {
   uint64_t chunk = 0;
   std::memcpy(&chunk, digits, sizeof chunk);
   chunk ^= 0x3030303030303030u;  // digits become 0 to 9
   Number number;
   number.negative = negative;
-  if (point != 0) {
+  if (point < length) {
     // The fraction's digits moved down over the point.
-    const int whole = std::countr_zero(point);
-    const uint64_t low = (uint64_t{1} << (8 * whole)) - 1;
+    const uint64_t low = (uint64_t{1} << (8 * point)) - 1;
     chunk = (chunk & low) | ((chunk >> 8) & ~low);
-    number.scale = length - whole - 1;
+    number.scale = length - point - 1;
     --length;
   }
   number.mantissa = combineDigits(chunk, length);
@@ -209,8 +208,8 @@ bool readNumberQuickly(const char** p, Number* number) {
       if (isDigit(*next) || (*next == '.' && !point)) return false;
     }
     if constexpr (value) {
-      *number =
-          numberAt(at, static_cast<int>(end - at), point ? uint64_t{1} << whole : 0, negative);
+      const auto length = static_cast<int>(end - at);
+      *number = numberAt(at, length, point ? whole : length, negative);
     }
     *p = end;
     return true;
@@ -554,21 +553,10 @@ struct WordScanner::Block {
     const uint32_t bit = letterBit(letter);
     if ((letters & bit) != 0) return false;
     letters |= bit;
-    uint64_t chunk = 0;
-    std::memcpy(&chunk, digits, sizeof chunk);
-    chunk ^= 0x3030303030303030u;  // digits become 0 to 9
-    int count = length;
-    int scale = 0;
-    if (point < length) {
-      // The fraction's digits moved down over the point.
-      const uint64_t low = (uint64_t{1} << (8 * point)) - 1;
-      chunk = (chunk & low) | ((chunk >> 8) & ~low);
-      count = length - 1;
-      scale = count - point;
-      if (scale > 6) return false;
-    }
+    const Number number = numberAt(digits, length, point, negative);
+    if (number.scale > 6) return false;
     // Exact: eight digits at most, none below a millionth.
-    const auto millionths = static_cast<int64_t>(combineDigits(chunk, count) * kPowers[6 - scale]);
+    const auto millionths = static_cast<int64_t>(number.mantissa * kPowers[6 - number.scale]);
     axes[letter - 'X'] = negative ? -millionths : millionths;
     return true;
   }
@@ -580,7 +568,7 @@ struct WordScanner::Block {
       const int first = digits[0] - '0';
       return 10 * (length == 1 ? first : 10 * first + digits[1] - '0');
     }
-    return numberAt(digits, length, point < length ? uint64_t{1} << point : 0, negative).code();
+    return numberAt(digits, length, point, negative).code();
   }
 
   // Reads the words of the line at `p`, whose line feed has at least eight

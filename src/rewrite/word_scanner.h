@@ -85,10 +85,6 @@ class WordScanner {
   // approach, with the offset where that line starts. A stretch normally ends
   // with a line end; one that does not (a piece of an over-long line) is
   // continued by the next.
-  // Lets the loops over lines use the processor's bit instructions where it
-  // has them (the default), or not: a test of the build without them.
-  static void useBitInstructions(bool use);
-
   template <typename OnApproach>
   void scanRun(std::string_view text, OnApproach&& onApproach) {
     using Callback = std::remove_reference_t<OnApproach>;
@@ -97,6 +93,10 @@ class WordScanner {
                          },
                          &onApproach});
   }
+
+  // Lets the loops over lines use the processor's bit instructions where it
+  // has them (the default), or not: a test of the build without them.
+  static void useBitInstructions(bool use);
 
  private:
   // Where scanRun() tells of the lines that get approaches.
