@@ -761,6 +761,7 @@ void WordScanner::scanText(std::string_view text, const Found& found) {
   if (from < inPlace) {
     scanLines(text.data() + from, text.data() + middle, from, found);
     if (middle < inPlace) {
+      const bool helperWasDone = helperDone_.load(std::memory_order_relaxed);
       const size_t rest = finishHelper(text);
       for (const Record& record : records_) {
         if (followBlock(record.understood ? &record.block : nullptr)) {
@@ -772,8 +773,8 @@ void WordScanner::scanText(std::string_view text, const Found& found) {
       // first and the thread beside has also done what it was given with it
       // (above all the next block's read); less when this thread waited or
       // will wait.
-      helperShare_ = helperWasDone_ && background_->ended(given) ? std::min(helperShare_ + 1, 48u)
-                                                                 : std::max(helperShare_ - 1, 16u);
+      helperShare_ = helperWasDone && background_->ended(given) ? std::min(helperShare_ + 1, 48u)
+                                                                : std::max(helperShare_ - 1, 16u);
     }
     from = inPlace;
   }
@@ -801,7 +802,6 @@ size_t WordScanner::startHelper(std::string_view text, size_t from, size_t inPla
 }
 
 size_t WordScanner::finishHelper(std::string_view text) {
-  helperWasDone_ = helperDone_.load(std::memory_order_relaxed);
   helper_->wait();
   return static_cast<size_t>(helperEnd_ - text.data());
 }

@@ -196,7 +196,6 @@ class WordScanner {
   const char* helperEnd_ = nullptr;
   unsigned helperShare_ = 29;  // of each 64 bytes of a stretch, those the helper reads
   std::atomic<bool> helperDone_{false};
-  bool helperWasDone_ = false;  // when this thread came to the helper's lines
   Background* background_ = nullptr;
   std::function<void()> helperStarted_;
   std::unique_ptr<Background::Lane> helper_;
