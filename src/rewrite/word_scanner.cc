@@ -763,7 +763,13 @@ void WordScanner::scanText(std::string_view text, const Found& found) {
     if (middle < inPlace) {
       const bool helperWasDone = helperDone_.load(std::memory_order_relaxed);
       const size_t rest = finishHelper(text);
-      for (const Record& record : records_) {
+      // The helper's records were written on the other processor: fetching
+      // them some way ahead overlaps the transfers.
+      const Record* records = records_.data();
+      const size_t count = records_.size();
+      for (size_t i = 0; i < count; ++i) {
+        __builtin_prefetch(records + std::min(i + kRecordsAhead, count - 1));
+        const Record& record = records[i];
         if (followBlock(record.understood ? &record.block : nullptr)) {
           found(middle + record.at, approachLine_);
         }

@@ -174,6 +174,7 @@ class WordScanner {
   // The shortest stretch read on two threads, and the most lines read ahead.
   static constexpr size_t kTwoThreads = size_t{64} << 10;
   static constexpr size_t kRecords = 8192;
+  static constexpr size_t kRecordsAhead = 24;  // records fetched ahead of the one followed
 
   BasicApproachRule<double> rule_;
   ApproachText approachText_;
