@@ -643,9 +643,12 @@ void FedPoints::settle() {
   for (size_t i = 0; i < pendingCount_; ++i) {
     const Pending& p = pending_[i];
     Point& point = points[count];
-    if (!tenThousandths(p.x, &point.x) || !tenThousandths(p.y, &point.y)) continue;
-    point.z = p.z;
-    point.generation = generation_;
+    // A depth too far out to keep is left out, which only costs an approach.
+    if (!tenThousandths(p.x, &point.x) || !tenThousandths(p.y, &point.y) || p.z < kDeepest ||
+        p.z >= -kDeepest) {
+      continue;
+    }
+    point.depthAndGeneration = p.z * kGenerations + generation_;
     slots[count] = slotFor(point.x, point.y);
     __builtin_prefetch(&points_[slots[count]], 1);
     ++count;
@@ -653,8 +656,8 @@ void FedPoints::settle() {
   pendingCount_ = 0;
   for (size_t i = 0; i < count; ++i) {
     Point& slot = points_[slots[i]];
-    if (slot.generation == generation_ && slot.x == points[i].x && slot.y == points[i].y) {
-      slot.z = std::fmin(slot.z, points[i].z);
+    if (slot.generation() == generation_ && slot.x == points[i].x && slot.y == points[i].y) {
+      slot.depthAndGeneration = std::min(slot.depthAndGeneration, points[i].depthAndGeneration);
     } else {
       slot = points[i];
     }
@@ -667,7 +670,13 @@ bool FedPoints::reached(int64_t x, int64_t y, double depth) {
   int32_t qy = 0;
   if (!tenThousandths(x, &qx) || !tenThousandths(y, &qy)) return false;
   const Point& point = points_[slotFor(qx, qy)];
-  return point.generation == generation_ && point.x == qx && point.y == qy && point.z <= depth;
+  return point.generation() == generation_ && point.x == qx && point.y == qy &&
+         static_cast<double>(point.depth()) / 1e6 <= depth;
+}
+
+void FedPoints::startAfresh() {
+  std::fill_n(points_.get(), kSize, Point{});
+  generation_ = 1;
 }
 
 size_t WordScanner::linesWithRoomAfter(std::string_view text) {
@@ -920,7 +929,7 @@ TARVELIN_INLINE bool WordScanner::move(const Block& block, bool afterApproach, b
       [[fallthrough]];
     case Motion::arc:
       if (xKnown_ && yKnown_ && zKnown_ && !compensation_) {
-        fed_.add(x, y, static_cast<double>(z) / 1e6);
+        fed_.add(x, y, z);
       }
       if (compensationEnding_ && (hasX || hasY)) compensation_ = compensationEnding_ = false;
       return approach;

@@ -25,8 +25,8 @@
 class FedPoints {
  public:
   FedPoints();
-  // Records that the tool was fed to `z` at (`x`, `y`), given in millionths.
-  void add(int64_t x, int64_t y, double z) {
+  // Records that the tool was fed to `z` at (`x`, `y`), all in millionths.
+  void add(int64_t x, int64_t y, int64_t z) {
     pending_[pendingCount_++] = Pending{x, y, z};
     if (pendingCount_ == kPendingSize) settle();
   }
@@ -35,23 +35,35 @@ class FedPoints {
   // Forgets every point.
   void forget() {
     pendingCount_ = 0;
-    ++generation_;
+    if (++generation_ == kGenerations) startAfresh();
   }
 
  private:
-  // A point in ten-thousandths.
+  // A point in ten-thousandths, and its depth in millionths: sixteen bytes,
+  // so that the whole table fits in a processor's second-level cache.
   struct Point {
     int32_t x;
     int32_t y;
-    uint64_t generation;  // the point counts only in the generation it was added in; never wraps
-    double z;
+    // The depth, shifted up over the generation the point was added in: the
+    // point counts only in that generation, and in none for 0.
+    // Ordered as the depths are, among the points of one generation.
+    int64_t depthAndGeneration;
+
+    int64_t depth() const { return depthAndGeneration >> kGenerationBits; }
+    uint32_t generation() const {
+      return static_cast<uint32_t>(depthAndGeneration) & (kGenerations - 1);
+    }
   };
   struct Pending {
     int64_t x;
     int64_t y;
-    double z;
+    int64_t z;
   };
   static constexpr size_t kSize = size_t{1} << 16;
+  static constexpr int kGenerationBits = 16;
+  static constexpr uint32_t kGenerations = uint32_t{1} << kGenerationBits;
+  // Depths are kept down to 2^47 millionths, about 140 million units.
+  static constexpr int64_t kDeepest = -(int64_t{1} << (63 - kGenerationBits));
   // Points wait in a short list and go into the table together, so that the
   // table's cache misses overlap instead of coming one after another.
   static constexpr size_t kPendingSize = 64;
@@ -60,11 +72,13 @@ class FedPoints {
   void settle();
   // Returns the slot for the point at (`x`, `y`) in ten-thousandths.
   static size_t slotFor(int32_t x, int32_t y);
+  // Empties the table, when the generations have run out.
+  void startAfresh();
 
   std::unique_ptr<Point[]> points_;
   Pending pending_[kPendingSize] = {};
   size_t pendingCount_ = 0;
-  uint64_t generation_ = 1;
+  uint32_t generation_ = 1;
 };
 
 class WordScanner {

@@ -428,8 +428,11 @@ TEST(WordScanner, IncrementalMovesFarOutLoseThePlace) {
 // Places are given in millionths.
 TEST(FedPoints, RemembersTheDeepestFeedToATenThousandth) {
   FedPoints fed;
-  fed.add(10000000, 20000000, -1.0f);
-  fed.add(10000000, 20000000, -0.5f);
+  fed.add(10000000, 20000000, -1000000);
+  fed.add(10000000, 20000000, -500000);
+  fed.add(30000000, 20000000, 2000000);
+  fed.add(30000000, 20000000, -1000000);
+  EXPECT_TRUE(fed.reached(30000000, 20000000, -1.0f));
   EXPECT_TRUE(fed.reached(10000040, 19999960, -1.0f));
   EXPECT_FALSE(fed.reached(10000200, 20000000, -1.0f));
   EXPECT_FALSE(fed.reached(-10000000, 20000000, -1.0f));
@@ -437,24 +440,26 @@ TEST(FedPoints, RemembersTheDeepestFeedToATenThousandth) {
   fed.forget();
   EXPECT_FALSE(fed.reached(10000000, 20000000, 0.0f));
   // Points still waiting to go into the table are forgotten too.
-  fed.add(10000000, 20000000, -1.0f);
+  fed.add(10000000, 20000000, -1000000);
   fed.forget();
   EXPECT_FALSE(fed.reached(10000000, 20000000, 0.0f));
   // A place too far out to keep is never reached, nor taken for a near one.
   const int64_t far = int64_t{1} << 40;
-  fed.add(far, 0, -1.0f);
+  fed.add(far, 0, -1000000);
   EXPECT_FALSE(fed.reached(far, 0, 0.0f));
   EXPECT_FALSE(fed.reached(far % (int64_t{1} << 32), 0, 0.0f));
+  fed.add(0, 0, -(int64_t{1} << 48));
+  EXPECT_FALSE(fed.reached(0, 0, 0.0f));
   // However often the points were forgotten, a forgotten point never counts again.
-  fed.add(10000000, 20000000, -1.0f);
+  fed.add(10000000, 20000000, -1000000);
   EXPECT_TRUE(fed.reached(10000000, 20000000, -1.0f));
-  for (int64_t i = 0; i < (int64_t{1} << 32); ++i) fed.forget();
+  for (int64_t i = 0; i < (int64_t{1} << 20); ++i) fed.forget();
   EXPECT_FALSE(fed.reached(10000000, 20000000, 0.0f));
 }
 
 TEST(FedPoints, StaysBoundedAndForgetsOnlyOldPoints) {
   FedPoints fed;
-  for (int64_t i = 0; i < 1000000; ++i) fed.add(i * 1000, 0, -1.0f);
+  for (int64_t i = 0; i < 1000000; ++i) fed.add(i * 1000, 0, -1000000);
   int kept = 0;
   for (int64_t i = 1000000 - 1000; i < 1000000; ++i) kept += fed.reached(i * 1000, 0, -1.0f);
   EXPECT_GT(kept, 900);  // the latest points are still there
