@@ -617,66 +617,29 @@ void WordScanner::useBitInstructions(bool use) {
   bitInstructionsAllowed.store(use, std::memory_order_relaxed);
 }
 
-FedPoints::FedPoints() : points_(new Point[kSize]()) {}
+FedPoints::FedPoints()
+    : points_(new Point[kSize]()), before_(new uint32_t[kSize]()), slots_(new uint32_t[kSlots]()) {}
 
-size_t FedPoints::slotFor(int32_t x, int32_t y) {
-  const uint64_t mixed = static_cast<uint64_t>(static_cast<int64_t>(x)) * 0x9E3779B97F4A7C15u ^
-                         static_cast<uint64_t>(static_cast<int64_t>(y));
-  return static_cast<size_t>((mixed * 0xBF58476D1CE4E5B9u) >> 48) & (kSize - 1);
-}
-
-// Stores a place in millionths rounded to ten-thousandths in `*out`: the
-// points it tells apart are at least 0.00005 apart, and those closer than
-// that match. False for a place too far out to be kept, which is then never
-// reached.
-static bool tenThousandths(int64_t millionths, int32_t* out) {
-  const int64_t rounded = (millionths < 0 ? millionths - 50 : millionths + 50) / 100;
-  if (rounded < INT32_MIN || rounded > INT32_MAX) return false;
-  *out = static_cast<int32_t>(rounded);
-  return true;
-}
-
-void FedPoints::settle() {
-  size_t slots[kPendingSize];
-  Point points[kPendingSize];
-  size_t count = 0;
-  for (size_t i = 0; i < pendingCount_; ++i) {
-    const Pending& p = pending_[i];
-    Point& point = points[count];
-    // A depth too far out to keep is left out, which only costs an approach.
-    if (!tenThousandths(p.x, &point.x) || !tenThousandths(p.y, &point.y) || p.z < kDeepest ||
-        p.z >= -kDeepest) {
-      continue;
-    }
-    point.depthAndGeneration = p.z * kGenerations + generation_;
-    slots[count] = slotFor(point.x, point.y);
-    __builtin_prefetch(&points_[slots[count]], 1);
-    ++count;
-  }
-  pendingCount_ = 0;
-  for (size_t i = 0; i < count; ++i) {
-    Point& slot = points_[slots[i]];
-    if (slot.generation() == generation_ && slot.x == points[i].x && slot.y == points[i].y) {
-      slot.depthAndGeneration = std::min(slot.depthAndGeneration, points[i].depthAndGeneration);
-    } else {
-      slot = points[i];
-    }
-  }
-}
-
-bool FedPoints::reached(int64_t x, int64_t y, double depth) {
-  settle();
+bool FedPoints::reached(int64_t x, int64_t y, double depth) const {
   int32_t qx = 0;
   int32_t qy = 0;
   if (!tenThousandths(x, &qx) || !tenThousandths(y, &qy)) return false;
-  const Point& point = points_[slotFor(qx, qy)];
-  return point.generation() == generation_ && point.x == qx && point.y == qy &&
-         static_cast<double>(point.depth()) / 1e6 <= depth;
+  // Points up to this number are forgotten, or replaced by later ones.
+  const uint32_t gone =
+      std::max(kept_, count_ > kSize ? static_cast<uint32_t>(count_ - kSize) : 0u);
+  uint32_t number = slots_[slotFor(qx, qy)];
+  for (int look = 0; look < kLooks && number > gone; ++look) {
+    const size_t at = (number - 1) & (kSize - 1);
+    const Point& point = points_[at];
+    if (point.x == qx && point.y == qy && static_cast<double>(point.z) / 1e6 <= depth) return true;
+    number = before_[at];
+  }
+  return false;
 }
 
 void FedPoints::startAfresh() {
-  std::fill_n(points_.get(), kSize, Point{});
-  generation_ = 1;
+  std::fill_n(slots_.get(), kSlots, 0u);
+  count_ = kept_ = 0;
 }
 
 size_t WordScanner::linesWithRoomAfter(std::string_view text) {

@@ -20,65 +20,70 @@
 #include "rewrite/background.h"
 #include "rewrite/byte_search.h"
 
-// The end points of recent feed moves, each with the deepest Z fed to there.
-// Bounded: a new point may push out an old one, which only costs a deep approach.
+// The end points of the latest feed moves, kSize of them, each with the Z
+// fed to there. Found through a table of slots, in which each slot leads to
+// the latest point that falls in it, and each point to the one before it in
+// its slot. Bounded: forgetting a point only costs a deep approach.
 class FedPoints {
  public:
   FedPoints();
   // Records that the tool was fed to `z` at (`x`, `y`), all in millionths.
   void add(int64_t x, int64_t y, int64_t z) {
-    pending_[pendingCount_++] = Pending{x, y, z};
-    if (pendingCount_ == kPendingSize) settle();
+    int32_t qx = 0;
+    int32_t qy = 0;
+    if (!tenThousandths(x, &qx) || !tenThousandths(y, &qy)) return;
+    if (count_ == UINT32_MAX) startAfresh();
+    const uint32_t slot = slotFor(qx, qy);
+    const size_t at = count_ & (kSize - 1);
+    points_[at] = Point{qx, qy, z};
+    before_[at] = slots_[slot];
+    slots_[slot] = ++count_;
   }
-  // True iff the tool was fed to `depth` or deeper at (`x`, `y`), to 0.0001.
-  bool reached(int64_t x, int64_t y, double depth);
+  // True iff the tool was fed to `depth` or deeper at (`x`, `y`), to 0.0001,
+  // in one of the points kept, among the latest kLooks of its slot.
+  bool reached(int64_t x, int64_t y, double depth) const;
   // Forgets every point.
-  void forget() {
-    pendingCount_ = 0;
-    if (++generation_ == kGenerations) startAfresh();
-  }
+  void forget() { kept_ = count_; }
 
  private:
-  // A point in ten-thousandths, and its depth in millionths: sixteen bytes,
-  // so that the whole table fits in a processor's second-level cache.
+  // A point in ten-thousandths, and its Z in millionths.
   struct Point {
     int32_t x;
     int32_t y;
-    // The depth, shifted up over the generation the point was added in: the
-    // point counts only in that generation, and in none for 0.
-    // Ordered as the depths are, among the points of one generation.
-    int64_t depthAndGeneration;
-
-    int64_t depth() const { return depthAndGeneration >> kGenerationBits; }
-    uint32_t generation() const {
-      return static_cast<uint32_t>(depthAndGeneration) & (kGenerations - 1);
-    }
-  };
-  struct Pending {
-    int64_t x;
-    int64_t y;
     int64_t z;
   };
   static constexpr size_t kSize = size_t{1} << 16;
-  static constexpr int kGenerationBits = 16;
-  static constexpr uint32_t kGenerations = uint32_t{1} << kGenerationBits;
-  // Depths are kept down to 2^47 millionths, about 140 million units.
-  static constexpr int64_t kDeepest = -(int64_t{1} << (63 - kGenerationBits));
-  // Points wait in a short list and go into the table together, so that the
-  // table's cache misses overlap instead of coming one after another.
-  static constexpr size_t kPendingSize = 64;
+  static constexpr size_t kSlots = size_t{1} << 16;
+  // The most points of one slot looked at: those of a point fed to again and
+  // again come first, the latest first.
+  static constexpr int kLooks = 8;
 
-  // Puts the waiting points into the table, in the order they came.
-  void settle();
+  // Stores a place in millionths rounded to ten-thousandths in `*out`: the
+  // points it tells apart are at least 0.00005 apart, and those closer than
+  // that match. False for a place too far out to be kept, which is then
+  // never reached.
+  static bool tenThousandths(int64_t millionths, int32_t* out) {
+    const int64_t rounded = (millionths < 0 ? millionths - 50 : millionths + 50) / 100;
+    if (rounded < INT32_MIN || rounded > INT32_MAX) return false;
+    *out = static_cast<int32_t>(rounded);
+    return true;
+  }
   // Returns the slot for the point at (`x`, `y`) in ten-thousandths.
-  static size_t slotFor(int32_t x, int32_t y);
-  // Empties the table, when the generations have run out.
+  static uint32_t slotFor(int32_t x, int32_t y) {
+    const uint64_t key =
+        static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32 | static_cast<uint32_t>(y);
+    return static_cast<uint32_t>((key * 0x9E3779B97F4A7C15u) >> 48) & (kSlots - 1);
+  }
+  // Empties the slots and starts counting afresh, before the count runs out.
   void startAfresh();
 
+  // Points are numbered from 1 in the order they came, and kept at their
+  // number's place in points_ until kSize later ones replace them.
   std::unique_ptr<Point[]> points_;
-  Pending pending_[kPendingSize] = {};
-  size_t pendingCount_ = 0;
-  uint32_t generation_ = 1;
+  std::unique_ptr<uint32_t[]> before_;  // the number of the point before each, in its slot
+  std::unique_ptr<uint32_t[]> slots_;   // the number of each slot's latest point, 0 for none
+  uint32_t count_ = 0;                  // the number of the latest point
+  uint32_t kept_ = 0;                   // points up to this number are forgotten
 };
 
 class WordScanner {

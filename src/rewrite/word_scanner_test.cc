@@ -448,8 +448,6 @@ TEST(FedPoints, RemembersTheDeepestFeedToATenThousandth) {
   fed.add(far, 0, -1000000);
   EXPECT_FALSE(fed.reached(far, 0, 0.0f));
   EXPECT_FALSE(fed.reached(far % (int64_t{1} << 32), 0, 0.0f));
-  fed.add(0, 0, -(int64_t{1} << 48));
-  EXPECT_FALSE(fed.reached(0, 0, 0.0f));
   // However often the points were forgotten, a forgotten point never counts again.
   fed.add(10000000, 20000000, -1000000);
   EXPECT_TRUE(fed.reached(10000000, 20000000, -1.0f));
@@ -457,12 +455,22 @@ TEST(FedPoints, RemembersTheDeepestFeedToATenThousandth) {
   EXPECT_FALSE(fed.reached(10000000, 20000000, 0.0f));
 }
 
-TEST(FedPoints, StaysBoundedAndForgetsOnlyOldPoints) {
+TEST(FedPoints, KeepsTheLatestPointsOnly) {
   FedPoints fed;
-  for (int64_t i = 0; i < 1000000; ++i) fed.add(i * 1000, 0, -1000000);
+  constexpr int64_t kKept = 1 << 16;
+  for (int64_t i = 0; i < kKept + 1000; ++i) fed.add(i * 1000, 0, -1000000);
   int kept = 0;
-  for (int64_t i = 1000000 - 1000; i < 1000000; ++i) kept += fed.reached(i * 1000, 0, -1.0f);
-  EXPECT_GT(kept, 900);  // the latest points are still there
+  for (int64_t i = 0; i < kKept + 1000; ++i) kept += fed.reached(i * 1000, 0, -1.0f) ? 1 : 0;
+  EXPECT_EQ(kept, kKept);
+  EXPECT_FALSE(fed.reached(999 * 1000, 0, -1.0f));  // among the oldest, replaced
+  EXPECT_TRUE(fed.reached(1000 * 1000, 0, -1.0f));
+  // A point fed to again and again is found at its deepest among the latest
+  // eight feeds to it; further back, it only costs a deep approach.
+  for (int i = 0; i < 10; ++i) fed.add(5000000, 5000000, i == 2 ? -3000000 : -1000000);
+  EXPECT_TRUE(fed.reached(5000000, 5000000, -3.0f));
+  fed.add(5000000, 5000000, -1000000);
+  EXPECT_FALSE(fed.reached(5000000, 5000000, -3.0f));
+  EXPECT_TRUE(fed.reached(5000000, 5000000, -1.0f));
 }
 
 }  // namespace
