@@ -8,6 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <numeric>
+#include <type_traits>
 #include <utility>
 
 #include "rewrite/byte_search.h"
@@ -33,11 +34,16 @@ namespace {
 
 std::atomic<bool> bitInstructionsAllowed{true};
 
+// Tells a loop whether it is built with the bit instructions, and may use
+// SSSE3, which every processor with them has.
+using WithBits = std::true_type;
+using WithoutBits = std::false_type;
+
 #if defined(TARVELIN_BIT_INSTRUCTIONS)
 // Runs `loop` built with the bit instructions.
 template <typename Loop>
 TARVELIN_TARGET_BITS void runWithBits(const Loop& loop) {
-  loop();
+  loop(WithBits{});
 }
 #endif
 
@@ -45,10 +51,11 @@ TARVELIN_TARGET_BITS void runWithBits(const Loop& loop) {
 template <typename Loop>
 void runFast(const Loop& loop) {
 #if defined(TARVELIN_BIT_INSTRUCTIONS)
-  static const bool hasBits = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+  static const bool hasBits = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+                              __builtin_cpu_supports("ssse3");
   if (hasBits && bitInstructionsAllowed.load(std::memory_order_relaxed)) return runWithBits(loop);
 #endif
-  loop();
+  loop(WithoutBits{});
 }
 
 // Returns 10 to the powers 0 to 19.
@@ -174,6 +181,52 @@ TARVELIN_INLINE Number numberAt(const char* digits, int length, int point, bool 
   number.mantissa = combineDigits(chunk, length);
   return number;
 }
+
+#if defined(TARVELIN_BIT_INSTRUCTIONS)
+// Returns, for each number of `length` digits and point (zero to eight) whose
+// point is its `point`th byte (`length` for none), at [length * 9 + point],
+// where each byte of sixteen takes its digit from (0x80 for none): the
+// millionths digit last, the others before it by their powers of ten.
+constexpr std::array<std::array<uint8_t, 16>, 81> makeDigitPlaces() {
+  std::array<std::array<uint8_t, 16>, 81> places{};
+  for (int length = 0; length <= 8; ++length) {
+    for (int point = 0; point <= length; ++point) {
+      auto& from = places[static_cast<size_t>(length * 9 + point)];
+      from.fill(0x80);
+      for (int at = 0; at < length; ++at) {
+        // The power of ten of the digit at `at`, in millionths.
+        const int power = at < point ? 6 + point - 1 - at : 6 - (at - point);
+        if (at != point && power >= 0)
+          from[static_cast<size_t>(15 - power)] = static_cast<uint8_t>(at);
+      }
+    }
+  }
+  return places;
+}
+alignas(16) constexpr std::array<std::array<uint8_t, 16>, 81> kDigitPlaces = makeDigitPlaces();
+
+// Returns the millionths of the number of `length` digits and point (one to
+// eight) at `digits`, whose point, if any, is its `point`th byte and has six
+// digits at most after it; sixteen bytes at `digits` are readable. The
+// digits go to their places in sixteen bytes, which are then put together
+// two, four and eight at a time. For the loops built with the bit
+// instructions only, where SSSE3 is there.
+TARVELIN_INLINE uint64_t millionthsAt(const char* digits, int length, int point) {
+  __m128i bytes =
+      _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(digits)), _mm_set1_epi8('0'));
+  const __m128i places = _mm_load_si128(reinterpret_cast<const __m128i*>(
+      kDigitPlaces[static_cast<size_t>(length * 9 + std::min(point, length))].data()));
+  // pshufb and pmaddubsw, SSSE3 instructions, written out: their functions
+  // may be called only where the whole function is built for SSSE3.
+  asm("pshufb %1, %0\n\tpmaddubsw %2, %0" : "+x"(bytes) : "x"(places), "x"(_mm_set1_epi16(0x010A)));
+  const __m128i fours = _mm_madd_epi16(bytes, _mm_set1_epi32(0x00010064));
+  const __m128i eights =
+      _mm_add_epi64(_mm_mul_epu32(fours, _mm_set1_epi64x(10000)), _mm_srli_epi64(fours, 32));
+  const auto high = static_cast<uint64_t>(_mm_cvtsi128_si64(eights));
+  const auto low = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(eights, eights)));
+  return high * 100000000 + low;
+}
+#endif
 
 // Reads a number as readNumberSlowly does, eight bytes at a time, when its
 // digits and point fit in seven bytes; returns false, moving nothing, when
@@ -486,6 +539,7 @@ struct WordScanner::Block {
   // blanks only between words, and it ends within the 64 bytes whose
   // `classes` are given. Returns false to leave the line to read(), on a block
   // made anew.
+  template <typename Bits>
   TARVELIN_INLINE bool readQuickly(const char* line, const char* lineFeed,
                                    const ByteClasses& classes) {
     if (std::endian::native != std::endian::little || lineFeed - line >= 64) return false;
@@ -505,7 +559,7 @@ struct WordScanner::Block {
       // With no sign, the byte after the letter is a digit or the point.
       const bool negative = line[at + 1] == '-';
       if (letter >= 'X') {
-        if (!takeAxis(letter, line + from, length, point, negative)) return false;
+        if (!takeAxis<Bits>(letter, line + from, length, point, negative)) return false;
       } else if (letter == 'G' || letter == 'M') {
         const int code = codeAt(line + from, length, point, negative);
         if (!(letter == 'G' ? takeG(code) : takeM(code))) return false;
@@ -548,15 +602,25 @@ struct WordScanner::Block {
   // Takes the axis word `letter` whose number of `length` digits and point
   // is at `digits`, its point, if any, the `point`th byte; returns false for
   // an axis given twice or a place below a millionth.
+  template <typename Bits>
   TARVELIN_INLINE bool takeAxis(char letter, const char* digits, int length, int point,
                                 bool negative) {
     const uint32_t bit = letterBit(letter);
     if ((letters & bit) != 0) return false;
     letters |= bit;
-    const Number number = numberAt(digits, length, point, negative);
-    if (number.scale > 6) return false;
     // Exact: eight digits at most, none below a millionth.
-    const auto millionths = static_cast<int64_t>(number.mantissa * kPowers[6 - number.scale]);
+    int64_t millionths = 0;
+#if defined(TARVELIN_BIT_INSTRUCTIONS)
+    if constexpr (Bits::value) {
+      if (point < length && length - point - 1 > 6) return false;
+      millionths = static_cast<int64_t>(millionthsAt(digits, length, point));
+    }
+#endif
+    if constexpr (!Bits::value) {
+      const Number number = numberAt(digits, length, point, negative);
+      if (number.scale > 6) return false;
+      millionths = static_cast<int64_t>(number.mantissa * kPowers[6 - number.scale]);
+    }
     axes[letter - 'X'] = negative ? -millionths : millionths;
     return true;
   }
@@ -678,43 +742,48 @@ size_t WordScanner::skipPiece(std::string_view text) {
   return midLine_ ? text.size() : lineFeed + 1;
 }
 
+template <typename Bits>
 TARVELIN_INLINE bool WordScanner::readBlock(const char* line, const char* lineFeed,
                                             const ByteClasses& classes, Block* block) {
-  if (block->readQuickly(line, lineFeed, classes)) return true;
+  if (block->readQuickly<Bits>(line, lineFeed, classes)) return true;
   *block = Block{};
   return block->read(line) != nullptr;
 }
 
+template <typename Bits>
 TARVELIN_INLINE bool WordScanner::scanLine(const char* line, const char* lineFeed,
                                            const ByteClasses& classes) {
   Block block;
-  return followBlock(readBlock(line, lineFeed, classes, &block) ? &block : nullptr);
+  return followBlock(readBlock<Bits>(line, lineFeed, classes, &block) ? &block : nullptr);
 }
 
 const char* WordScanner::readAhead(const char* begin, const char* end, ByteClasses* classes,
                                    std::vector<Record>* records) {
   records->clear();
   const char* rest = end;
-  runFast([&]() TARVELIN_INLINE_LAMBDA {
+  runFast([&](auto bits) TARVELIN_INLINE_LAMBDA {
+    using Bits = decltype(bits);
     rest = forEachLine(begin, end, classes, kBatch,
-                       [&](const char* line, const char* lineFeed,
-                           const ByteClasses& lineClasses) TARVELIN_INLINE_LAMBDA {
-                         if (records->size() == kRecords) return false;
-                         Record& record = records->emplace_back();
-                         record.at = static_cast<uint32_t>(line - begin);
-                         record.understood = readBlock(line, lineFeed, lineClasses, &record.block);
-                         return true;
-                       });
+                       [&](const char* line, const char* lineFeed, const ByteClasses& lineClasses)
+                           TARVELIN_INLINE_LAMBDA {
+                             if (records->size() == kRecords) return false;
+                             Record& record = records->emplace_back();
+                             record.at = static_cast<uint32_t>(line - begin);
+                             record.understood =
+                                 readBlock<Bits>(line, lineFeed, lineClasses, &record.block);
+                             return true;
+                           });
   });
   return rest;
 }
 
 void WordScanner::scanLines(const char* begin, const char* end, size_t from, const Found& found) {
-  runFast([&]() TARVELIN_INLINE_LAMBDA {
+  runFast([&](auto bits) TARVELIN_INLINE_LAMBDA {
+    using Bits = decltype(bits);
     forEachLine(begin, end, classes_, kBatch,
                 [&](const char* line, const char* lineFeed, const ByteClasses& classes)
                     TARVELIN_INLINE_LAMBDA {
-                      if (scanLine(line, lineFeed, classes)) {
+                      if (scanLine<Bits>(line, lineFeed, classes)) {
                         found(from + static_cast<size_t>(line - begin), approachLine_);
                       }
                       return true;

@@ -152,11 +152,13 @@ class WordScanner {
   // Reads the line from `line` to its `lineFeed`, with the `classes` of the
   // 64 bytes from its start, into `*block`; returns false when it is not
   // understood.
+  template <typename Bits>
   static bool readBlock(const char* line, const char* lineFeed, const ByteClasses& classes,
                         Block* block);
   // Reads and follows the line from `line` to its `lineFeed`, with the
   // `classes` of the 64 bytes from its start; returns true iff it gets an
   // approach, held in approachLine_.
+  template <typename Bits>
   bool scanLine(const char* line, const char* lineFeed, const ByteClasses& classes);
   // Reads the words of kRecords lines at most from [begin, end) into
   // `records`, without following them; returns where the lines not read start.

@@ -391,6 +391,53 @@ TEST(WordScanner, ReadsLinesQuicklyAsCarefully) {
   EXPECT_GT(approaches, 1000u);  // the programs get approaches, shallow and deep
 }
 
+// Every shape of number the quick reading takes, eight digits and point at
+// most, reads as the careful reading has it: as a depth, where the approach
+// shows it; as a place, where only a feed to the same place allows a deep
+// approach; and as a distance, which loses the place when rounded; with the
+// processor's bit instructions or not.
+TEST(WordScanner, ReadsEveryShapeOfNumberQuicklyAsCarefully) {
+  std::mt19937 random(5);
+  const auto commented = [](Lines lines) {
+    for (std::string& line : lines) line += " ()";
+    return lines;
+  };
+  for (const bool bits : {true, false}) {
+    WordScanner::useBitInstructions(bits);
+    for (int length = 1; length <= 8; ++length) {
+      for (int point = 0; point <= length; ++point) {  // `length` for none
+        if (length == 1 && point == 0) continue;       // a point alone
+        for (int round = 0; round < 20; ++round) {
+          std::string number;
+          for (int at = 0; at < length; ++at) {
+            number += at == point ? '.' : static_cast<char>('0' + random() % 10);
+          }
+          const Lines depths = {"G0 Z5", "G0 X0 Y0", "G1 Z-" + number,
+                                "G0 Z5", "G0 X0 Y0", "G1 Z-" + number + "9"};
+          EXPECT_EQ(approachesIn(depths), approachesIn(commented(depths))) << number;
+          const Lines places = {"G0 Z5",  "G0 X0 Y0",
+                                "G1 Z-1", "G1 X-" + number + " Y1",
+                                "G0 Z5",  "G0 X-" + number + " Y1 ()",
+                                "G1 Z-2"};
+          // Incremental moves there and back keep the place unless rounded.
+          const Lines distances = {"G0 Z5",         "G0 X5 Y0",       "G1 Z-1", "G91",
+                                   "G1 X" + number, "G1 X-" + number, "G1 X-5", "G90",
+                                   "G0 Z5",         "G0 X0 Y0",       "G1 Z-2"};
+          EXPECT_EQ(approachesIn(distances), approachesIn(commented(distances))) << number;
+          const auto approaches = approachesIn(places);
+          EXPECT_EQ(approaches, approachesIn(commented(places))) << number;
+          // Places are kept to a ten-thousandth within 214,748 units.
+          if (std::min(point, length) <= 5) {
+            ASSERT_EQ(approaches.size(), 2u);
+            EXPECT_EQ(approaches[1].second, "G00 Z-0.980000") << number;
+          }
+        }
+      }
+    }
+  }
+  WordScanner::useBitInstructions(true);
+}
+
 // A long program read on two threads, in stretches of any size, reads as on
 // one: lines short and long, the helper's share of a stretch cut short when it
 // holds very many lines, and a stretch too short to share.
