@@ -681,8 +681,9 @@ void WordScanner::useBitInstructions(bool use) {
   bitInstructionsAllowed.store(use, std::memory_order_relaxed);
 }
 
+// Points and their links are read only once written: only the slots start empty.
 FedPoints::FedPoints()
-    : points_(new Point[kSize]()), before_(new uint32_t[kSize]()), slots_(new uint32_t[kSlots]()) {}
+    : points_(new Point[kSize]), before_(new uint32_t[kSize]), slots_(new uint32_t[kSlots]()) {}
 
 bool FedPoints::reached(int64_t x, int64_t y, double depth) const {
   int32_t qx = 0;
