@@ -191,7 +191,7 @@ constexpr std::array<std::array<uint8_t, 16>, 81> makeDigitPlaces() {
   std::array<std::array<uint8_t, 16>, 81> places{};
   for (int length = 0; length <= 8; ++length) {
     for (int point = 0; point <= length; ++point) {
-      auto& from = places[static_cast<size_t>(length * 9 + point)];
+      auto& from = places[static_cast<size_t>(length) * 9 + static_cast<size_t>(point)];
       from.fill(0x80);
       for (int at = 0; at < length; ++at) {
         // The power of ten of the digit at `at`, in millionths.
@@ -212,19 +212,19 @@ alignas(16) constexpr std::array<std::array<uint8_t, 16>, 81> kDigitPlaces = mak
 // two, four and eight at a time. For the loops built with the bit
 // instructions only, where SSSE3 is there.
 TARVELIN_INLINE uint64_t millionthsAt(const char* digits, int length, int point) {
-  __m128i bytes =
-      _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(digits)), _mm_set1_epi8('0'));
+  __m128i bytes = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(digits)),
+                                _mm_set1_epi8(0x30));  // digits become 0 to 9
   const __m128i places = _mm_load_si128(reinterpret_cast<const __m128i*>(
-      kDigitPlaces[static_cast<size_t>(length * 9 + std::min(point, length))].data()));
+      kDigitPlaces[static_cast<size_t>(length) * 9 + static_cast<size_t>(std::min(point, length))]
+          .data()));
   // pshufb and pmaddubsw, SSSE3 instructions, written out: their functions
   // may be called only where the whole function is built for SSSE3.
   asm("pshufb %1, %0\n\tpmaddubsw %2, %0" : "+x"(bytes) : "x"(places), "x"(_mm_set1_epi16(0x010A)));
   const __m128i fours = _mm_madd_epi16(bytes, _mm_set1_epi32(0x00010064));
-  const __m128i eights =
-      _mm_add_epi64(_mm_mul_epu32(fours, _mm_set1_epi64x(10000)), _mm_srli_epi64(fours, 32));
-  const auto high = static_cast<uint64_t>(_mm_cvtsi128_si64(eights));
-  const auto low = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(eights, eights)));
-  return high * 100000000 + low;
+  // Four digits fit in 16 bits: the first eight digits, and the last eight.
+  const __m128i eights = _mm_madd_epi16(_mm_packs_epi32(fours, fours), _mm_set1_epi32(0x00012710));
+  const auto both = static_cast<uint64_t>(_mm_cvtsi128_si64(eights));
+  return (both & 0xFFFFFFFFu) * 100000000 + (both >> 32);
 }
 #endif
 

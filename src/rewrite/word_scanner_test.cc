@@ -509,8 +509,8 @@ TEST(FedPoints, KeepsTheLatestPointsOnly) {
   int kept = 0;
   for (int64_t i = 0; i < kKept + 1000; ++i) kept += fed.reached(i * 1000, 0, -1.0f) ? 1 : 0;
   EXPECT_EQ(kept, kKept);
-  EXPECT_FALSE(fed.reached(999 * 1000, 0, -1.0f));  // among the oldest, replaced
-  EXPECT_TRUE(fed.reached(1000 * 1000, 0, -1.0f));
+  EXPECT_FALSE(fed.reached(999000, 0, -1.0f));  // among the oldest, replaced
+  EXPECT_TRUE(fed.reached(1000000, 0, -1.0f));
   // A point fed to again and again is found at its deepest among the latest
   // eight feeds to it; further back, it only costs a deep approach.
   for (int i = 0; i < 10; ++i) fed.add(5000000, 5000000, i == 2 ? -3000000 : -1000000);
