@@ -486,7 +486,7 @@ TEST(FedPoints, RemembersTheDeepestFeedToATenThousandth) {
   EXPECT_FALSE(fed.reached(10000000, 20000000, -1.1f));
   fed.forget();
   EXPECT_FALSE(fed.reached(10000000, 20000000, 0.0f));
-  // Points still waiting to go into the table are forgotten too.
+  // A point added just before is forgotten too.
   fed.add(10000000, 20000000, -1000000);
   fed.forget();
   EXPECT_FALSE(fed.reached(10000000, 20000000, 0.0f));
