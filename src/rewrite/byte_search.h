@@ -619,6 +619,31 @@ inline ByteClasses classesFrom(const ByteClasses& low, const ByteClasses& high, 
                      join(low.signs, high.signs),         join(low.blanks, high.blanks)};
 }
 
+// Returns the bits of the bytes among the first `size` (up to 64) at `a`
+// that equal those at `b`, a byte at a time.
+inline uint64_t equalBytesPlain(const char* a, const char* b, int size) {
+  uint64_t equal = 0;
+  for (int i = 0; i < size; ++i) equal |= static_cast<uint64_t>(a[i] == b[i]) << i;
+  return equal;
+}
+
+// Returns what equalBytesPlain() returns, and maybe more bits above `size`,
+// sixteen bytes at a time where it can; 64 bytes at `a` and `b` are readable.
+inline uint64_t equalBytes(const char* a, const char* b, int size) {
+#if defined(__SSE2__)
+  uint64_t equal = 0;
+  for (int i = 0; i < size; i += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+    equal |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y))))
+             << i;
+  }
+  return equal;
+#else
+  return equalBytesPlain(a, b, size);
+#endif
+}
+
 // Stores in out[i] the classes of the 64 bytes at p + 64 i, for i < `count`;
 // a byte at a time.
 inline void classifyBlocksPlain(const char* p, size_t count, ByteClasses* out) {

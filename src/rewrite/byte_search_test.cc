@@ -264,6 +264,25 @@ TEST(ByteSearch, ClassifiesEveryByteAsThePlainLoopDoes) {
   }
 }
 
+// Two lines of every length up to 64 bytes, alike but for one byte in any
+// place, or for none, compare as the plain loop compares them; bits above
+// the length do not matter.
+TEST(ByteSearch, ComparesBytesAsThePlainLoopDoes) {
+  std::mt19937 random(6);
+  std::string a(64, ' ');
+  for (char& c : a) c = static_cast<char>('0' + random() % 10);
+  for (int size = 1; size <= 64; ++size) {
+    const uint64_t inLine = size == 64 ? ~uint64_t{0} : (uint64_t{1} << size) - 1;
+    for (int differs = 0; differs <= 64; ++differs) {  // 64 for none
+      std::string b = a;
+      if (differs < 64) b[static_cast<size_t>(differs)] ^= 0x40;
+      EXPECT_EQ(equalBytes(a.data(), b.data(), size) & inLine,
+                equalBytesPlain(a.data(), b.data(), size))
+          << size << " " << differs;
+    }
+  }
+}
+
 // Which places may start a compact-style move.
 TEST(ByteSearch, PatternStarts) {
   struct Case {

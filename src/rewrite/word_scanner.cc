@@ -404,6 +404,22 @@ TARVELIN_INLINE const char* forEachLine(const char* begin, const char* end, Byte
   return end;
 }
 
+// Where the numbers are in a line read quickly that may change with nothing
+// else read differently: those of the axis words, and those whose values
+// are not read.
+struct QuickWords {
+  struct Axis {
+    int8_t axis;  // 0 for X, 1 for Y, 2 for Z
+    int8_t from;
+    int8_t length;
+    int8_t point;
+    bool negative;
+  };
+  uint64_t numbers = 0;  // the bits of those numbers' bytes
+  int axisCount = 0;
+  Axis axes[3] = {};
+};
+
 }  // namespace
 
 // What one line says, as far as the approach rule is concerned.
@@ -541,7 +557,7 @@ struct WordScanner::Block {
   // made anew.
   template <typename Bits>
   TARVELIN_INLINE bool readQuickly(const char* line, const char* lineFeed,
-                                   const ByteClasses& classes) {
+                                   const ByteClasses& classes, QuickWords* quick = nullptr) {
     if (std::endian::native != std::endian::little || lineFeed - line >= 64) return false;
     const uint64_t inLine = (uint64_t{1} << (lineFeed - line)) - 1;
     const uint64_t starts = classes.letters & inLine;
@@ -558,13 +574,22 @@ struct WordScanner::Block {
       const int point = std::countr_zero(points >> from);
       // With no sign, the byte after the letter is a digit or the point.
       const bool negative = line[at + 1] == '-';
+      const uint64_t bytes = ((uint64_t{1} << length) - 1) << from;
       if (letter >= 'X') {
         if (!takeAxis<Bits>(letter, line + from, length, point, negative)) return false;
+        if (quick != nullptr) {
+          quick->axes[quick->axisCount++] =
+              QuickWords::Axis{static_cast<int8_t>(letter - 'X'), static_cast<int8_t>(from),
+                               static_cast<int8_t>(length), static_cast<int8_t>(point), negative};
+          quick->numbers |= bytes;
+        }
       } else if (letter == 'G' || letter == 'M') {
         const int code = codeAt(line + from, length, point, negative);
         if (!(letter == 'G' ? takeG(code) : takeM(code))) return false;
       } else if (!takeLetter(letter)) {
         return false;
+      } else if (quick != nullptr) {
+        quick->numbers |= bytes;
       }
     }
     return true;
@@ -609,20 +634,22 @@ struct WordScanner::Block {
     if ((letters & bit) != 0) return false;
     letters |= bit;
     // Exact: eight digits at most, none below a millionth.
-    int64_t millionths = 0;
-#if defined(TARVELIN_BIT_INSTRUCTIONS)
-    if constexpr (Bits::value) {
-      if (point < length && length - point - 1 > 6) return false;
-      millionths = static_cast<int64_t>(millionthsAt(digits, length, point));
-    }
-#endif
-    if constexpr (!Bits::value) {
-      const Number number = numberAt(digits, length, point, negative);
-      if (number.scale > 6) return false;
-      millionths = static_cast<int64_t>(number.mantissa * kPowers[6 - number.scale]);
-    }
+    if (point < length && length - point - 1 > 6) return false;
+    const auto millionths = static_cast<int64_t>(placeAt<Bits>(digits, length, point));
     axes[letter - 'X'] = negative ? -millionths : millionths;
     return true;
+  }
+
+  // Returns the millionths of the number of `length` digits and point
+  // (eight at most) at `digits`, without its sign, whose point, if any, is
+  // its `point`th byte and has six digits at most after it.
+  template <typename Bits>
+  TARVELIN_INLINE static uint64_t placeAt(const char* digits, int length, int point) {
+#if defined(TARVELIN_BIT_INSTRUCTIONS)
+    if constexpr (Bits::value) return millionthsAt(digits, length, point);
+#endif
+    const Number number = numberAt(digits, length, point, false);
+    return number.mantissa * kPowers[static_cast<size_t>(6 - number.scale)];
   }
 
   // Returns the code in tenths of the G or M word whose number of `length`
@@ -664,6 +691,70 @@ struct WordScanner::Record {
   uint32_t at;  // where the line starts, from the start of the lines read ahead
   bool understood;
   Block block;
+};
+
+// The last line read quickly, as a shape: most lines of a CAM program have
+// the shape of the one before them, the same words with as many digits each,
+// and are read by putting together the digits of their axes alone.
+struct WordScanner::LineShape {
+  int length = -1;                   // none yet
+  uint64_t numbers = 0, points = 0;  // the bytes of numbers, and points
+  uint64_t fixed = 0;  // the bytes that must be as in `bytes`: all but the numbers in `words`
+  char bytes[64] = {};
+  QuickWords words;
+  Block block;  // what the line says, but for its axes
+  // Shapes kept in a row that no line had again, and lines not kept since:
+  // where shapes seldom come again, only some are kept.
+  unsigned fruitless = 0;
+  unsigned passed = 0;
+
+  // Reads the line from `line` to its `lineFeed`, of the `classes` given,
+  // into `*out` when it has this shape; returns false, moving nothing, when not.
+  template <typename Bits>
+  TARVELIN_INLINE bool read(const char* line, const char* lineFeed, const ByteClasses& classes,
+                            Block* out) {
+    const auto size = static_cast<int>(lineFeed - line);
+    if (size != length) return false;
+    const uint64_t inLine = (uint64_t{1} << (size & 63)) - 1;  // a line kept is shorter than 64
+    // Letters, signs and blanks are among the bytes that must be as they
+    // were: a byte of a number in a number's place, a point in a point's,
+    // and the same bytes in the rest make the same words.
+    if ((((classes.numbers & inLine) ^ numbers) | ((classes.points & inLine) ^ points) |
+         (fixed & ~equalBytes(line, bytes, size))) != 0) {
+      return false;
+    }
+    *out = block;
+    fruitless = 0;
+    for (int i = 0; i < words.axisCount; ++i) {
+      const QuickWords::Axis& axis = words.axes[i];
+      // The same digits and point as a number read quickly: a place.
+      const auto millionths =
+          static_cast<int64_t>(Block::placeAt<Bits>(line + axis.from, axis.length, axis.point));
+      out->axes[axis.axis] = axis.negative ? -millionths : millionths;
+    }
+    return true;
+  }
+
+  // Reads the line from `line` to its `lineFeed`, of the `classes` given,
+  // quickly into `*out`, a block made anew, and keeps its shape; returns
+  // false, with no shape kept, when the line is not read quickly.
+  template <typename Bits>
+  TARVELIN_INLINE bool readAnew(const char* line, const char* lineFeed, const ByteClasses& classes,
+                                Block* out) {
+    words = QuickWords{};
+    if (!out->readQuickly<Bits>(line, lineFeed, classes, &words)) {
+      length = -1;
+      return false;
+    }
+    length = static_cast<int>(lineFeed - line);
+    const uint64_t inLine = (uint64_t{1} << length) - 1;
+    numbers = classes.numbers & inLine;
+    points = classes.points & inLine;
+    fixed = inLine & ~words.numbers;
+    std::memcpy(bytes, line, sizeof bytes);
+    block = *out;
+    return true;
+  }
 };
 
 WordScanner::WordScanner(const Heights& heights, Background* helper,
@@ -745,17 +836,26 @@ size_t WordScanner::skipPiece(std::string_view text) {
 
 template <typename Bits>
 TARVELIN_INLINE bool WordScanner::readBlock(const char* line, const char* lineFeed,
-                                            const ByteClasses& classes, Block* block) {
-  if (block->readQuickly<Bits>(line, lineFeed, classes)) return true;
+                                            const ByteClasses& classes, LineShape* shape,
+                                            Block* block) {
+  if (shape->read<Bits>(line, lineFeed, classes, block)) return true;
+  *block = Block{};
+  if (shape->fruitless < 4 || ++shape->passed % 8 == 0) {
+    ++shape->fruitless;
+    if (shape->readAnew<Bits>(line, lineFeed, classes, block)) return true;
+  } else {
+    shape->length = -1;
+    if (block->readQuickly<Bits>(line, lineFeed, classes)) return true;
+  }
   *block = Block{};
   return block->read(line) != nullptr;
 }
 
 template <typename Bits>
 TARVELIN_INLINE bool WordScanner::scanLine(const char* line, const char* lineFeed,
-                                           const ByteClasses& classes) {
+                                           const ByteClasses& classes, LineShape* shape) {
   Block block;
-  return followBlock(readBlock<Bits>(line, lineFeed, classes, &block) ? &block : nullptr);
+  return followBlock(readBlock<Bits>(line, lineFeed, classes, shape, &block) ? &block : nullptr);
 }
 
 const char* WordScanner::readAhead(const char* begin, const char* end, ByteClasses* classes,
@@ -764,14 +864,15 @@ const char* WordScanner::readAhead(const char* begin, const char* end, ByteClass
   const char* rest = end;
   runFast([&](auto bits) TARVELIN_INLINE_LAMBDA {
     using Bits = decltype(bits);
+    LineShape shape;
     rest = forEachLine(begin, end, classes, kBatch,
                        [&](const char* line, const char* lineFeed, const ByteClasses& lineClasses)
                            TARVELIN_INLINE_LAMBDA {
                              if (records->size() == kRecords) return false;
                              Record& record = records->emplace_back();
                              record.at = static_cast<uint32_t>(line - begin);
-                             record.understood =
-                                 readBlock<Bits>(line, lineFeed, lineClasses, &record.block);
+                             record.understood = readBlock<Bits>(line, lineFeed, lineClasses,
+                                                                 &shape, &record.block);
                              return true;
                            });
   });
@@ -781,10 +882,11 @@ const char* WordScanner::readAhead(const char* begin, const char* end, ByteClass
 void WordScanner::scanLines(const char* begin, const char* end, size_t from, const Found& found) {
   runFast([&](auto bits) TARVELIN_INLINE_LAMBDA {
     using Bits = decltype(bits);
+    LineShape shape;
     forEachLine(begin, end, classes_, kBatch,
                 [&](const char* line, const char* lineFeed, const ByteClasses& classes)
                     TARVELIN_INLINE_LAMBDA {
-                      if (scanLine<Bits>(line, lineFeed, classes)) {
+                      if (scanLine<Bits>(line, lineFeed, classes, &shape)) {
                         found(from + static_cast<size_t>(line - begin), approachLine_);
                       }
                       return true;

@@ -126,7 +126,8 @@ class WordScanner {
   };
 
   struct Block;
-  struct Record;  // a line read ahead: where it starts, and what it says
+  struct Record;     // a line read ahead: where it starts, and what it says
+  struct LineShape;  // the last line read quickly, to read lines of its shape by
   enum class Motion { none, rapid, feed, arc, cycle };
 
   // Returns `heights` rounded up to millionths, the places approach lines
@@ -154,12 +155,13 @@ class WordScanner {
   // understood.
   template <typename Bits>
   static bool readBlock(const char* line, const char* lineFeed, const ByteClasses& classes,
-                        Block* block);
+                        LineShape* shape, Block* block);
   // Reads and follows the line from `line` to its `lineFeed`, with the
   // `classes` of the 64 bytes from its start; returns true iff it gets an
   // approach, held in approachLine_.
   template <typename Bits>
-  bool scanLine(const char* line, const char* lineFeed, const ByteClasses& classes);
+  bool scanLine(const char* line, const char* lineFeed, const ByteClasses& classes,
+                LineShape* shape);
   // Reads the words of kRecords lines at most from [begin, end) into
   // `records`, without following them; returns where the lines not read start.
   static const char* readAhead(const char* begin, const char* end, ByteClasses* classes,

@@ -391,6 +391,93 @@ TEST(WordScanner, ReadsLinesQuicklyAsCarefully) {
   EXPECT_GT(approaches, 1000u);  // the programs get approaches, shallow and deep
 }
 
+// Returns `line` with one byte changed as lines of one shape differ, or
+// as they seem to: a digit for another, mostly small so that places meet
+// again, a point moved by one, a sign for the other, or a letter for another.
+std::string changedLine(std::mt19937& random, std::string line) {
+  const size_t at = random() % line.size();
+  char& c = line[at];
+  const std::string_view letters = "GXYZFMTNgxyz";
+  if (c >= '0' && c <= '9') {
+    c = static_cast<char>('0' + random() % (random() % 4 == 0 ? 10 : 3));
+  } else if (c == '.') {
+    const bool after = at + 1 < line.size() && (at == 0 || random() % 2 == 0);
+    std::swap(c, line[after ? at + 1 : at - 1]);
+  } else if (c == '-' || c == '+') {
+    c = c == '-' ? '+' : '-';
+  } else {
+    c = letters[random() % letters.size()];
+  }
+  return line;
+}
+
+// Lines with the shape of the line before them, the same words with as many
+// digits each, are read by their axes' digits alone: a line that differs in
+// anything else, its motion, a letter, a sign, a code, reads as it does on
+// its own; with the processor's bit instructions or not.
+TEST(WordScanner, ReadsLinesOfOneShapeAsCarefully) {
+  std::mt19937 random(4);
+  const auto pick = [&](std::initializer_list<const char*> from) {
+    return std::string(from.begin()[random() % from.size()]);
+  };
+  size_t approaches = 0;
+  for (int round = 0; round < 3000; ++round) {
+    Lines program = {"G40 G90 G0 X0 Y0"};
+    while (program.size() < 60) {
+      std::string line =
+          pick({"G1X1.200Y0.100Z-1.000F100", "G0X1.200Y0.100", "G1Z-1.200F100", "G0Z1.000",
+                "G1X0.100Y1.200", "G01 X0.1 Y1.2 Z-0.5", "M6T1", "G91G1Z-0.100", "G40G90G0X0.1Y1.2",
+                "N10G0Z5.000", "G81X1.0Y1.0Z-1.0R1.0", "G3X1.000Y1.000I0.500J0.000"});
+      for (int copies = 1 + static_cast<int>(random() % 6); copies > 0; --copies) {
+        program.push_back(line);
+        line = changedLine(random, line);
+      }
+    }
+    Lines commented = program;
+    for (std::string& line : commented) line += " ()";
+    const auto expected = approachesIn(commented);
+    EXPECT_EQ(approachesIn(program), expected) << testing::PrintToString(program);
+    WordScanner::useBitInstructions(false);
+    EXPECT_EQ(approachesIn(program), expected) << testing::PrintToString(program);
+    WordScanner::useBitInstructions(true);
+    approaches += expected.size();
+  }
+  EXPECT_GT(approaches, 500u);
+}
+
+// A line of the length of the line before it reads by that line's shape
+// only where it has it: the same words with as many digits each. Whether
+// the line leaves the tool fed at (2.1, 0.1) decides the last plunge's
+// approach; with the processor's bit instructions or not.
+TEST(WordScanner, ReadsALineByTheShapeBeforeItOnlyWhereItHasIt) {
+  struct Case {
+    const char* name;
+    const char* before;
+    const char* line;
+    bool fed;
+  };
+  const Case cases[] = {
+      {"other digits", "G1X1.200Y0.100Z-1.000F100", "G1X2.100Y0.100Z-1.000F100", true},
+      {"point moved", "G1X21.00Y0.100Z-1.000F100", "G1X2.100Y0.100Z-1.000F100", true},
+      {"other sign", "G1X-2.10Y0.100Z-1.000F100", "G1X+2.10Y0.100Z-1.000F100", true},
+      {"other feed", "G1X1.200Y0.100Z-1.000F200", "G1X2.100Y0.100Z-1.000F100", true},
+      {"a rapid", "G1X1.200Y0.100Z-1.000F100", "G0X2.100Y0.100Z-1.000F100", false},
+      {"another axis", "G1X2.100Y0.100Z-1.000F100", "G1X2.100Y0.100A-1.000F100", false},
+      {"a letter in a place", "G1X2.100Y0.100Z-1.000F100", "G1X2.1Y0Y0.100Z-1.000F100", false},
+  };
+  for (const bool bits : {true, false}) {
+    WordScanner::useBitInstructions(bits);
+    for (const Case& c : cases) {
+      const Lines program = {"G40 G90 G0 X5 Y5 Z1", "G1 Z-1 F100",  c.before,     c.line,
+                             "G40 G90 G0 Z1",       "G0 X2.1 Y0.1", "G1 Z-2 F100"};
+      const auto approaches = approachesIn(program);
+      ASSERT_EQ(approaches.size(), 2u) << c.name;
+      EXPECT_EQ(approaches[1].second, c.fed ? "G00 Z-0.980000" : "G00 Z0.050000") << c.name;
+    }
+  }
+  WordScanner::useBitInstructions(true);
+}
+
 // Every shape of number the quick reading takes, eight digits and point at
 // most, reads as the careful reading has it: as a depth, where the approach
 // shows it; as a place, where only a feed to the same place allows a deep
