@@ -370,6 +370,20 @@ std::string randomLine(std::mt19937& random, int step) {
   }
 }
 
+// Expects the approaches in `program` to be those it gets with a comment
+// added to each line, which sends every line to the careful reading; with
+// the processor's bit instructions or not. Returns how many it gets.
+size_t expectReadAsCarefully(const Lines& program) {
+  Lines commented = program;
+  for (std::string& line : commented) line += " ()";
+  const auto expected = approachesIn(commented);
+  EXPECT_EQ(approachesIn(program), expected) << testing::PrintToString(program);
+  WordScanner::useBitInstructions(false);
+  EXPECT_EQ(approachesIn(program), expected) << testing::PrintToString(program);
+  WordScanner::useBitInstructions(true);
+  return expected.size();
+}
+
 // Lines are read quickly when they hold words alone and carefully otherwise:
 // a comment added to each line, which sends every line to the careful
 // reading, changes no approach; with the processor's bit instructions or not.
@@ -379,14 +393,7 @@ TEST(WordScanner, ReadsLinesQuicklyAsCarefully) {
   for (int round = 0; round < 2000; ++round) {
     Lines program;
     for (int i = 0; i < 60; ++i) program.push_back(randomLine(random, i));
-    Lines commented = program;
-    for (std::string& line : commented) line += " ()";
-    const auto expected = approachesIn(commented);
-    EXPECT_EQ(approachesIn(program), expected) << testing::PrintToString(program);
-    WordScanner::useBitInstructions(false);
-    EXPECT_EQ(approachesIn(program), expected) << testing::PrintToString(program);
-    WordScanner::useBitInstructions(true);
-    approaches += expected.size();
+    approaches += expectReadAsCarefully(program);
   }
   EXPECT_GT(approaches, 1000u);  // the programs get approaches, shallow and deep
 }
@@ -433,14 +440,7 @@ TEST(WordScanner, ReadsLinesOfOneShapeAsCarefully) {
         line = changedLine(random, line);
       }
     }
-    Lines commented = program;
-    for (std::string& line : commented) line += " ()";
-    const auto expected = approachesIn(commented);
-    EXPECT_EQ(approachesIn(program), expected) << testing::PrintToString(program);
-    WordScanner::useBitInstructions(false);
-    EXPECT_EQ(approachesIn(program), expected) << testing::PrintToString(program);
-    WordScanner::useBitInstructions(true);
-    approaches += expected.size();
+    approaches += expectReadAsCarefully(program);
   }
   EXPECT_GT(approaches, 500u);
 }
