@@ -435,11 +435,19 @@ struct WordScanner::Block {
   bool losesPlace = false;   // the machine goes somewhere not written: G28, G30, G53
   bool toolChange = false;   // M6, M61, a T word, or a stop where a tool may be changed by hand
   bool rounded[3] = {};      // X, Y, Z had places below a millionth
+  bool usual = false;        // none of the above, nor other axes: a move in the modes in force
   // X, Y, Z in millionths. Z is rounded up, so that no pass counts as deeper
   // than it was and an approach over it keeps the whole gap.
   int64_t axes[3] = {};
 
   bool has(char letter) const { return (letters & letterBit(letter)) != 0; }
+  // Notes whether the block read is usual, so that following it can pass
+  // over what it does not change; returns true.
+  bool settle() {
+    usual = !notAMove && !losesFrame && !losesPlace && !toolChange && distance < 0 &&
+            compensation < 0 && (letters & kOtherAxes) == 0;
+    return true;
+  }
   int64_t axis(char letter) const { return axes[letter - 'X']; }
 
   // Takes the G code `g` (in tenths); returns false for one the reader does not know.
@@ -592,7 +600,7 @@ struct WordScanner::Block {
         quick->numbers |= bytes;
       }
     }
-    return true;
+    return settle();
   }
 
   // True iff the bytes of a line, given by the masks of its letters, number
@@ -848,7 +856,7 @@ TARVELIN_INLINE bool WordScanner::readBlock(const char* line, const char* lineFe
     if (block->readQuickly<Bits>(line, lineFeed, classes)) return true;
   }
   *block = Block{};
-  return block->read(line) != nullptr;
+  return block->read(line) != nullptr && block->settle();
 }
 
 template <typename Bits>
@@ -965,30 +973,17 @@ TARVELIN_INLINE bool WordScanner::followBlock(const Block* block) {
   }
   // An approach goes in front of its line, so it runs in the modes before the
   // line: none in front of a line that changes what its coordinates mean.
-  const bool keepsModes = !block->losesFrame && !block->losesPlace && !block->toolChange &&
-                          block->compensation < 0 &&
-                          (block->distance < 0 || block->distance == distance_);
+  const bool keepsModes = block->usual || (!block->losesFrame && !block->losesPlace &&
+                                           !block->toolChange && block->compensation < 0 &&
+                                           (block->distance < 0 || block->distance == distance_));
   applyModes(*block);
   return move(*block, afterApproach, keepsModes);
 }
 
 TARVELIN_INLINE void WordScanner::applyModes(const Block& block) {
-  if (block.toolChange) {
-    // Points cut by another tool say nothing about this one.
-    rule_.newSeries();
-    fed_.forget();
-    losePosition();
-  }
-  if (block.losesFrame || (block.letters & kOtherAxes) != 0) {
-    fed_.forget();
-    losePosition();
-  }
-  if (block.losesPlace) losePosition();
-  if (block.distance >= 0) distance_ = int{block.distance};
+  if (!block.usual) applyUnusual(block);
   // Radius compensation stays in force until the move after G40 has led the
   // tool back onto the programmed path.
-  // A G41 or G42 before that move turns it on again.
-  if (block.compensation == 1) compensation_ = true;
   compensationEnding_ =
       compensation_ && (block.compensation == 0 || (compensationEnding_ && block.compensation < 0));
   if (block.motion >= 0) {
@@ -1001,12 +996,30 @@ TARVELIN_INLINE void WordScanner::applyModes(const Block& block) {
   }
 }
 
+void WordScanner::applyUnusual(const Block& block) {
+  if (block.toolChange) {
+    // Points cut by another tool say nothing about this one.
+    rule_.newSeries();
+    fed_.forget();
+    losePosition();
+  }
+  if (block.losesFrame || (block.letters & kOtherAxes) != 0) {
+    fed_.forget();
+    losePosition();
+  }
+  if (block.losesPlace) losePosition();
+  if (block.distance >= 0) distance_ = int{block.distance};
+  // A G41 or G42 turns radius compensation on, or on again before the move
+  // that was to end it.
+  if (block.compensation == 1) compensation_ = true;
+}
+
 TARVELIN_INLINE bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) {
   const bool hasX = block.has('X');
   const bool hasY = block.has('Y');
   const bool hasZ = block.has('Z');
   if (!(hasX || hasY || hasZ)) return false;
-  if (block.notAMove || (block.letters & kOtherAxes) != 0) {
+  if (!block.usual && (block.notAMove || (block.letters & kOtherAxes) != 0)) {
     // Some controllers move the tool to the axis words of a dwell.
     losePosition();
     return false;

@@ -178,6 +178,9 @@ class WordScanner {
   size_t finishHelper(std::string_view text);
   // Applies what a readable block does to the modal state.
   void applyModes(const Block& block);
+  // Applies what a block that is not usual does to the tool, the points fed
+  // and the modes but its motion and the end of radius compensation.
+  void applyUnusual(const Block& block);
   // Follows the move of a block; returns true iff it is a plunge that gets an
   // approach, which `keepsModes` allows when the block changed no mode the
   // approach would run in.
