@@ -151,8 +151,9 @@ class WordScanner {
   // their offsets from `begin` plus `from`.
   void scanLines(const char* begin, const char* end, size_t from, const Found& found);
   // Reads the line from `line` to its `lineFeed`, with the `classes` of the
-  // 64 bytes from its start, into `*block`; returns false when it is not
-  // understood.
+  // 64 bytes from its start, into `*block`, made anew: by the line kept in
+  // `shape` when it has its shape, or else on its own, and then it may be
+  // kept there in turn; returns false when it is not understood.
   template <typename Bits>
   static bool readBlock(const char* line, const char* lineFeed, const ByteClasses& classes,
                         LineShape* shape, Block* block);
