@@ -441,6 +441,7 @@ struct WordScanner::Block {
   int64_t axes[3] = {};
 
   bool has(char letter) const { return (letters & letterBit(letter)) != 0; }
+  int64_t axis(char letter) const { return axes[letter - 'X']; }
   // Notes whether the block read is usual, so that following it can pass
   // over what it does not change; returns true.
   bool settle() {
@@ -448,7 +449,6 @@ struct WordScanner::Block {
             compensation < 0 && (letters & kOtherAxes) == 0;
     return true;
   }
-  int64_t axis(char letter) const { return axes[letter - 'X']; }
 
   // Takes the G code `g` (in tenths); returns false for one the reader does not know.
   TARVELIN_INLINE bool takeG(int g) {
@@ -847,11 +847,11 @@ TARVELIN_INLINE bool WordScanner::readBlock(const char* line, const char* lineFe
                                             const ByteClasses& classes, LineShape* shape,
                                             Block* block) {
   if (shape->read<Bits>(line, lineFeed, classes, block)) return true;
-  *block = Block{};
   if (shape->fruitless < 4 || ++shape->passed % 8 == 0) {
     ++shape->fruitless;
     if (shape->readAnew<Bits>(line, lineFeed, classes, block)) return true;
   } else {
+    // A shape left unused is dropped, so that the next lines fail at its length.
     shape->length = -1;
     if (block->readQuickly<Bits>(line, lineFeed, classes)) return true;
   }
