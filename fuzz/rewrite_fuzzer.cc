@@ -3,8 +3,7 @@
 // sanitizer reports, checks that nothing is lost or altered: the output is the
 // input as text mode reads it, line for line, with CR LF line ends and only
 // whole "G00 Z<number>" lines added, each in front of a plunge line. And in
-// the word mode, that a comment added to every line, which has each line
-// read the careful way, changes no approach.
+// the word mode, that a comment added to every line changes no approach.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>

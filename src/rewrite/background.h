@@ -57,14 +57,6 @@ class Background {
     unsigned sinceSpin_ = 0;  // waits that did not spin
   };
 
-  // Returns the number of the latest task queued; called from the lanes' thread.
-  uint64_t latest() const { return posted_.load(); }
-  // True iff task number `task` and all before it have ended.
-  bool ended(uint64_t task) const { return done_.load() >= task; }
-
-  // True iff this machine has more than one processor, for two threads to share work.
-  static bool manyProcessors() { return kManyProcessors; }
-
   // The thread starts with the first task, so that a run that needs none costs none.
   Background() = default;
   // Waits for every task started, then ends the thread.
@@ -77,6 +69,8 @@ class Background {
   static constexpr uint64_t kSlots = 4;
   static inline const bool kManyProcessors = std::thread::hardware_concurrency() > 1;
 
+  // True iff task number `task` and all before it have ended.
+  bool ended(uint64_t task) const { return done_.load() >= task; }
   // Queues `task`; returns its number.
   uint64_t post(std::function<void()> task);
   // Returns once task number `task` has ended.

@@ -2,8 +2,9 @@
 // x86-64 target), a plain loop elsewhere, and AVX2 (for the scanner's loop,
 // AVX-512) where the processor has it, checked at run time, for the loops
 // that pass over every byte of the file.
-// The hot loops of the reader and the scanner visit only the bytes they care
-// about. Each wide loop has a plain twin that the tests hold it to.
+// The hot loops of the text reader and the compact scanner visit only the
+// bytes they care about. Each wide loop has a plain twin that the tests hold
+// it to. The word reader uses none of this: it reads a byte at a time.
 #ifndef TARVELIN_REWRITE_BYTE_SEARCH_H_
 #define TARVELIN_REWRITE_BYTE_SEARCH_H_
 
@@ -330,29 +331,6 @@ inline const char* findUnpaired(const char* begin, const char* end, char a, char
   return findUnpairedSse2(begin, end, a, b, stop);
 }
 
-// Returns the first `b` in [begin, end) that has no `a` right before it, or
-// `end`; a `b` in the first position counts as having none.
-inline const char* findUnpreceded(const char* begin, const char* end, char a, char b) {
-  if (begin == end) return end;
-  if (*begin == b) return begin;
-  const char* chunk = begin + 1;
-#if defined(__SSE2__)
-  for (; end - chunk >= 16; chunk += 16) {
-    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk));
-    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk - 1));
-    const __m128i lone = _mm_andnot_si128(_mm_cmpeq_epi8(before, _mm_set1_epi8(a)),
-                                          _mm_cmpeq_epi8(here, _mm_set1_epi8(b)));
-    if (const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(lone))) {
-      return chunk + std::countr_zero(mask);
-    }
-  }
-#endif
-  for (; chunk < end; ++chunk) {
-    if (chunk[0] == b && chunk[-1] != a) return chunk;
-  }
-  return end;
-}
-
 // Room that expandLineFeeds() needs past the end of its copy: the wide
 // versions copy each line with one 64-byte store where it fits.
 inline constexpr size_t kExpandSlack = 64;
@@ -490,196 +468,6 @@ inline char* expandLineFeeds(const char* begin, const char* end, char* out) {
   return expandLineFeedsSse2(begin, end, out);
 #else
   return expandLineFeedsPlain(begin, end, out);
-#endif
-}
-
-// Which of 64 bytes are of the kinds the word reader tells apart: bit i of
-// each mask stands for p[i].
-struct ByteClasses {
-  uint64_t lineFeeds = 0;
-  uint64_t letters = 0;  // A to Z, either case
-  uint64_t numbers = 0;  // digits, points and signs
-  uint64_t points = 0;
-  uint64_t signs = 0;   // + and -
-  uint64_t blanks = 0;  // space, tab and carriage return
-
-  bool operator==(const ByteClasses&) const = default;
-};
-
-// Returns the classes of the 64 bytes at `p`, a byte at a time.
-inline ByteClasses classifyPlain(const char* p) {
-  ByteClasses classes;
-  for (int i = 0; i < 64; ++i) {
-    const auto c = static_cast<unsigned char>(p[i]);
-    const uint64_t bit = uint64_t{1} << i;
-    classes.lineFeeds |= c == '\n' ? bit : 0;
-    classes.letters |= static_cast<unsigned char>((c | 0x20) - 'a') < 26 ? bit : 0;
-    const bool point = c == '.';
-    const bool sign = c == '+' || c == '-';
-    classes.numbers |= static_cast<unsigned char>(c - '0') < 10 || point || sign ? bit : 0;
-    classes.points |= point ? bit : 0;
-    classes.signs |= sign ? bit : 0;
-    classes.blanks |= c == ' ' || c == '\t' || c == '\r' ? bit : 0;
-  }
-  return classes;
-}
-
-namespace byte_search_detail {
-
-// Adds to `*classes` those of a piece of a block, found with is(c), the bits
-// of the bytes that are c, and within(low, count, lower), those of the bytes
-// from `low` to `low` + `count` - 1, iff `lower` in lower case. Always
-// inlined, so that it is built for the target of each version.
-template <typename Is, typename Within>
-[[gnu::always_inline]] inline void addClasses(ByteClasses* classes, Is is, Within within) {
-  const uint64_t points = is('.');
-  const uint64_t signs = is('+') | is('-');
-  classes->lineFeeds |= is('\n');
-  classes->letters |= within('a', 26, true);
-  classes->numbers |= within('0', 10, false) | points | signs;
-  classes->points |= points;
-  classes->signs |= signs;
-  classes->blanks |= is(' ') | is('\t') | is('\r');
-}
-
-}  // namespace byte_search_detail
-
-#if defined(__SSE2__)
-// classifyPlain() sixteen bytes at a time.
-inline ByteClasses classifySse2(const char* p) {
-  ByteClasses classes;
-  for (int i = 0; i < 64; i += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    const auto bits = [i](__m128i hits) {
-      return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hits))) << i;
-    };
-    // The ranges are below 0x80: as signed bytes, those from 0x80 up are below them.
-    byte_search_detail::addClasses(
-        &classes, [&](char c) { return bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(c))); },
-        [&](char low, int count, bool lower) {
-          const __m128i b = lower ? _mm_or_si128(bytes, _mm_set1_epi8(0x20)) : bytes;
-          return bits(
-              _mm_and_si128(_mm_cmpgt_epi8(b, _mm_set1_epi8(static_cast<char>(low - 1))),
-                            _mm_cmplt_epi8(b, _mm_set1_epi8(static_cast<char>(low + count)))));
-        });
-  }
-  return classes;
-}
-#endif
-
-#if defined(TARVELIN_AVX2)
-// classifyPlain() thirty-two bytes at a time.
-TARVELIN_TARGET_AVX2 inline ByteClasses classifyAvx2(const char* p) {
-  ByteClasses classes;
-  for (int i = 0; i < 64; i += 32) {
-    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-    const auto bits = [i](__m256i hits) TARVELIN_TARGET_AVX2 {
-      return static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(hits))) << i;
-    };
-    byte_search_detail::addClasses(
-        &classes,
-        [&](char c)
-            TARVELIN_TARGET_AVX2 { return bits(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c))); },
-        [&](char low, int count, bool lower) TARVELIN_TARGET_AVX2 {
-          const __m256i b = lower ? _mm256_or_si256(bytes, _mm256_set1_epi8(0x20)) : bytes;
-          return bits(_mm256_and_si256(
-              _mm256_cmpgt_epi8(b, _mm256_set1_epi8(static_cast<char>(low - 1))),
-              _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(low + count)), b)));
-        });
-  }
-  return classes;
-}
-
-// classifyPlain() sixty-four bytes at once.
-TARVELIN_TARGET_AVX512 inline ByteClasses classifyAvx512(const char* p) {
-  const __m512i bytes = _mm512_loadu_si512(p);
-  ByteClasses classes;
-  byte_search_detail::addClasses(
-      &classes,
-      [&](char c) TARVELIN_TARGET_AVX512 {
-        return static_cast<uint64_t>(_mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(c)));
-      },
-      [&](char low, int count, bool lower) TARVELIN_TARGET_AVX512 {
-        const __m512i b = lower ? _mm512_or_si512(bytes, _mm512_set1_epi8(0x20)) : bytes;
-        return static_cast<uint64_t>(
-            _mm512_cmpge_epu8_mask(b, _mm512_set1_epi8(low)) &
-            _mm512_cmplt_epu8_mask(b, _mm512_set1_epi8(static_cast<char>(low + count))));
-      });
-  return classes;
-}
-#endif
-
-// Returns the classes of the 64 bytes `at` bytes into those of `low`, which
-// `high` follows; 0 <= `at` < 64.
-inline ByteClasses classesFrom(const ByteClasses& low, const ByteClasses& high, int at) {
-  if (at == 0) return low;
-  const auto join = [at](uint64_t a, uint64_t b) { return (a >> at) | (b << (64 - at)); };
-  return ByteClasses{join(low.lineFeeds, high.lineFeeds), join(low.letters, high.letters),
-                     join(low.numbers, high.numbers),     join(low.points, high.points),
-                     join(low.signs, high.signs),         join(low.blanks, high.blanks)};
-}
-
-// Returns the bits of the bytes among the first `size` (up to 64) at `a`
-// that equal those at `b`, a byte at a time.
-inline uint64_t equalBytesPlain(const char* a, const char* b, int size) {
-  uint64_t equal = 0;
-  for (int i = 0; i < size; ++i) equal |= static_cast<uint64_t>(a[i] == b[i]) << i;
-  return equal;
-}
-
-// Returns what equalBytesPlain() returns, and maybe more bits above `size`,
-// sixteen bytes at a time where it can; 64 bytes at `a` and `b` are readable.
-inline uint64_t equalBytes(const char* a, const char* b, int size) {
-#if defined(__SSE2__)
-  uint64_t equal = 0;
-  for (int i = 0; i < size; i += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-    equal |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y))))
-             << i;
-  }
-  return equal;
-#else
-  return equalBytesPlain(a, b, size);
-#endif
-}
-
-// Stores in out[i] the classes of the 64 bytes at p + 64 i, for i < `count`;
-// a byte at a time.
-inline void classifyBlocksPlain(const char* p, size_t count, ByteClasses* out) {
-  for (size_t i = 0; i < count; ++i) out[i] = classifyPlain(p + 64 * i);
-}
-
-#if defined(__SSE2__)
-// classifyBlocksPlain() sixteen bytes at a time.
-inline void classifyBlocksSse2(const char* p, size_t count, ByteClasses* out) {
-  for (size_t i = 0; i < count; ++i) out[i] = classifySse2(p + 64 * i);
-}
-#endif
-
-#if defined(TARVELIN_AVX2)
-// classifyBlocksPlain() thirty-two bytes at a time.
-TARVELIN_TARGET_AVX2 inline void classifyBlocksAvx2(const char* p, size_t count, ByteClasses* out) {
-  for (size_t i = 0; i < count; ++i) out[i] = classifyAvx2(p + 64 * i);
-}
-
-// classifyBlocksPlain() sixty-four bytes at once.
-TARVELIN_TARGET_AVX512 inline void classifyBlocksAvx512(const char* p, size_t count,
-                                                        ByteClasses* out) {
-  for (size_t i = 0; i < count; ++i) out[i] = classifyAvx512(p + 64 * i);
-}
-#endif
-
-// Does what classifyBlocksPlain() does, with the widest version this processor has.
-inline void classifyBlocks(const char* p, size_t count, ByteClasses* out) {
-#if defined(TARVELIN_AVX2)
-  if (hasAvx512()) return classifyBlocksAvx512(p, count, out);
-  if (hasAvx2()) return classifyBlocksAvx2(p, count, out);
-#endif
-#if defined(__SSE2__)
-  classifyBlocksSse2(p, count, out);
-#else
-  classifyBlocksPlain(p, count, out);
 #endif
 }
 

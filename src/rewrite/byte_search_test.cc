@@ -60,12 +60,6 @@ TEST(ByteSearch, AgreesWithPlainLoops) {
     if (stop <= unpaired) unpaired = stop;
     EXPECT_EQ(findUnpairedPlain(begin, end, '\r', '\n', '\x1A'), unpaired) << text;
     EXPECT_EQ(findUnpaired(begin, end, '\r', '\n', '\x1A'), unpaired) << text;
-
-    const char* unpreceded = end;
-    for (const char* p = begin; p < end && unpreceded == end; ++p) {
-      if (*p == '\n' && (p == begin || p[-1] != '\r')) unpreceded = p;
-    }
-    EXPECT_EQ(findUnpreceded(begin, end, '\r', '\n'), unpreceded) << text;
   }
 }
 
@@ -222,65 +216,6 @@ TEST(ByteSearch, StopsWhereTheVisitSaysSo) {
                                          [&](const char*) { return ++visits == 2; });
   EXPECT_EQ(stop - text.data(), 22);
   EXPECT_EQ(visits, 2);
-}
-
-using ClassifyBlocks = void(const char*, size_t, ByteClasses*);
-#if defined(__SSE2__)
-ClassifyBlocks* const kClassifySse2 = classifyBlocksSse2;
-#else
-ClassifyBlocks* const kClassifySse2 = nullptr;
-#endif
-#if defined(TARVELIN_AVX2)
-ClassifyBlocks* const kClassifyAvx2 = classifyBlocksAvx2;
-ClassifyBlocks* const kClassifyAvx512 = classifyBlocksAvx512;
-#else
-ClassifyBlocks* const kClassifyAvx2 = nullptr;
-ClassifyBlocks* const kClassifyAvx512 = nullptr;
-#endif
-
-// Every byte value in every place of a block, and the classes of the 64
-// bytes from any place put together from those of two blocks.
-TEST(ByteSearch, ClassifiesEveryByteAsThePlainLoopDoes) {
-  std::mt19937 random(5);
-  std::string text(size_t{4} * 64, ' ');
-  for (int round = 0; round < 2000; ++round) {
-    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>(round / 2 + i * 37);
-    if (round % 2 == 1) {
-      const std::string_view alphabet = "G1X-2.5 \t\r\n+z.";
-      for (char& c : text) c = alphabet[random() % alphabet.size()];
-    }
-    const size_t blocks = text.size() / 64;
-    std::vector<ByteClasses> expected(blocks);
-    classifyBlocksPlain(text.data(), blocks, expected.data());
-    for (const auto& [name, classify] : versions(kClassifySse2, kClassifyAvx2, kClassifyAvx512)) {
-      std::vector<ByteClasses> got(blocks);
-      classify(text.data(), blocks, got.data());
-      EXPECT_TRUE(got == expected) << name << " " << testing::PrintToString(text);
-    }
-    for (int at = 0; at < 64; ++at) {
-      EXPECT_TRUE(classesFrom(expected[1], expected[2], at) == classifyPlain(text.data() + 64 + at))
-          << at;
-    }
-  }
-}
-
-// Two lines of every length up to 64 bytes, alike but for one byte in any
-// place, or for none, compare as the plain loop compares them; bits above
-// the length do not matter.
-TEST(ByteSearch, ComparesBytesAsThePlainLoopDoes) {
-  std::mt19937 random(6);
-  std::string a(64, ' ');
-  for (char& c : a) c = static_cast<char>('0' + random() % 10);
-  for (int size = 1; size <= 64; ++size) {
-    const uint64_t inLine = size == 64 ? ~uint64_t{0} : (uint64_t{1} << size) - 1;
-    for (int differs = 0; differs <= 64; ++differs) {  // 64 for none
-      std::string b = a;
-      if (differs < 64) b[static_cast<size_t>(differs)] ^= 0x40;
-      EXPECT_EQ(equalBytes(a.data(), b.data(), size) & inLine,
-                equalBytesPlain(a.data(), b.data(), size))
-          << size << " " << differs;
-    }
-  }
 }
 
 // Which places may start a compact-style move.

@@ -152,17 +152,11 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
   // One thread beside this one reads ahead and writes behind, and checks CR
   // LF text for line ends to convert while this one scans.
   Background background;
-  // The word reading is shared with the thread beside, where there is a
-  // processor for each; the next block is read after its share, while this
-  // thread follows the lines it read.
-  const bool share = settings.words && Background::manyProcessors();
-  NcReader reader(source, background, NcReader::Check::ahead,
-                  share ? NcReader::ReadAhead::whenAsked : NcReader::ReadAhead::atOnce);
+  NcReader reader(source, background, NcReader::Check::ahead);
   NcWriter writer(sink, background);
   bool readOk = false;
   if (settings.words) {
-    WordScanner scanner(settings.heights, share ? &background : nullptr,
-                        [&reader] { reader.readAheadNow(); });
+    WordScanner scanner(settings.heights);
     readOk = rewriteWith(scanner, reader, writer, settings);
   } else {
     PlungeScanner scanner(settings.heights);

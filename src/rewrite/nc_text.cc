@@ -38,10 +38,9 @@ char* dropCarriageReturns(char* begin, char* end, Stray stray) {
 
 }  // namespace
 
-NcReader::NcReader(ByteSource& source, Background& background, Check check, ReadAhead readAhead)
+NcReader::NcReader(ByteSource& source, Background& background, Check check)
     : source_(source),
       checkAhead_(check == Check::ahead),
-      readAheadWhenAsked_(readAhead == ReadAhead::whenAsked),
       first_(kCapacity),
       background_(background) {}
 
@@ -71,10 +70,9 @@ ReadResult NcReader::next(std::string_view* lines) {
       pos_ = static_cast<size_t>(cut - current_);
       return ReadResult::lines;
     }
-    readAheadNow();
     failed_ = !takeReadAhead();
     if (failed_) return ReadResult::error;
-    if (!atEnd_) readAheadSoon();
+    if (!atEnd_) startReadAhead();
   }
 }
 
@@ -115,7 +113,7 @@ bool NcReader::start() {
   ready_ = kHead + block.size;
   bareLineFeeds_ = block.bare;
   atEnd_ = atEnd_ || block.stopped;
-  if (!atEnd_) readAheadSoon();
+  if (!atEnd_) startReadAhead();
   return true;
 }
 
@@ -127,20 +125,6 @@ bool NcReader::fillUp(size_t* filled) {
     *filled += static_cast<size_t>(n);
   }
   return true;
-}
-
-void NcReader::readAheadNow() {
-  if (!readAheadWaits_) return;
-  readAheadWaits_ = false;
-  startReadAhead();
-}
-
-void NcReader::readAheadSoon() {
-  if (readAheadWhenAsked_) {
-    readAheadWaits_ = true;
-  } else {
-    startReadAhead();
-  }
 }
 
 void NcReader::startReadAhead() {

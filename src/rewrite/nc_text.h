@@ -67,20 +67,11 @@ class NcReader {
   // returns and 0x1A: on the background thread as they are read, or on the
   // caller's as they are handed out, which also brings them into its cache.
   enum class Check { ahead, onHandOut };
-  // When the next block is read: as soon as the run before it is handed out,
-  // or once the caller has queued a task of its own on the background thread
-  // and asks for it (readAheadNow()), so that the read fills the time the
-  // thread would wait for the caller.
-  enum class ReadAhead { atOnce, whenAsked };
 
-  NcReader(ByteSource& source, Background& background, Check check = Check::onHandOut,
-           ReadAhead readAhead = ReadAhead::atOnce);
+  NcReader(ByteSource& source, Background& background, Check check = Check::onHandOut);
 
   // Stores the next run of lines in `*lines`; it stays valid until the next call.
   ReadResult next(std::string_view* lines);
-
-  // Starts reading the next block, if it waits to be asked for.
-  void readAheadNow();
 
   // Returns false while every line so far has ended in CR LF (or not at all),
   // so that its text can be written as it is.
@@ -101,8 +92,6 @@ class NcReader {
   bool fillUp(size_t* filled);
   // Starts reading the next block into the spare buffer, at kHead.
   void startReadAhead();
-  // Starts reading the next block, or leaves it for readAheadNow().
-  void readAheadSoon();
   // Reads the next block, and normalises it if it is checked ahead and the
   // text is in CR LF throughout; runs on the background thread.
   void readAhead();
@@ -122,8 +111,6 @@ class NcReader {
 
   ByteSource& source_;
   const bool checkAhead_;
-  const bool readAheadWhenAsked_;
-  bool readAheadWaits_ = false;  // the next block's read is left for readAheadNow()
   AlignedBuffer first_;
   std::unique_ptr<AlignedBuffer> second_;  // made for the first read ahead
   char* current_ = first_.get();           // being handed out

@@ -1,0 +1,44 @@
+// The reading of one line of G-code, in any common style ("G1 Z-1.5 F300",
+// "g1z-.5", "N30 G01 Z- 0.5"), into what it says to the approach rule: its
+// motion, the modes it sets, its X, Y and Z, and whatever makes the reader
+// unsure of what the machine does. Pure: text in, a block out.
+#ifndef TARVELIN_REWRITE_BLOCK_READER_H_
+#define TARVELIN_REWRITE_BLOCK_READER_H_
+
+#include <cstdint>
+#include <string_view>
+
+// Returns the bit of a word's letter (upper case) in Block::letters.
+constexpr uint32_t letterBit(char letter) { return uint32_t{1} << (letter - 'A'); }
+
+// What one line says.
+struct Block {
+  // False when the line holds anything the reader does not know: a word,
+  // code, parameter, expression or keyword, a number it cannot read, two
+  // motions or twice the same axis. Then nothing else here holds.
+  bool understood = true;
+  uint32_t letters = 0;      // the letters of the words, G and M aside
+  int16_t motion = -1;       // the motion word in tenths: 0, 10, 20, 30, 800 or a canned cycle
+  int8_t distance = -1;      // 0 for G90, 1 for G91
+  int8_t compensation = -1;  // 0 for G40, 1 for G41 or G42
+  bool notAMove = false;     // G4, G10, G28, G30, G43.1, G52, G53, G92: the axis words are no move
+  // What X Y Z mean changes (units, offsets, coordinate systems): the points
+  // fed say nothing after it.
+  bool forgetsPoints = false;
+  bool losesPlace = false;  // the machine goes somewhere not written: G28, G30, G53
+  bool toolChange = false;  // M6, M61, a T word, or a stop where a tool may be changed by hand
+  bool rounded[3] = {};     // X, Y, Z had places below a millionth
+  // X, Y, Z in millionths. Z is rounded up, so that no pass counts as deeper
+  // than it was and an approach over it keeps the whole gap.
+  int64_t axes[3] = {};
+
+  bool has(char letter) const { return (letters & letterBit(letter)) != 0; }
+  int64_t axis(char letter) const { return axes[letter - 'X']; }
+  // True iff it has a word of an axis that may turn or shift the tool: A B C U V W.
+  bool movesOtherAxes() const;
+};
+
+// Reads one line, with or without its line end, into a block.
+Block readBlock(std::string_view line);
+
+#endif  // TARVELIN_REWRITE_BLOCK_READER_H_

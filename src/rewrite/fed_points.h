@@ -1,0 +1,60 @@
+// Where the tool has been fed: the end points of the latest feed moves, each
+// with the Z fed to there. A deep approach is made only onto such a point.
+#ifndef TARVELIN_REWRITE_FED_POINTS_H_
+#define TARVELIN_REWRITE_FED_POINTS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// The end points of the latest kSize feed moves. Found through a table of
+// slots, in which each slot leads to the latest point that falls in it, and
+// each point to the one before it in its slot. Bounded: forgetting a point
+// only costs a deep approach.
+class FedPoints {
+ public:
+  // How many of the latest points are kept.
+  static constexpr size_t kSize = size_t{1} << 16;
+
+  FedPoints();
+
+  // Records that the tool was fed to `z` at (`x`, `y`), all in millionths.
+  void add(int64_t x, int64_t y, int64_t z);
+  // True iff the tool was fed to `depth` or deeper at (`x`, `y`), to 0.0001,
+  // in one of the points kept, among the latest kLooks of its slot.
+  bool reached(int64_t x, int64_t y, double depth) const;
+  // Forgets every point.
+  void forget() { kept_ = count_; }
+
+ private:
+  // A point in ten-thousandths, and its Z in millionths.
+  struct Point {
+    int32_t x;
+    int32_t y;
+    int64_t z;
+  };
+  static constexpr size_t kSlots = size_t{1} << 16;
+  // The most points of one slot looked at: those of a point fed to again and
+  // again come first, the latest first.
+  static constexpr int kLooks = 8;
+
+  // Stores a place in millionths rounded to ten-thousandths in `*out`: the
+  // points it tells apart are at least 0.00005 apart, and those closer than
+  // that match. False for a place too far out to be kept, which is then
+  // never reached.
+  static bool tenThousandths(int64_t millionths, int32_t* out);
+  // Returns the slot for the point at (`x`, `y`) in ten-thousandths.
+  static uint32_t slotFor(int32_t x, int32_t y);
+  // Empties the slots and starts counting afresh, before the count runs out.
+  void startAfresh();
+
+  // Points are numbered from 1 in the order they came, and kept at their
+  // number's place in points_ until kSize later ones replace them.
+  std::unique_ptr<Point[]> points_;
+  std::unique_ptr<uint32_t[]> before_;  // the number of the point before each, in its slot
+  std::unique_ptr<uint32_t[]> slots_;   // the number of each slot's latest point, 0 for none
+  uint32_t count_ = 0;                  // the number of the latest point
+  uint32_t kept_ = 0;                   // points up to this number are forgotten
+};
+
+#endif  // TARVELIN_REWRITE_FED_POINTS_H_
