@@ -3,13 +3,14 @@
 
 For each program it runs `tarvelin --stdout <options> <program>` and has rs274 turn
 both the program and the rewritten one into canonical machine calls. The rewritten
-calls must be the program's own calls, in order, plus inserted rapid moves that go
-straight down in machine coordinates (work offsets, G92, rotation, units and tool
-length offsets applied) and end above the feed move that follows them, which itself
-goes straight down from there. An inserted rapid that ends below the first height
-(in the frame of that feed move) must end, with the gap to spare, above a point
-where the same tool has been fed before: the end point of an earlier feed move at
-the same X and Y (to 0.0001 of the program's unit) whose Z is at or below the
+calls must be the program's own calls, in order, feed rates included, plus inserted
+rapid moves that go straight down in machine coordinates (work offsets, G92,
+rotation, units and tool length offsets applied), from where the tool was to below
+it, and end above the feed move that follows them, which itself goes straight down
+from there. An inserted rapid that ends below the first height (in the frame of
+that feed move) must end, with the gap to spare, above a point where the same tool
+has been fed before at the same A, B and C: the end point of an earlier feed move
+at the same X and Y (to 0.0001 of the program's unit) whose Z is at or below the
 rapid's Z minus the gap.
 
 Usage: interpreter_check.py [--program=PATH] [TARVELIN OPTION...] FILE...
@@ -64,6 +65,12 @@ def canonical_calls(path):
     error = re.sub(r"(?i)(line:?\s*)\d+", r"\1N", errors[0].replace(path, "<program>")) \
         if errors else "error"
     return calls, error if run.returncode != 0 else None
+
+
+def printed(unit):
+    """Returns how far apart, in millimetres, two places printed to four decimals
+    of a unit of `unit` millimetres may be that are the same place."""
+    return 1e-4 * unit + 1e-6
 
 
 def numbers(call):
@@ -197,10 +204,14 @@ class Checker:
         here = self.machine.machine(self.machine.place)
         end = self.machine.end_point(call)
         bottom = self.machine.machine(end)
-        # rs274 prints four decimals of the program's unit.
-        straight = max(1e-3, 2e-4 * self.machine.unit)
+        # rs274 prints four decimals of the program's unit, in inches after
+        # G20: a place prints up to half the last decimal off, so two of them
+        # up to a whole one.
+        straight = printed(self.machine.unit)
         if any(abs(a - b) > straight for a, b in zip(here[:2], bottom[:2])):
             return "a rapid that does not go straight down"
+        if not bottom[2] < here[2]:
+            return "a rapid that does not take the tool down"
         # The feed move after it, in the frame of its own calls.
         # Following a call only ever replaces what a machine holds: a shallow copy will do.
         then = copy.copy(self.machine)
@@ -214,7 +225,7 @@ class Checker:
         if feed is None or not feed.startswith("STRAIGHT_FEED("):
             return "no straight feed move after it"
         target = then.machine(then.end_point(feed))
-        if any(abs(a - b) > straight for a, b in zip(target[:2], bottom[:2])):
+        if any(abs(a - b) > printed(then.unit) for a, b in zip(target[:2], bottom[:2])):
             return "the feed move after it does not go straight down"
         if not target[2] < bottom[2]:
             return "it does not end above the feed move after it"
@@ -223,10 +234,8 @@ class Checker:
         # A height at or above the first one prints at or above it to four decimals.
         if height < round(self.first, 4) - 1e-9:
             self.deep += 1
-            # Places and depths alike are known only to what four decimals tell:
-            # a place can print up to half the last decimal off, so two of them
-            # up to a whole one.
-            near = 1e-4 * then.unit + 1e-6
+            # Places and depths alike are known only to what four decimals tell.
+            near = printed(then.unit)
             if not self.machine.fed.reached(bottom[0], bottom[1], self.machine.rotary, near,
                                             bottom[2] - self.gap * then.unit + near):
                 return "below the first height where this tool has not been fed that deep"
@@ -242,6 +251,9 @@ class Checker:
                 self.machine.follow(call)
                 i += 1
                 continue
+            if call.startswith("SET_FEED_RATE("):
+                there = original[i] if i < len(original) else "nothing"
+                return f"call {j + 1}: {call}: a feed rate that differs (the program has {there})"
             problem = self.approach_problem(call, (rewritten[k] for k in range(j + 1, len(rewritten))))
             if problem:
                 return f"call {j + 1}: {call}: {problem}"
