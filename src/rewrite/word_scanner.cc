@@ -164,6 +164,9 @@ bool WordScanner::plunge(double depth, bool allowed, const Place& from) {
   const auto height = rule_.plunge(
       depth, [&](double reached) { return xyKnown && fed_.reached(from.x, from.y, reached); });
   if (!height || !allowed) return false;
+  // Only ever down: where the tool already is at or below the approach's
+  // end, the plunge is left as it is.
+  if (from.zKnown && std::llround(*height * 1e6) >= from.z) return false;
   approachLine_ = approachText_.format(*height);
   retractWatch_ = true;
   return true;

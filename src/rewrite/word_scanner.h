@@ -1,8 +1,8 @@
 // The word-by-word reading of a program: follows the modal state and where
 // the tool is, line by line, and applies the approach rule. A deep approach
 // is made only onto a point where the same tool has already been fed at
-// least that deep; wherever the reader is unsure of what the machine does, it
-// assumes nothing.
+// least that deep, and an approach only ever takes the tool down; wherever
+// the reader is unsure of what the machine does, it assumes nothing.
 #ifndef TARVELIN_REWRITE_WORD_SCANNER_H_
 #define TARVELIN_REWRITE_WORD_SCANNER_H_
 

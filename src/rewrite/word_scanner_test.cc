@@ -82,9 +82,9 @@ const Case kCases[] = {
       "G0 X1", "G2 X2 Z-1 I1", "G0 Z5", "G0 X1", "G00 Z0.050000", "G1 Z-1"}},
     {"CannedCyclesAndOtherCodesAreNoMoves",
      {"G0 Z5", "G81 X1 Y1 Z-3 R1", "G80", "G1 Z-1", "G28 G91 Z0", "G90", "G53 G0 X0 Y0", "G4 P1",
-      "G92 X0 Y0 Z5", "G1 Z-1", "G0 X0 Y0", "G1 Z-1"},
+      "G92 X0 Y0 Z5", "G1 Z-1", "G0 Z1", "G0 X0 Y0", "G1 Z-1"},
      {"G0 Z5", "G81 X1 Y1 Z-3 R1", "G80", "G1 Z-1", "G28 G91 Z0", "G90", "G53 G0 X0 Y0", "G4 P1",
-      "G92 X0 Y0 Z5", "G1 Z-1", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1"}},
+      "G92 X0 Y0 Z5", "G1 Z-1", "G0 Z1", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1"}},
     {"ADwellsAxisWordsAreNoMove",
      {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G1 X30", "G4 X10", "G0 Z5", "G0 Y10", "G1 Z-1"},
      {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5 F100", "G1 X30", "G4 X10", "G0 Z5",
@@ -275,6 +275,15 @@ const Case kCases[] = {
      {"G0 Z5", "G0 X1 Y1", "G00 Z0.050001", "G1 Z-0.5", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1",
       "G00 Z-0.499999", "G1 Z-1"},
      Heights{0.0000004, 0.0500004}},
+    // The program takes the tool down itself, to the first height or to just
+    // above the last pass: an approach would lift it again. The depths still
+    // follow the plunges left alone.
+    {"ApproachesOnlyGoDown",
+     {"G0 Z5", "G0 X10 Y10", "G0 Z0.05", "G1 Z-1 F100", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10",
+      "G0 Z-0.99", "G1 Z-2", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10", "G1 Z-3"},
+     {"G0 Z5", "G0 X10 Y10", "G0 Z0.05", "G1 Z-1 F100", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10",
+      "G0 Z-0.99", "G1 Z-2", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10", "G00 Z-1.980000",
+      "G1 Z-3"}},
     {"NoApproachBelowThePlunge",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
