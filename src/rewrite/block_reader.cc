@@ -83,7 +83,8 @@ enum class Effect : uint8_t {
   motion,       // G0 G1 G2 G3 G80 and the canned cycles
   notAMove,     // G4: the axis words are a dwell's time, or a move the reader does not follow
   newFrame,     // G10 G43.1 G52 G92: offsets change and the axis words are no move
-  newPlace,     // G28 G30 G53: the machine goes somewhere not written
+  home,         // G28 G30: every axis, rotary ones included, goes home or to a stored place
+  newPlace,     // G28.1 G30.1 G53: the machine goes somewhere not written
   frame,        // units, tool length offsets, coordinate systems
   absolute,     // G90
   incremental,  // G91
@@ -103,7 +104,8 @@ constexpr std::array<Effect, 1000> makeEffects() {
   set(Effect::notAMove, {40});
   // G43.1 and G43.2 take their tool length offsets from the axis words.
   set(Effect::newFrame, {100, 431, 432, 520, 920, 921, 922, 923});
-  set(Effect::newPlace, {280, 281, 300, 301, 530});
+  set(Effect::home, {280, 300});
+  set(Effect::newPlace, {281, 301, 530});
   set(Effect::frame, {200, 210, 430, 440, 490, 540, 541, 550, 560, 570, 580, 590, 591, 592, 593});
   set(Effect::absolute, {900});
   set(Effect::incremental, {910});
@@ -250,6 +252,9 @@ bool LineReader::takeG(int g) {
       return true;
     case Effect::newFrame:
       b.notAMove = b.forgetsPoints = true;
+      return true;
+    case Effect::home:
+      b.notAMove = b.forgetsPoints = b.losesPlace = true;
       return true;
     case Effect::newPlace:
       b.notAMove = b.losesPlace = true;

@@ -22,8 +22,8 @@ struct Block {
   int8_t distance = -1;      // 0 for G90, 1 for G91
   int8_t compensation = -1;  // 0 for G40, 1 for G41 or G42
   bool notAMove = false;     // G4, G10, G28, G30, G43.1, G52, G53, G92: the axis words are no move
-  // What X Y Z mean changes (units, offsets, coordinate systems): the points
-  // fed say nothing after it.
+  // What X Y Z mean changes (units, offsets, coordinate systems), or every
+  // axis goes home (G28, G30): the points fed say nothing after it.
   bool forgetsPoints = false;
   bool losesPlace = false;  // the machine goes somewhere not written: G28, G30, G53
   bool toolChange = false;  // M6, M61, a T word, or a stop where a tool may be changed by hand

@@ -75,8 +75,9 @@ TEST(BlockReader, ReadsEachLine) {
       // Codes.
       {"G91 G41 D1", "G91 G41 D"},
       {"G40 G93", "G40"},
-      {"G28", "notAMove losesPlace"},
-      {"G30 Z5", "notAMove losesPlace Z=5000000"},
+      {"G28", "notAMove forgetsPoints losesPlace"},
+      {"G30 Z5", "notAMove forgetsPoints losesPlace Z=5000000"},
+      {"G28.1", "notAMove losesPlace"},
       {"G53 G0 Z0", "motion=0 notAMove losesPlace Z=0"},
       {"G43 H1", "forgetsPoints H"},
       {"G43.1 Z-3", "notAMove forgetsPoints Z=-3000000"},

@@ -284,6 +284,14 @@ const Case kCases[] = {
      {"G0 Z5", "G0 X10 Y10", "G0 Z0.05", "G1 Z-1 F100", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10",
       "G0 Z-0.99", "G1 Z-2", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10", "G00 Z-1.980000",
       "G1 Z-3"}},
+    // G28 and G30 send every axis home, rotary ones too: what was cut before
+    // may now stand elsewhere.
+    {"HomingForgetsThePointsFed",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-1", "G1 X20", "G1 X10", "G0 Z5", "G30", "G0 X10 Y10", "G1 Z-2",
+      "G1 X20", "G1 X10", "G0 Z5", "G28 G91 Z0", "G90 G0 X10 Y10", "G1 Z-3"},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "G0 Z5", "G30",
+      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-2", "G1 X20", "G1 X10", "G0 Z5", "G28 G91 Z0",
+      "G90 G0 X10 Y10", "G00 Z0.050000", "G1 Z-3"}},
     {"NoApproachBelowThePlunge",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
