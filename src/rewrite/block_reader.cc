@@ -79,7 +79,7 @@ constexpr uint32_t kKnownLetters = kIgnoredLetters | kOtherAxes | letterBits("TX
 // What a G code does to what the reader follows.
 enum class Effect : uint8_t {
   unknown,      // anything the reader does not know
-  none,         // planes, path control, feed and spindle modes, cycle return
+  none,         // planes, path control, spindle modes, cycle return
   motion,       // G0 G1 G2 G3 G80 and the canned cycles
   notAMove,     // G4: the axis words are a dwell's time, or a move the reader does not follow
   newFrame,     // G10 G43.1 G52 G92: offsets change and the axis words are no move
@@ -90,6 +90,8 @@ enum class Effect : uint8_t {
   incremental,  // G91
   compensationOff,
   compensationOn,
+  inverseTime,  // G93: the F word says how long a move takes
+  feedRate,     // G94 G95: the F word is a speed
 };
 
 // Returns the effect of each G code, indexed in tenths (G59.1 is 591).
@@ -98,8 +100,7 @@ constexpr std::array<Effect, 1000> makeEffects() {
   const auto set = [&](Effect effect, std::initializer_list<int> codes) {
     for (const int code : codes) effects[static_cast<size_t>(code)] = effect;
   };
-  set(Effect::none,
-      {170, 171, 180, 181, 190, 191, 610, 611, 640, 901, 911, 930, 940, 950, 960, 970, 980, 990});
+  set(Effect::none, {170, 171, 180, 181, 190, 191, 610, 611, 640, 901, 911, 960, 970, 980, 990});
   set(Effect::motion, {0, 10, 20, 30, 730, 760, 800, 810, 820, 830, 840, 850, 860, 870, 880, 890});
   set(Effect::notAMove, {40});
   // G43.1 and G43.2 take their tool length offsets from the axis words.
@@ -111,6 +112,8 @@ constexpr std::array<Effect, 1000> makeEffects() {
   set(Effect::incremental, {910});
   set(Effect::compensationOff, {400});
   set(Effect::compensationOn, {410, 411, 420, 421});
+  set(Effect::inverseTime, {930});
+  set(Effect::feedRate, {940, 950});
   return effects;
 }
 constexpr std::array<Effect, 1000> kEffects = makeEffects();
@@ -269,6 +272,10 @@ bool LineReader::takeG(int g) {
     case Effect::compensationOff:
     case Effect::compensationOn:
       b.compensation = static_cast<int8_t>(g == 400 ? 0 : 1);
+      return true;
+    case Effect::inverseTime:
+    case Effect::feedRate:
+      b.feedMode = static_cast<int8_t>(g == 930 ? 1 : 0);
       return true;
   }
   return false;

@@ -21,6 +21,7 @@ struct Block {
   int16_t motion = -1;       // the motion word in tenths: 0, 10, 20, 30, 800 or a canned cycle
   int8_t distance = -1;      // 0 for G90, 1 for G91
   int8_t compensation = -1;  // 0 for G40, 1 for G41 or G42
+  int8_t feedMode = -1;      // 0 for G94 or G95, 1 for G93 (inverse time)
   bool notAMove = false;     // G4, G10, G28, G30, G43.1, G52, G53, G92: the axis words are no move
   // What X Y Z mean changes (units, offsets, coordinate systems), or every
   // axis goes home (G28, G30): the points fed say nothing after it.

@@ -15,6 +15,7 @@ std::string describe(const Block& b) {
   if (b.motion >= 0) add("motion=" + std::to_string(b.motion));
   if (b.distance >= 0) add(b.distance == 0 ? "G90" : "G91");
   if (b.compensation >= 0) add(b.compensation == 0 ? "G40" : "G41");
+  if (b.feedMode >= 0) add(b.feedMode == 0 ? "G94" : "G93");
   if (b.notAMove) add("notAMove");
   if (b.forgetsPoints) add("forgetsPoints");
   if (b.losesPlace) add("losesPlace");
@@ -74,7 +75,8 @@ TEST(BlockReader, ReadsEachLine) {
       {"X1-2", "?"},
       // Codes.
       {"G91 G41 D1", "G91 G41 D"},
-      {"G40 G93", "G40"},
+      {"G40 G93", "G40 G93"},
+      {"G95", "G94"},
       {"G28", "notAMove forgetsPoints losesPlace"},
       {"G30 Z5", "notAMove forgetsPoints losesPlace Z=5000000"},
       {"G28.1", "notAMove losesPlace"},

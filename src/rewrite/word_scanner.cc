@@ -64,6 +64,7 @@ void WordScanner::applyModes(const Block& block) {
   }
   if (block.losesPlace) losePosition();
   if (block.distance >= 0) distance_ = int{block.distance};
+  if (block.feedMode >= 0) feedMode_ = int{block.feedMode};
   // A G41 or G42 turns radius compensation on, or on again before the move
   // that was to end it; it stays in force until the move after G40 has led
   // the tool back onto the programmed path.
@@ -136,8 +137,10 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
         if (distance_ != 0) {
           rule_.incrementalPlunge();  // relative, or a mode the reader is unsure of
         } else {
-          approach = plunge(static_cast<double>(block.axis('Z')) / 1e6,
-                            keepsModes && !compensation_, from);
+          // Under inverse time the F word says how long the plunge takes: a
+          // shorter one would be fed faster.
+          const bool allowed = keepsModes && !compensation_ && feedMode_ == 0;
+          approach = plunge(static_cast<double>(block.axis('Z')) / 1e6, allowed, from);
         }
       }
       if (tool_.xKnown && tool_.yKnown && tool_.zKnown && !compensation_) {
@@ -177,6 +180,7 @@ void WordScanner::beUnsure() {
   losePosition();
   motion_ = Motion::none;
   distance_ = -1;
+  feedMode_ = -1;
   compensation_ = true;
   compensationEnding_ = false;
 }

@@ -71,6 +71,7 @@ class WordScanner {
   FedPoints fed_;
   Motion motion_ = Motion::none;
   int distance_ = 0;                 // 0 absolute (G90), 1 incremental (G91), -1 unknown
+  int feedMode_ = 0;                 // 0 a speed (G94, G95), 1 inverse time (G93), -1 unknown
   bool compensation_ = false;        // radius compensation may be on: the tool is not at X Y
   bool compensationEnding_ = false;  // G40 came, but the move that ends it did not
   Place tool_;

@@ -107,18 +107,19 @@ const Case kCases[] = {
      {"N10 G0 Z1", "N20 G0 X10 Y5", "G00 Z0.050000", "N30 G1 Z-0.1 F100", "N40 G0 Z1",
       "N50 G0 X10 Y5", "G00 Z0.050000", "N60 G1 Z-0.2"}},
     // After a line it does not understand, the reader assumes neither absolute
-    // coordinates (until G90) nor that the tool is where X Y say (until G40
-    // and the move after it), and makes no approach while it may be elsewhere.
+    // coordinates (until G90), nor that the tool is where X Y say (until G40
+    // and the move after it), nor that F is a feed rate (until G94 or G95),
+    // and makes no approach while it may be elsewhere or fed otherwise.
     {"UnknownWordsMakeItAssumeNothing",
-     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G0 Z5", "#1 = 2", "G0 X10 Y10", "G1 Z-1",  // unsure
-      "G90", "G0 Z5", "G0 X10 Y10", "G1 Z-1.5",                                      // absolute
-      "G40", "G0 Z5", "G0 X10 Y10", "G1 Z-2", "G1 X20",                              // tool at X Y
-      "G0 Z5", "G0 X10 Y10", "G1 Z-2.5"},
-     {"G0 Z5",  "G0 X10 Y10", "G00 Z0.050000",  "G1 Z-0.5",      "G0 Z5",  "#1 = 2", "G0 X10 Y10",
-      "G1 Z-1",                                                                       //
-      "G90",    "G0 Z5",      "G0 X10 Y10",     "G1 Z-1.5",                           //
-      "G40",    "G0 Z5",      "G0 X10 Y10",     "G00 Z0.050000", "G1 Z-2", "G1 X20",  //
-      "G0 Z5",  "G0 X10 Y10", "G00 Z-1.980000", "G1 Z-2.5"}},
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5",   "G0 Z5",    "#1 = 2", "G0 X10 Y10", "G1 Z-1",  // unsure
+      "G90",   "G0 Z5",      "G0 X10 Y10", "G1 Z-1.5",            // absolute
+      "G40",   "G0 Z5",      "G0 X10 Y10", "G1 Z-2",   "G1 X20",  // tool at X Y
+      "G94",   "G0 Z5",      "G0 X10 Y10", "G1 Z-2.5"},           // feed rates
+     {"G0 Z5",  "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5",       "G0 Z5",   "#1 = 2", "G0 X10 Y10",
+      "G1 Z-1",                                                             //
+      "G90",    "G0 Z5",      "G0 X10 Y10",    "G1 Z-1.5",                  //
+      "G40",    "G0 Z5",      "G0 X10 Y10",    "G1 Z-2",         "G1 X20",  //
+      "G94",    "G0 Z5",      "G0 X10 Y10",    "G00 Z-1.980000", "G1 Z-2.5"}},
     // Under radius compensation, and until the move after G40 has led the
     // tool back to X Y, an inserted rapid could move the tool sideways.
     {"NoApproachWhileRadiusCompensationMayBeOn",
@@ -169,7 +170,7 @@ const Case kCases[] = {
      {"G0 Z5",    "G0 X0 Y0", "G1 Z-1", "G1 Y1",    "G0 Z5",    "G91 G81 X1 R-4.9 Z-0.1 L5",
       "G80 G90",  "G0 Z5",    "G0 Y0",  "G1 Z-2",   "G1 Y1",    "G0 Z5",
       "G0 X0 Y0", "G1 Z-3",   "G1 Y1",  "G0 Z5",    "G0 X0 Y0", "M61 Q2",
-      "G1 Z-4",   "G1 Y1",    "G0 Z5",  "G0 X0 Y0", "M72",      "G90 G40",
+      "G1 Z-4",   "G1 Y1",    "G0 Z5",  "G0 X0 Y0", "M72",      "G90 G40 G94",
       "G0 X0 Y0", "G1 Z-5"},
      {"G0 Z5",
       "G0 X0 Y0",
@@ -198,7 +199,7 @@ const Case kCases[] = {
       "G0 Z5",
       "G0 X0 Y0",
       "M72",
-      "G90 G40",
+      "G90 G40 G94",
       "G0 X0 Y0",
       "G00 Z0.050000",
       "G1 Z-5"}},
@@ -247,9 +248,9 @@ const Case kCases[] = {
     // not understood, and the plunge after it gets no approach.
     {"NoPlaceABillionUnitsOut",
      {"G0 Z5", "G0 X1000000000 Y1", "G1 Z-1", "G0 Z5", "G0 X999999999.9999995 Y1", "G1 Z-1",
-      "G90 G40", "G0 Z5", "G0 X999999999.999999 Y1", "G1 Z-1"},
+      "G90 G40 G94", "G0 Z5", "G0 X999999999.999999 Y1", "G1 Z-1"},
      {"G0 Z5", "G0 X1000000000 Y1", "G1 Z-1", "G0 Z5", "G0 X999999999.9999995 Y1", "G1 Z-1",
-      "G90 G40", "G0 Z5", "G0 X999999999.999999 Y1", "G00 Z0.050000", "G1 Z-1"}},
+      "G90 G40 G94", "G0 Z5", "G0 X999999999.999999 Y1", "G00 Z0.050000", "G1 Z-1"}},
     // Far from zero, depths a float would take for one stay apart: the pass
     // at -2499.99989 is shallower than -2500, so the approach goes the gap
     // above it, not above -2500.
@@ -292,6 +293,15 @@ const Case kCases[] = {
      {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "G0 Z5", "G30",
       "G0 X10 Y10", "G00 Z0.050000", "G1 Z-2", "G1 X20", "G1 X10", "G0 Z5", "G28 G91 Z0",
       "G90 G0 X10 Y10", "G00 Z0.050000", "G1 Z-3"}},
+    // Under inverse time F says how long a move takes: a shorter plunge would
+    // be fed faster. Points fed then still count.
+    {"NoApproachUnderInverseTime",
+     {"G0 Z5", "G0 X10 Y10", "G93 G1 Z-1.2 F20", "G1 X20 F10", "G94", "G0 Z5", "G0 X10 Y10",
+      "G1 Z-1 F100", "G0 Z5", "G93", "G0 X10 Y10", "G1 Z-2 F5", "G0 Z5", "G0 X10 Y10",
+      "G94 G1 Z-3 F100"},
+     {"G0 Z5", "G0 X10 Y10", "G93 G1 Z-1.2 F20", "G1 X20 F10", "G94", "G0 Z5", "G0 X10 Y10",
+      "G00 Z0.050000", "G1 Z-1 F100", "G0 Z5", "G93", "G0 X10 Y10", "G1 Z-2 F5", "G0 Z5",
+      "G0 X10 Y10", "G00 Z-1.980000", "G94 G1 Z-3 F100"}},
     {"NoApproachBelowThePlunge",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
