@@ -178,6 +178,8 @@ void LineReader::read() {
 }
 
 void LineReader::readWord(char letter) {
+  const bool first = !block_.hasWords;
+  block_.hasWords = true;
   Number number;
   const bool hasNumber = readNumber(&number);
   bool known = false;
@@ -185,14 +187,18 @@ void LineReader::readWord(char letter) {
     known = hasNumber && takeG(number.code());
   } else if (letter == 'M') {
     known = hasNumber && takeM(number.code());
+  } else if (letter == 'O') {
+    known = block_.programNumber = first && hasNumber;
   } else {
     known = takeLetter(letter) && hasNumber && (letter < 'X' || takePlace(letter, number));
   }
-  if (!known) block_.understood = false;
+  // A program number is alone on its line.
+  if (!known || (block_.programNumber && letter != 'O')) block_.understood = false;
 }
 
 void LineReader::skipKeyword() {
   while (p_ < end_ && isLetter(*p_)) ++p_;
+  block_.hasWords = true;
   block_.understood = false;
 }
 

@@ -17,7 +17,11 @@ struct Block {
   // code, parameter, expression or keyword, a number it cannot read, two
   // motions or twice the same axis. Then nothing else here holds.
   bool understood = true;
-  uint32_t letters = 0;      // the letters of the words, G and M aside
+  // A program number alone ("O1234"), which only names the program where it
+  // starts it.
+  bool programNumber = false;
+  bool hasWords = false;     // it holds a word, known or not: more than blanks and comments
+  uint32_t letters = 0;      // the letters of the words, G, M and O aside
   int16_t motion = -1;       // the motion word in tenths: 0, 10, 20, 30, 800 or a canned cycle
   int8_t distance = -1;      // 0 for G90, 1 for G91
   int8_t compensation = -1;  // 0 for G40, 1 for G41 or G42

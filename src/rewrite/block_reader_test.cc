@@ -12,6 +12,7 @@ std::string describe(const Block& b) {
   std::string text;
   const auto add = [&](const std::string& word) { text += (text.empty() ? "" : " ") + word; };
   if (!b.understood) add("?");
+  if (b.programNumber) add("program");
   if (b.motion >= 0) add("motion=" + std::to_string(b.motion));
   if (b.distance >= 0) add(b.distance == 0 ? "G90" : "G91");
   if (b.compensation >= 0) add(b.compensation == 0 ? "G40" : "G41");
@@ -102,8 +103,11 @@ TEST(BlockReader, ReadsEachLine) {
       {"#1 = 2", "?"},
       {"X#1", "?"},
       {"/G1 Z-1", "?"},
-      {"O1234", "?"},
+      {"O1234", "program"},
+      {"O1234 (POCKET)", "program"},
       {"O100 sub", "?"},
+      {"N10 O100", "?"},
+      {"O100 G0 X1", "?"},
       {"GOTO 10", "?"},
       {"IF [#1 GT 2] GOTO 10", "?"},
       {"M99", "?"},

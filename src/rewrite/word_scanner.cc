@@ -38,10 +38,17 @@ bool WordScanner::scanLine(std::string_view line) {
 bool WordScanner::follow(const Block& block) {
   const bool afterApproach = retractWatch_;
   retractWatch_ = false;
-  if (!block.understood) {
+  if (!block.understood || (block.programNumber && started_)) {
+    started_ = true;
     beUnsure();
     return false;
   }
+  // A program number where the program starts only names it.
+  if (block.programNumber) {
+    started_ = true;
+    return false;
+  }
+  started_ = started_ || block.hasWords;
   // An approach goes in front of its line, so it runs in the modes before the
   // line: none in front of a line that changes what its coordinates mean.
   const bool keepsModes = !block.forgetsPoints && !block.losesPlace && !block.toolChange &&

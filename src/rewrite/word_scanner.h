@@ -77,6 +77,7 @@ class WordScanner {
   Place tool_;
   bool retractWatch_ = false;  // an approach was just inserted: watch the next line
   bool midLine_ = false;       // the next stretch continues an over-long line
+  bool started_ = false;       // a line with words was read
 };
 
 #endif  // TARVELIN_REWRITE_WORD_SCANNER_H_

@@ -302,6 +302,13 @@ const Case kCases[] = {
      {"G0 Z5", "G0 X10 Y10", "G93 G1 Z-1.2 F20", "G1 X20 F10", "G94", "G0 Z5", "G0 X10 Y10",
       "G00 Z0.050000", "G1 Z-1 F100", "G0 Z5", "G93", "G0 X10 Y10", "G1 Z-2 F5", "G0 Z5",
       "G0 X10 Y10", "G00 Z-1.980000", "G94 G1 Z-3 F100"}},
+    // A program number names the program where it starts it; another one
+    // starts another program, run from anywhere.
+    {"ProgramNumbers",
+     {"%", "O1234 (POCKET)", "G0 Z5", "G0 X10 Y10", "G1 Z-1", "G1 X20", "G1 X10", "O2000",
+      "G90 G40 G94", "G0 Z5", "G0 X10 Y10", "G1 Z-2"},
+     {"%", "O1234 (POCKET)", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10",
+      "O2000", "G90 G40 G94", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-2"}},
     {"NoApproachBelowThePlunge",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
