@@ -297,30 +297,14 @@ bool LineReader::takeM(int m) {
       return true;
     case 30:
     case 40:
-    case 50:
+    case 50:  // the spindle
     case 70:
     case 80:
-    case 90:  // spindle, coolant
-    case 190:
-    case 480:
-    case 490:
-    case 500:
-    case 510:
-    case 520:
-    case 530:  // orient, overrides
-    case 620:
-    case 630:
-    case 640:
-    case 650:
-    case 660:
-    case 670:
-    case 680:  // outputs, inputs
-    case 700:
-    case 710:  // save or forget the modal state
+    case 90:  // coolant
       return true;
     default:
-      // Program ends, subprogram calls and returns, restored modal state,
-      // pallet changes, and the codes a machine may give any meaning.
+      // Program ends, calls, and the codes a machine gives meanings of its
+      // own: pallet changes, indexers, clamps, macros.
       return false;
   }
 }

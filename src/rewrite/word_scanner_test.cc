@@ -347,6 +347,53 @@ TEST(WordScanner, ReadsAProgramInOneStretchAsLineByLine) {
   }
 }
 
+// Returns the approach written in front of the last line of `program`, or
+// "" for none.
+std::string lastApproach(const Lines& program) {
+  const Lines output = rewrite(program);
+  const std::string& before = output[output.size() - 2];
+  return before == program[program.size() - 2] ? "" : before;
+}
+
+// Only the spindle and coolant codes are passed over; M0, M1, M6 and M61
+// change the tool; after any other M code, which a machine may give any
+// meaning (pallets, indexers, clamps, macros), the reader assumes nothing.
+TEST(WordScanner, PassesOverOnlyTheSpindleAndCoolantCodes) {
+  struct Case {
+    const char* code;
+    const char* approach;
+  };
+  const Case cases[] = {
+      {"M3 S1000", "G00 Z-0.980000"},
+      {"M4", "G00 Z-0.980000"},
+      {"M05", "G00 Z-0.980000"},
+      {"M7", "G00 Z-0.980000"},
+      {"M8", "G00 Z-0.980000"},
+      {"M9", "G00 Z-0.980000"},
+      {"M0", "G00 Z0.050000"},
+      {"M1", "G00 Z0.050000"},
+      {"M6", "G00 Z0.050000"},
+      {"M61 Q2", "G00 Z0.050000"},
+      {"M19", ""},
+      {"M48", ""},
+      {"M50", ""},
+      {"M51", ""},
+      {"M53", ""},
+      {"M62 P1", ""},
+      {"M68 E0 Q1", ""},
+      {"M70", ""},
+      {"M71", ""},
+      {"M30", ""},
+      {"M100", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(lastApproach({"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G1 X1", "G0 Z5", c.code,
+                            "G0 X1 Y1", "G1 Z-2"}),
+              c.approach)
+        << c.code;
+  }
+}
+
 // Incremental moves may add up to any distance: the reader loses the place
 // instead of overflowing, and finds it again at the next absolute move.
 TEST(WordScanner, IncrementalMovesFarOutLoseThePlace) {
