@@ -118,7 +118,8 @@ constexpr std::array<Effect, 1000> makeEffects() {
 }
 constexpr std::array<Effect, 1000> kEffects = makeEffects();
 
-// Reads one line into a block, a word at a time, to its end.
+// Reads one line into a block, a word at a time, to its end: a line not
+// understood is read on, for the words that may make the program jump.
 class LineReader {
  public:
   // Reads `line` into `*block`, a block made anew.
@@ -132,9 +133,9 @@ class LineReader {
   // Reads the word of `letter` (upper case), whose number comes next; every
   // word has one, even where its value does not matter.
   void readWord(char letter);
-  // Passes over a run of letters, a keyword of a macro language, which the
-  // reader does not know.
-  void skipKeyword();
+  // Passes over the run of letters from `start`, a keyword of a macro
+  // language, which the reader does not know; notes one that may jump.
+  void readKeyword(const char* start);
   // Reads a number ("5", "5.", ".5", "-0.5", "+5", blanks allowed inside)
   // with as many digits as a program writes ("0.007614213197969543"), and
   // moves past it; false when there is none, or when its whole part has more
@@ -155,6 +156,7 @@ class LineReader {
   const char* p_;
   const char* end_;
   Block& block_;
+  bool jumpCall_ = false;  // M97 or M99, which jump where a P word says
 };
 
 void LineReader::read() {
@@ -170,11 +172,12 @@ void LineReader::read() {
     } else if (!isLetter(c)) {
       block_.understood = false;
     } else if (p_ < end_ && isLetter(*p_)) {
-      skipKeyword();
+      readKeyword(p_ - 1);
     } else {
       readWord(upper(c));
     }
   }
+  block_.mayJump = block_.mayJump || (jumpCall_ && block_.has('P'));
 }
 
 void LineReader::readWord(char letter) {
@@ -196,8 +199,14 @@ void LineReader::readWord(char letter) {
   if (!known || (block_.programNumber && letter != 'O')) block_.understood = false;
 }
 
-void LineReader::skipKeyword() {
+void LineReader::readKeyword(const char* start) {
   while (p_ < end_ && isLetter(*p_)) ++p_;
+  const std::string_view keyword(start, static_cast<size_t>(p_ - start));
+  for (const std::string_view jump : {"GOTO", "IF", "WHILE"}) {
+    bool same = keyword.size() == jump.size();
+    for (size_t i = 0; same && i < jump.size(); ++i) same = upper(keyword[i]) == jump[i];
+    block_.mayJump = block_.mayJump || same;
+  }
   block_.hasWords = true;
   block_.understood = false;
 }
@@ -302,6 +311,10 @@ bool LineReader::takeM(int m) {
     case 80:
     case 90:  // coolant
       return true;
+    case 970:  // a jump to a block number and back
+    case 990:  // a return, to a block number where a P word says
+      jumpCall_ = true;
+      return false;
     default:
       // Program ends, calls, and the codes a machine gives meanings of its
       // own: pallet changes, indexers, clamps, macros.

@@ -15,8 +15,11 @@ constexpr uint32_t letterBit(char letter) { return uint32_t{1} << (letter - 'A')
 struct Block {
   // False when the line holds anything the reader does not know: a word,
   // code, parameter, expression or keyword, a number it cannot read, two
-  // motions or twice the same axis. Then nothing else here holds.
+  // motions or twice the same axis. Then nothing else here but mayJump holds.
   bool understood = true;
+  // GOTO, IF, WHILE, or M97 or M99 with a P word: the program may go on at
+  // any line with a block number.
+  bool mayJump = false;
   // A program number alone ("O1234"), which only names the program where it
   // starts it.
   bool programNumber = false;

@@ -12,6 +12,7 @@ std::string describe(const Block& b) {
   std::string text;
   const auto add = [&](const std::string& word) { text += (text.empty() ? "" : " ") + word; };
   if (!b.understood) add("?");
+  if (b.mayJump) add("jump");
   if (b.programNumber) add("program");
   if (b.motion >= 0) add("motion=" + std::to_string(b.motion));
   if (b.distance >= 0) add(b.distance == 0 ? "G90" : "G91");
@@ -100,7 +101,7 @@ TEST(BlockReader, ReadsEachLine) {
       {"M30", "?"},
       {"T1 T2", "?"},
       {"A90", "otherAxes A"},
-      // Words the reader does not know.
+      // Words the reader does not know, and those that may jump.
       {"#1 = 2", "?"},
       {"X#1", "?"},
       {"/G1 Z-1", "?"},
@@ -109,15 +110,24 @@ TEST(BlockReader, ReadsEachLine) {
       {"O100 sub", "?"},
       {"N10 O100", "?"},
       {"O100 G0 X1", "?"},
-      {"GOTO 10", "?"},
-      {"IF [#1 GT 2] GOTO 10", "?"},
+      {"GOTO 10", "? jump"},
+      {"N50 goto10", "? jump"},
+      {"IF [#1 GT 2] GOTO 10", "? jump"},
+      {"WHILE [#1 LT 5] DO1", "? jump"},
+      {"END1", "?"},
+      {"M99 P10", "? jump"},
+      {"P10 M97", "? jump"},
       {"M99", "?"},
       {"(GOTO 10) G1 X1 ; IF", "motion=10 X=1000000"},
   };
   for (const Case& c : cases) {
     const Block block = readBlock(c.line);
     // What a block that is not understood says besides does not matter.
-    const std::string said = block.understood ? describe(block) : "?";
+    const std::string said = block.understood ? describe(block)
+                                              : describe(Block{
+                                                    .understood = false,
+                                                    .mayJump = block.mayJump,
+                                                });
     EXPECT_EQ(said, c.block) << c.line;
   }
 }

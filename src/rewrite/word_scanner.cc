@@ -38,6 +38,7 @@ bool WordScanner::scanLine(std::string_view line) {
 bool WordScanner::follow(const Block& block) {
   const bool afterApproach = retractWatch_;
   retractWatch_ = false;
+  mayJump_ = mayJump_ || block.mayJump;
   if (!block.understood || (block.programNumber && started_)) {
     started_ = true;
     beUnsure();
@@ -49,6 +50,9 @@ bool WordScanner::follow(const Block& block) {
     return false;
   }
   started_ = started_ || block.hasWords;
+  // Once the program may jump, execution may land on any line with a block
+  // number, from anywhere.
+  if (mayJump_ && block.has('N')) beUnsure();
   // An approach goes in front of its line, so it runs in the modes before the
   // line: none in front of a line that changes what its coordinates mean.
   const bool keepsModes = !block.forgetsPoints && !block.losesPlace && !block.toolChange &&

@@ -78,6 +78,7 @@ class WordScanner {
   bool retractWatch_ = false;  // an approach was just inserted: watch the next line
   bool midLine_ = false;       // the next stretch continues an over-long line
   bool started_ = false;       // a line with words was read
+  bool mayJump_ = false;       // a word that may jump came: a block number may be landed on
 };
 
 #endif  // TARVELIN_REWRITE_WORD_SCANNER_H_

@@ -394,6 +394,34 @@ TEST(WordScanner, PassesOverOnlyTheSpindleAndCoolantCodes) {
   }
 }
 
+// Once a word that may jump has come, execution may land on any line with a
+// block number from anywhere: such a line forgets the points and the place,
+// and assumes no mode it does not set itself.
+TEST(WordScanner, AfterAJumpWordBlockNumbersForgetEverything) {
+  struct Case {
+    const char* line;
+    bool jumps;
+  };
+  const Case cases[] = {
+      {"GOTO 10", true},
+      {"N5 IF [#1 EQ 1] GOTO 10", true},
+      {"WHILE [#1 LT 3] DO1", true},
+      {"goto10", true},
+      {"M99 P10", true},
+      {"P10 M97", true},
+      {"#1 = 2", false},
+      {"M99", false},
+      {"(GOTO 10)", false},
+      {"END1", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(lastApproach({c.line, "G90 G40 G94", "G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G1 X1",
+                            "G0 Z5", "N20 G90 G40 G94 G0 X1 Y1", "G1 Z-2"}),
+              c.jumps ? "G00 Z0.050000" : "G00 Z-0.980000")
+        << c.line;
+  }
+}
+
 // Incremental moves may add up to any distance: the reader loses the place
 // instead of overflowing, and finds it again at the next absolute move.
 TEST(WordScanner, IncrementalMovesFarOutLoseThePlace) {
