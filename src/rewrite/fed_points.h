@@ -14,7 +14,7 @@
 class FedPoints {
  public:
   // How many of the latest points are kept.
-  static constexpr size_t kSize = size_t{1} << 16;
+  static constexpr size_t kSize = size_t{1} << 15;
 
   FedPoints();
 
@@ -33,7 +33,7 @@ class FedPoints {
     int32_t y;
     int64_t z;
   };
-  static constexpr size_t kSlots = size_t{1} << 16;
+  static constexpr size_t kSlots = size_t{1} << 15;
   // The most points of one slot looked at: those of a point fed to again and
   // again come first, the latest first.
   static constexpr int kLooks = 8;
