@@ -64,16 +64,8 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 char upper(char c) { return static_cast<char>(c & ~0x20); }
 bool isLetter(char c) { return upper(c) >= 'A' && upper(c) <= 'Z'; }
 
-// Returns the bits of the letters.
-constexpr uint32_t letterBits(std::string_view letters) {
-  uint32_t bits = 0;
-  for (const char letter : letters) bits |= letterBit(letter);  // cppcheck-suppress useStlAlgorithm
-  return bits;
-}
 // Words whose numbers say nothing to the approach rule.
 constexpr uint32_t kIgnoredLetters = letterBits("DEFHIJKLNPQRS");
-// Axes that may turn or shift the tool: what X Y Z say of its place no longer holds.
-constexpr uint32_t kOtherAxes = letterBits("ABCUVW");
 constexpr uint32_t kKnownLetters = kIgnoredLetters | kOtherAxes | letterBits("TXYZ");
 
 // What a G code does to what the reader follows.
@@ -164,17 +156,19 @@ void LineReader::read() {
   if (p_ < end_ && *p_ == '%') return;  // the program's start or end mark
   while (p_ < end_) {
     const char c = *p_++;
-    if (isBlank(c) || c == '\n') continue;
-    if (c == ';') break;  // a comment to the end of the line
-    if (c == '(') {
+    if (isLetter(c)) {
+      if (p_ < end_ && isLetter(*p_)) {
+        readKeyword(p_ - 1);
+      } else {
+        readWord(upper(c));
+      }
+    } else if (c == '(') {
       while (p_ < end_ && *p_ != ')') ++p_;
       p_ += p_ < end_ ? 1 : 0;
-    } else if (!isLetter(c)) {
+    } else if (c == ';') {
+      break;  // a comment to the end of the line
+    } else if (!isBlank(c) && c != '\n') {
       block_.understood = false;
-    } else if (p_ < end_ && isLetter(*p_)) {
-      readKeyword(p_ - 1);
-    } else {
-      readWord(upper(c));
     }
   }
   block_.mayJump = block_.mayJump || (jumpCall_ && block_.has('P'));
@@ -331,8 +325,6 @@ bool LineReader::takeLetter(char letter) {
 }
 
 }  // namespace
-
-bool Block::movesOtherAxes() const { return (letters & kOtherAxes) != 0; }
 
 Block readBlock(std::string_view line) {
   Block block;

@@ -11,6 +11,16 @@
 // Returns the bit of a word's letter (upper case) in Block::letters.
 constexpr uint32_t letterBit(char letter) { return uint32_t{1} << (letter - 'A'); }
 
+// Returns the bits of the letters.
+constexpr uint32_t letterBits(std::string_view letters) {
+  uint32_t bits = 0;
+  for (const char letter : letters) bits |= letterBit(letter);  // cppcheck-suppress useStlAlgorithm
+  return bits;
+}
+
+// Axes that may turn or shift the tool: what X Y Z say of its place no longer holds.
+constexpr uint32_t kOtherAxes = letterBits("ABCUVW");
+
 // What one line says.
 struct Block {
   // False when the line holds anything the reader does not know: a word,
@@ -43,7 +53,7 @@ struct Block {
   bool has(char letter) const { return (letters & letterBit(letter)) != 0; }
   int64_t axis(char letter) const { return axes[letter - 'X']; }
   // True iff it has a word of an axis that may turn or shift the tool: A B C U V W.
-  bool movesOtherAxes() const;
+  bool movesOtherAxes() const { return (letters & kOtherAxes) != 0; }
 };
 
 // Reads one line, with or without its line end, into a block.
