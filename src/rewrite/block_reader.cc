@@ -61,6 +61,7 @@ struct Number {
 };
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 char upper(char c) { return static_cast<char>(c & ~0x20); }
 bool isLetter(char c) { return upper(c) >= 'A' && upper(c) <= 'Z'; }
 
@@ -225,13 +226,18 @@ bool LineReader::readNumber(Number* number) {
       }
     } else if (*at == '.' && whole < 0) {
       whole = taken;
-    } else if (!isBlank(*at)) {
+    } else if (isBlank(*at)) {
+      // Blanks may stand inside a number, before more of its digits or its
+      // point; blanks after it are not part of it.
+      const char* next = at + 1;
+      while (next < end_ && isBlank(*next)) ++next;
+      if (next == end_ || !(isDigit(*next) || (*next == '.' && whole < 0))) break;
+      at = next - 1;
+    } else {
       break;
     }
   }
   found.scale = whole < 0 ? 0 : taken - whole;
-  // Blanks after the number are not part of it.
-  while (at != p_ && isBlank(at[-1])) --at;
   p_ = at;
   *number = found;
   return taken > 0;
