@@ -136,6 +136,24 @@ TEST_F(HostileInput, PipeWithoutLineFeedsInWhatIsReadAhead) {
   EXPECT_TRUE(readFile(path("part" + kDone + ".ncd")) == asRewritten(crOnly));
 }
 
+// What is neither a regular file nor a pipe is no program, and reading a
+// device may never end: each is refused as a file that cannot be opened, at
+// once, with nothing written. A run still going after ten seconds is ended.
+TEST_F(HostileInput, InputsThatAreNeitherFilesNorPipesAreRefused) {
+  ASSERT_EQ(symlink("/dev/zero", path("z.nc").c_str()), 0);
+  ASSERT_EQ(symlink("/dev/null", path("n.nc").c_str()), 0);
+  ASSERT_EQ(mkdir(path("folder.nc").c_str(), 0777), 0);
+  const std::vector<std::string> before = listDir(dir);
+  for (const std::string& input : {std::string("/dev/zero"), path("z.nc"), path("n.nc"),
+                                   path("folder.nc")}) {
+    const ProgramRun run = RunningProgram({input}, false, [] { alarm(10); }).finish();
+    EXPECT_EQ(run.signal, 0) << input;
+    EXPECT_EQ(run.status, 255) << input;
+    EXPECT_EQ(run.out, kBanner + kOpenFailed) << input;
+    EXPECT_EQ(listDir(dir), before) << input;
+  }
+}
+
 TEST_F(HostileInput, ReadOnlyFolderIsAnOpenFailure) {
   if (geteuid() != 0 || mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=1m") != 0) {
     GTEST_SKIP() << "read-only test needs root to mount a tmpfs";

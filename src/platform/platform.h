@@ -39,7 +39,8 @@ class FileSystem {
   virtual ~FileSystem() = default;
   // Returns true iff something (a file, a folder, a link) exists at `path`.
   virtual bool exists(const std::string& path) = 0;
-  // Opens an existing file for reading; returns false on failure.
+  // Opens an existing regular file or pipe for reading; returns false on
+  // failure and for anything else (a folder, a device), which is no program.
   virtual bool openRead(const std::string& path, Handle* file) = 0;
   // Creates an empty temporary file for writing in the folder where `target`
   // is to be stored, which stays out of sight until commit() where the system

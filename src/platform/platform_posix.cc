@@ -206,6 +206,9 @@ bool keepOwnerAndMode(int fd, const struct stat& replaced) {
   return (made.st_mode & 0777) == bits || ::fchmod(fd, bits) == 0;
 }
 
+// True for what may be read as a program: a regular file, or a pipe.
+bool isInput(const struct stat& info) { return S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode); }
+
 class PosixFileSystem : public FileSystem {
  public:
   bool exists(const std::string& path) override {
@@ -214,10 +217,20 @@ class PosixFileSystem : public FileSystem {
     return ::lstat(path.c_str(), &info) == 0;
   }
 
+  // Anything else is refused before it is opened, since opening a device may
+  // do something and reading one may never end (/dev/zero), and again once
+  // open, in case the name was given to another file meanwhile.
   bool openRead(const std::string& path, Handle* file) override {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !isInput(info)) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    if (::fstat(fd, &info) != 0 || !isInput(info)) {
+      ::close(fd);
+      return false;
+    }
     *file = fd;
-    return fd >= 0;
+    return true;
   }
 
   // The temporary file has no name until commit() where the file system

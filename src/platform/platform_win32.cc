@@ -162,8 +162,15 @@ class WindowsFileSystem : public FileSystem {
     HANDLE h =
         CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    // A device (CON, NUL, COM1) is no program; a folder does not open here at all.
+    const DWORD type = GetFileType(h);
+    if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE) {
+      CloseHandle(h);
+      return false;
+    }
     *file = reinterpret_cast<Handle>(h);
-    return h != INVALID_HANDLE_VALUE;
+    return true;
   }
 
   // The temporary file goes into the output's own folder, drive included, and
