@@ -84,6 +84,15 @@ class MemoryFileSystem : public platform::FileSystem {
     files.at(handles_.at(file).path).append(data, size);
     return true;
   }
+  // Files here have one name each, and these are no operations that can fail.
+  bool isFileAt(Handle file, const std::string& path) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return handles_.at(file).path == path;
+  }
+  bool sameFile(Handle a, Handle b) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return handles_.at(a).path == handles_.at(b).path;
+  }
   bool close(Handle file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
     return closeLocked(file);

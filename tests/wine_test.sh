@@ -124,6 +124,22 @@ suite() {
   check "hidden output: kept" test "$(cat "$work/hid済.ncd")" = earlier
   check "hidden output: no temporary file" no_temporary_file "$work"
 
+  # An output that is the input itself, through a link or as standard output
+  # appended to it, is refused and the input kept.
+  printf 'G00Z1.\r\nG00X1.\r\nG01Z-1.F9\r\n' >"$work/self.nc"
+  cp "$work/self.nc" "$work/self.kept"
+  ln -sfn self.nc "$work/self済.ncd"
+  run self.nc
+  check "output a link to the input: status 255" test "$status" = 255
+  check "output a link to the input: console" console_is "$banner$open_failed"
+  check "output a link to the input: input kept" cmp "$work/self.nc" "$work/self.kept"
+  rm -f "$work/self済.ncd"
+  (cd "$work" && wine "$win/tarvelin.exe" --stdout self.nc </dev/null >>"$work/self.nc" 2>"$work/.err")
+  status=$?
+  check "standard output appended to the input: status 255" test "$status" = 255
+  check "standard output appended to the input: message" holds "$(iconv -f CP932 -t UTF-8 "$work/.err")" "$open_failed"
+  check "standard output appended to the input: input kept" cmp "$work/self.nc" "$work/self.kept"
+
   # Raw command lines: the second byte of "表" in code page 932 is a
   # backslash just before a closing quote.
   cp "$win/tarvelin.exe" "$win/launch.exe" "$work/"

@@ -66,6 +66,11 @@ class FileSystem {
   virtual bool rewind(Handle file) = 0;
   // Writes all `size` bytes; returns false on error.
   virtual bool write(Handle file, const char* data, size_t size) = 0;
+  // Returns true iff `path`, its links followed, leads to the open file
+  // `file`: the same file on the same device, whatever its name.
+  virtual bool isFileAt(Handle file, const std::string& path) = 0;
+  // Returns true iff the open files `a` and `b` are one and the same file.
+  virtual bool sameFile(Handle a, Handle b) = 0;
   // Closes a file opened for reading; returns false on error.
   virtual bool close(Handle file) = 0;
   // Closes the temporary file and puts it in place of `target`, replacing any

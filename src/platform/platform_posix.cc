@@ -209,6 +209,12 @@ bool keepOwnerAndMode(int fd, const struct stat& replaced) {
 // True for what may be read as a program: a regular file, or a pipe.
 bool isInput(const struct stat& info) { return S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode); }
 
+// True iff the open file `fd` is the file that `info` describes.
+bool isFile(int fd, const struct stat& info) {
+  struct stat open {};
+  return ::fstat(fd, &open) == 0 && open.st_dev == info.st_dev && open.st_ino == info.st_ino;
+}
+
 class PosixFileSystem : public FileSystem {
  public:
   bool exists(const std::string& path) override {
@@ -317,6 +323,16 @@ class PosixFileSystem : public FileSystem {
 
   bool write(Handle file, const char* data, size_t size) override {
     return writeAll(static_cast<int>(file), data, size);
+  }
+
+  bool isFileAt(Handle file, const std::string& path) override {
+    struct stat named {};
+    return ::stat(path.c_str(), &named) == 0 && isFile(static_cast<int>(file), named);
+  }
+
+  bool sameFile(Handle a, Handle b) override {
+    struct stat other {};
+    return ::fstat(static_cast<int>(b), &other) == 0 && isFile(static_cast<int>(a), other);
   }
 
   bool close(Handle file) override { return ::close(static_cast<int>(file)) == 0; }

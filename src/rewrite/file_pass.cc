@@ -176,12 +176,18 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings) {
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
+  // An output name that leads to the input (a link to it) would have the
+  // program replaced by its own rewrite.
+  const std::string outputPath = outputPathFor(path, rules);
+  if (fileSystem.isFileAt(input, outputPath)) {
+    fileSystem.close(input);
+    return PassResult::openFailed;
+  }
   const InputWatch watch(fileSystem, input);
   if (!watch.settled()) {
     fileSystem.close(input);
     return PassResult::inputChanged;
   }
-  const std::string outputPath = outputPathFor(path, rules);
   FileSystem::Handle output = 0;
   if (!fileSystem.createTemp(outputPath, &output)) {
     fileSystem.close(input);
@@ -212,13 +218,19 @@ PassResult streamFile(FileSystem& fileSystem, const std::string& path,
                       const RewriteSettings& settings) {
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
+  // Standard output that goes into the input would be read back without end.
+  const FileSystem::Handle output = fileSystem.standardOutput();
+  if (fileSystem.sameFile(input, output)) {
+    fileSystem.close(input);
+    return PassResult::openFailed;
+  }
   const InputWatch watch(fileSystem, input);
   if (!watch.settled()) {
     fileSystem.close(input);
     return PassResult::inputChanged;
   }
   FileSource source(fileSystem, input);
-  FileSink sink(fileSystem, fileSystem.standardOutput());
+  FileSink sink(fileSystem, output);
   const PassResult result = watch.judge(rewriteStream(source, sink, settings));
   fileSystem.close(input);
   return result;

@@ -63,7 +63,8 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
 
 // Rewrites the file at `path` into outputPathFor(path). The output appears
 // only when complete; on failure nothing of it is left and an earlier output
-// file of that name is untouched.
+// file of that name is untouched. An output name that leads to the input
+// itself is refused as one that cannot be opened.
 PassResult processFile(platform::FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings = {});
 
@@ -71,7 +72,8 @@ PassResult processFile(platform::FileSystem& fileSystem, const std::string& path
 // failure, or when it holds more than a settings file ever should (1 MiB).
 bool readWholeFile(platform::FileSystem& fileSystem, const std::string& path, std::string* text);
 
-// Rewrites the file at `path` to standard output.
+// Rewrites the file at `path` to standard output; refuses, as a file that
+// cannot be opened, standard output that is the input itself.
 PassResult streamFile(platform::FileSystem& fileSystem, const std::string& path,
                       const RewriteSettings& settings);
 
