@@ -169,9 +169,10 @@ TEST_F(OutputFile, AReplacedOutputKeepsItsPermissionsAndOwner) {
 }
 
 // Room is set aside for an output as large as its input; an output that
-// turns out smaller, here cut short by an end-of-text mark, keeps none of the rest.
+// turns out smaller, here ended by an end-of-text mark that only line ends
+// follow, keeps none of the rest.
 TEST_F(OutputFile, AnOutputTakesNoMoreRoomThanItsText) {
-  writeFile(path("part.nc"), kLine + "\x1A" + copiesOfLine(size_t{8} << 16));
+  writeFile(path("part.nc"), kLine + "\x1A" + std::string(size_t{10} << 20, '\n'));
   const ProgramRun run = runProgram({path("part.nc")});
   struct stat info;
   ASSERT_EQ(stat(path(kOutput).c_str(), &info), 0);

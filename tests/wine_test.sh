@@ -70,6 +70,7 @@ banner=$'NCコードにG00 Z0.050を埋め込んだりするソフトVer 1.07\n\
 usage=$'TarvelinはGUIに対応していません(^･ω･^)\nTarvelin.exeに直接変換元ファイルをドラッグしてください(^･ω･^)\nSend Toにショートカットを登録しておくと何かと楽ですお(^･ω･^)\n'
 all_done=$'全ての処理が終わりました(っ･ω･)っ\n'
 open_failed=$'ファイルのオープンに失敗しました。\n'
+text_after_end=$'ファイルの途中に終端文字(0x1A)があります。\n'
 pocket="$tests/../examples/pocket.nc"
 
 # A program large enough that a run can be ended while it is being rewritten.
@@ -139,6 +140,14 @@ suite() {
   check "standard output appended to the input: status 255" test "$status" = 255
   check "standard output appended to the input: message" holds "$(iconv -f CP932 -t UTF-8 "$work/.err")" "$open_failed"
   check "standard output appended to the input: input kept" cmp "$work/self.nc" "$work/self.kept"
+
+  # A program that goes on after a Ctrl-Z gets no copy.
+  printf 'G00Z5.\r\nG01Z-1\x1A(more)\r\nG01Z-2.F9\r\n' >"$work/ctrl_z.nc"
+  run ctrl_z.nc
+  check "text after a Ctrl-Z: status 255" test "$status" = 255
+  check "text after a Ctrl-Z: console" console_is "$banner$text_after_end"
+  check "text after a Ctrl-Z: no copy" test ! -e "$work/ctrl_z済.ncd"
+  check "text after a Ctrl-Z: no temporary file" no_temporary_file "$work"
 
   # Raw command lines: the second byte of "表" in code page 932 is a
   # backslash just before a closing quote.
@@ -255,7 +264,7 @@ suite() {
   mkdir -p "$work/same"
   cp "$pocket" "$work/same/pocket.nc"
   printf 'G00Z5.\rG00X1.\rG01Z-1.F9\r' >"$work/same/cr_only.nc"
-  printf 'G00Z5.\nG00X1.\nG01Z-1.F9\x1Atail\n' >"$work/same/ctrl_z.nc"
+  printf 'G00Z5.\nG00X1.\nG01Z-1.F9\x1A\r\n\x1A' >"$work/same/ctrl_z.nc"
   printf 'G00Z1.\r\nG00X1.\r\nG01Z-0.5F9\r\nG01X2.\r\nG00Z1.\r\nG00X1.\r\nG01Z-16.001F9' >"$work/same/no_final_lf.nc"
   printf 'G91\nG00Z1.\nG00X1.\nG01Z-0.5F9\nA\0B\n' >"$work/same/incremental.nc"
   head -c 1500000 /dev/zero | tr '\0' 'X' >"$work/same/long_line.nc"

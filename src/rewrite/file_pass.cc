@@ -93,10 +93,10 @@ size_t endOfMarkLine(std::string_view text) {
 }
 
 // Writes the header line and the rewritten program read by `reader`, its
-// moves read by `scanner`; returns false on a read error.
+// moves read by `scanner`; returns how the reading ended.
 template <typename Scanner>
-bool rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
-                 const RewriteSettings& settings) {
+ReadResult rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
+                       const RewriteSettings& settings) {
   std::string_view lines;
   ReadResult read = reader.next(&lines);
   // Where the program starts with a '%' line, controllers expect the program
@@ -114,7 +114,7 @@ bool rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
     writer.shareWriting(!settings.words && !reader.bareLineFeeds());
     rewriteLines(lines, !reader.bareLineFeeds(), scanner, writer);
   }
-  return read != ReadResult::error;
+  return read;
 }
 
 // Appends " <name>=<value>" to `header` when `value` is not the default.
@@ -159,16 +159,18 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
   NcReader reader(source, background, NcReader::Check::ahead,
                   share ? NcReader::ReadAhead::whenAsked : NcReader::ReadAhead::atOnce);
   NcWriter writer(sink, background);
-  bool readOk = false;
+  ReadResult read = ReadResult::end;
   if (settings.words) {
     WordScanner scanner(settings.heights, share ? &background : nullptr,
                         [&reader] { reader.readAheadNow(); });
-    readOk = rewriteWith(scanner, reader, writer, settings);
+    read = rewriteWith(scanner, reader, writer, settings);
   } else {
     PlungeScanner scanner(settings.heights);
-    readOk = rewriteWith(scanner, reader, writer, settings);
+    read = rewriteWith(scanner, reader, writer, settings);
   }
-  if (!readOk) return PassResult::readFailed;
+  // What is left in the writer's buffer is not written then.
+  if (read == ReadResult::error) return PassResult::readFailed;
+  if (read == ReadResult::textAfterEnd) return PassResult::textAfterEnd;
   return writer.flush() ? PassResult::done : PassResult::writeFailed;
 }
 

@@ -12,7 +12,8 @@
 // TARVELIN_VERSION comes from the build, which takes it from the project version.
 inline constexpr std::string_view kVersion = TARVELIN_VERSION;
 
-enum class PassResult { done, openFailed, readFailed, writeFailed, inputChanged };
+// How a file pass ended; textAfterEnd: a 0x1A with more of the program after it.
+enum class PassResult { done, openFailed, readFailed, writeFailed, inputChanged, textAfterEnd };
 
 // How a program is rewritten; the defaults give the compact-style rewrite.
 struct RewriteSettings {

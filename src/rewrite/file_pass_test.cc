@@ -84,9 +84,20 @@ TEST_F(FilePass, CrOnlyInputKeepsItsLines) {
 }
 
 TEST_F(FilePass, EveryLineEndComesOutAsCrLf) {
-  ASSERT_EQ(run("G00Z5.\nG00X1.\r\r\nG01Z-1.F9\nA\rB\r\n\n\x1Atail"), PassResult::done);
+  ASSERT_EQ(run("G00Z5.\nG00X1.\r\r\nG01Z-1.F9\nA\rB\r\n\n\x1A\r\n"), PassResult::done);
   EXPECT_EQ(output(),
             "(Tarvelin Ver 1.07)\r\nG00Z5.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r\nAB\r\n\r\n");
+}
+
+// A 0x1A with more of the program after it would cut the copy short: no
+// copy is made, an earlier one stays, and standard output gets nothing.
+TEST_F(FilePass, TextAfterTheEndMarkIsRefused) {
+  fs.files["w/part\xE6\xB8\x88.ncd"] = "old";
+  EXPECT_EQ(run("G00Z5.\r\nG01Z-1\x1A(more)\r\nG01Z-2.\r\n"), PassResult::textAfterEnd);
+  EXPECT_EQ(output(), "old");
+  EXPECT_EQ(fs.files.size(), 2u);
+  EXPECT_EQ(streamFile(fs, "w/part.nc", {}), PassResult::textAfterEnd);
+  EXPECT_EQ(fs.files[MemoryFileSystem::kStandardOutput], "");
 }
 
 TEST_F(FilePass, ReplacesAnEarlierOutput) {
@@ -131,7 +142,7 @@ TEST_F(FilePass, AnInputChangedWhileReadIsNotPutInPlace) {
            Case{"still being copied in", program, [](std::string& f) { f += "M30\r\n"; }},
            Case{"saved again, same size", program, [](std::string& f) { f[7] = '2'; }},
            Case{"cut short", program, [](std::string& f) { f.resize(f.size() / 2); }},
-           Case{"changed after its 0x1A", "G00Z5.\r\n\x1Atail", [](std::string& f) { f += "!"; }},
+           Case{"changed after its 0x1A", "G00Z5.\r\n\x1A\r\n", [](std::string& f) { f += " "; }},
            Case{"held open by a stalled copy", program, [](std::string&) {}, true},
        }) {
     SCOPED_TRACE(c.name);

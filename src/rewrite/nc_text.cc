@@ -20,6 +20,14 @@ char* find(char* from, const char* to, char c) {
   return static_cast<char*>(std::memchr(from, c, static_cast<size_t>(to - from)));
 }
 
+// True iff [from, to) holds only what may pad an old DOS file after its end
+// mark: more 0x1A, line ends, blanks and tabs.
+bool onlyPadding(const char* from, const char* to) {
+  return std::all_of(from, to, [](char c) {
+    return c == kEndOfText || c == '\r' || c == '\n' || c == ' ' || c == '\t';
+  });
+}
+
 // Removes each carriage return in [begin, end) for which `stray` holds,
 // moving the text between them down; returns the new end.
 template <typename Stray>
@@ -47,11 +55,11 @@ NcReader::NcReader(ByteSource& source, Background& background, Check check, Read
 
 ReadResult NcReader::next(std::string_view* lines) {
   // After a failed read the buffers hold no known state: the error stands.
-  if (failed_) return ReadResult::error;
+  if (failed_) return failure();
   if (!started_) {
     started_ = true;
     failed_ = !start();
-    if (failed_) return ReadResult::error;
+    if (failed_) return failure();
   }
   for (;;) {
     const char* from = current_ + pos_;
@@ -73,7 +81,7 @@ ReadResult NcReader::next(std::string_view* lines) {
     }
     readAheadNow();
     failed_ = !takeReadAhead();
-    if (failed_) return ReadResult::error;
+    if (failed_) return failure();
     if (!atEnd_) readAheadSoon();
   }
 }
@@ -114,6 +122,7 @@ bool NcReader::start() {
   const Block block = normalise(buffer, filled, atEnd_);
   ready_ = kHead + block.size;
   bareLineFeeds_ = block.bare;
+  if (block.stopped && !checkAfterStop(block, atEnd_)) return false;
   atEnd_ = atEnd_ || block.stopped;
   if (!atEnd_) readAheadSoon();
   return true;
@@ -143,13 +152,30 @@ void NcReader::readAheadSoon() {
   }
 }
 
-void NcReader::startReadAhead() {
+char* NcReader::spareBuffer() {
   // Input that fits in the first read needs no second buffer.
   if (spare_ == nullptr) {
     second_ = std::make_unique<AlignedBuffer>(kCapacity);
     spare_ = second_->get();
   }
+  return spare_;
+}
+
+void NcReader::startReadAhead() {
+  spareBuffer();
   background_.start([this] { readAhead(); });
+}
+
+bool NcReader::checkAfterStop(const Block& block, bool inputEnded) {
+  textAfterEnd_ = block.textAfter;
+  char* scratch = spareBuffer() + kHead;
+  for (bool ended = inputEnded; !ended && !textAfterEnd_;) {
+    const std::ptrdiff_t n = source_.read(scratch, kReadSize);
+    if (n < 0) return false;
+    ended = n == 0;
+    textAfterEnd_ = !onlyPadding(scratch, scratch + n);
+  }
+  return !textAfterEnd_;
 }
 
 void NcReader::readAhead() {
@@ -183,9 +209,10 @@ bool NcReader::takeReadAhead() {
   if (block.leadingCr) spare_[kHead - 1] = '\r';
   pos_ = from;
   ready_ = kHead + block.size;
-  atEnd_ = aheadAtEnd_ || block.stopped;
   bareLineFeeds_ = block.bare;
   std::swap(current_, spare_);
+  if (block.stopped && !checkAfterStop(block, aheadAtEnd_)) return false;
+  atEnd_ = aheadAtEnd_ || block.stopped;
   return true;
 }
 
@@ -201,6 +228,7 @@ NcReader::Block NcReader::normalise(char* text, size_t size, bool inputEnds) {
   }
   if (crEndsLines_) {
     if (char* stop = find(text, end, kEndOfText)) {
+      block.textAfter = !onlyPadding(stop + 1, end);
       end = stop;
       block.stopped = true;
     }
@@ -220,6 +248,7 @@ NcReader::Block NcReader::normalise(char* text, size_t size, bool inputEnds) {
     const bool crsLeft = first != end && *first == '\r';
     const char* stop = crsLeft ? findEither(first, end, kEndOfText, kEndOfText) : first;
     if (stop != end) {
+      block.textAfter = !onlyPadding(stop + 1, end);
       end = text + (stop - text);
       block.stopped = true;
       inputEnds = true;
