@@ -104,6 +104,59 @@ TEST_F(Options, AFolderInPlaceOfTheSettingsFileStopsTheRun) {
   EXPECT_EQ(result.out, kBanner + "設定ファイル「" + ini + "」を読み込めませんでした。\n");
 }
 
+// A settings file that is there but cannot be read must not pass for none,
+// or its settings would be dropped without a word: only a missing file or
+// folder means no settings. Run as another user where the test may (as
+// root), so that permissions count, and ended after ten seconds in case it
+// waits.
+TEST_F(Options, ASettingsFileThatIsThereButCannotBeReadStopsTheRun) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& ini)> make;
+    bool stops;
+  };
+  const Case cases[] = {
+      {"folder closed",
+       [](const std::string& ini) { chmod(ini.substr(0, ini.rfind('/')).c_str(), 0); }, true},
+      {"file closed", [](const std::string& ini) { chmod(ini.c_str(), 0); }, true},
+      {"a pipe",
+       [](const std::string& ini) {
+         std::remove(ini.c_str());
+         mkfifo(ini.c_str(), 0666);
+       },
+       true},
+      {"a file in place of its folder",
+       [this](const std::string&) {
+         std::system(("rm -rf '" + path("config/tarvelin") + "'").c_str());
+         writeFile(path("config/tarvelin"), "words = yes\n");
+       },
+       false},
+  };
+  const bool root = geteuid() == 0;
+  ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string ini = settings("words = yes\n");
+    c.make(ini);
+    const std::string config = path("config");
+    const ProgramRun result = RunningProgram({path("part.nc")}, false, [&] {
+                                setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+                                if (root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+                                alarm(10);
+                              }).finish();
+    std::system(("chmod -R u+rwx '" + config + "'; rm -rf '" + config + "'").c_str());
+    EXPECT_EQ(result.status, c.stops ? 255 : 0);
+    EXPECT_EQ(result.out,
+              kBanner + (c.stops ? "設定ファイル「" + ini + "」を読み込めませんでした。\n"
+                                 : "part\n" + kAllDone));
+    EXPECT_EQ(exists(path("part" + kDone + ".ncd")), !c.stops);
+    if (!c.stops) {
+      EXPECT_EQ(output().find("(Tarvelin Ver 1.07)\r\n"), 0u);
+    }
+    std::remove(path("part" + kDone + ".ncd").c_str());
+  }
+}
+
 struct GoodCase {
   const char* name;
   std::vector<std::string> options;

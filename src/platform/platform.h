@@ -30,6 +30,7 @@ class FileSystem {
  public:
   using Handle = std::intptr_t;
   enum class Commit { done, writeFailed, replaceFailed };
+  enum class Found { file, nothing, unreadable };
   // What tells one version of a file from another.
   struct Version {
     uint64_t size = 0;
@@ -37,8 +38,12 @@ class FileSystem {
     bool operator==(const Version&) const = default;
   };
   virtual ~FileSystem() = default;
-  // Returns true iff something (a file, a folder, a link) exists at `path`.
-  virtual bool exists(const std::string& path) = 0;
+  // Opens the regular file at `path` for reading, never waiting (on a pipe,
+  // say). Returns `file`, with `*file` set; `nothing` only when there is
+  // nothing at `path` (no such name, or a folder on the way that does not
+  // exist or is no folder); `unreadable` for anything else that keeps it from
+  // being read: no permission, a folder, a pipe, a device, a broken link.
+  virtual Found openRegular(const std::string& path, Handle* file) = 0;
   // Opens an existing regular file or pipe for reading; returns false on
   // failure and for anything else (a folder, a device), which is no program.
   virtual bool openRead(const std::string& path, Handle* file) = 0;

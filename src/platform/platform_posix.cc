@@ -217,10 +217,25 @@ bool isFile(int fd, const struct stat& info) {
 
 class PosixFileSystem : public FileSystem {
  public:
-  bool exists(const std::string& path) override {
-    // A link that leads nowhere is something, which then cannot be read.
+  // Looked at before it is opened, so that a pipe or device is never opened,
+  // and opened without waiting in case it became one meanwhile.
+  Found openRegular(const std::string& path, Handle* file) override {
     struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
+    if (::stat(path.c_str(), &info) != 0) {
+      // A link that leads nowhere is something, which then cannot be read.
+      const bool missing =
+          (errno == ENOENT || errno == ENOTDIR) && ::lstat(path.c_str(), &info) != 0;
+      return missing ? Found::nothing : Found::unreadable;
+    }
+    if (!S_ISREG(info.st_mode)) return Found::unreadable;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Found::unreadable;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+      ::close(fd);
+      return Found::unreadable;
+    }
+    *file = fd;
+    return Found::file;
   }
 
   // Anything else is refused before it is opened, since opening a device may

@@ -172,8 +172,23 @@ bool sameFileOnDisk(HANDLE a, HANDLE b) {
 
 class WindowsFileSystem : public FileSystem {
  public:
-  bool exists(const std::string& path) override {
-    return GetFileAttributesW(systemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  Found openRegular(const std::string& path, Handle* file) override {
+    const std::wstring name = systemPath(path);
+    HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      // A link that leads nowhere is something, which then cannot be read.
+      const DWORD error = GetLastError();
+      const bool missing = (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) &&
+                           GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES;
+      return missing ? Found::nothing : Found::unreadable;
+    }
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+      CloseHandle(h);
+      return Found::unreadable;
+    }
+    *file = reinterpret_cast<Handle>(h);
+    return Found::file;
   }
 
   bool openRead(const std::string& path, Handle* file) override {
