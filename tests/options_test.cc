@@ -17,6 +17,13 @@ std::string badLine(const std::string& path, int line) {
   return "設定ファイル「" + path + "」の" + std::to_string(line) + "行目が正しくありません。\n";
 }
 
+// Returns ASCII `text` as Notepad saves "Unicode": UTF-16 LE with a byte order mark.
+std::string notepadUnicode(std::string_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (const char c : text) bytes.append({c, '\0'});
+  return bytes;
+}
+
 class Options : public ProgramTest {
  protected:
   void SetUp() override {
@@ -201,6 +208,11 @@ INSTANTIATE_TEST_SUITE_P(
                              "words = yes\ngap = 0.1\n",
                              "(Tarvelin Ver 1.07)",
                              false},
+                    GoodCase{"NotepadUnicodeFile",
+                             {},
+                             notepadUnicode("; Tarvelin\r\nwords = yes\r\ngap = 0.1\r\n"),
+                             "(Tarvelin Ver 1.07 words gap=0.1)",
+                             true},
                     GoodCase{"WindowsStyleFile",
                              {},
                              "\xEF\xBB\xBF; comment\r\nWords = Yes\r\n  first=1 \r\n",

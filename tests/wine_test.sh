@@ -288,6 +288,9 @@ suite() {
   printf 'words = yes\r\ngap = 0.1\r\n' >"$win/tarvelin.ini"
   (cd "$work/options" && wine "$win/tarvelin.exe" w.ngc </dev/null >/dev/null 2>&1)
   check "tarvelin.ini beside the program: used" cmp "$work/options/w済.ncd" "$work/options/gap.linux"
+  { printf '\xff\xfe'; printf '; 設定\r\nwords = yes\r\ngap = 0.1\r\n' | iconv -f UTF-8 -t UTF-16LE; } >"$win/tarvelin.ini"
+  (cd "$work/options" && wine "$win/tarvelin.exe" w.ngc </dev/null >/dev/null 2>&1)
+  check "tarvelin.ini in UTF-16: used" cmp "$work/options/w済.ncd" "$work/options/gap.linux"
   printf '; bad\r\ngap = 0\r\n' >"$win/tarvelin.ini"
   run a.nc
   check "bad tarvelin.ini: status 255" test "$status" = 255

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/messages.h"
+#include "platform/wide_text.h"
 
 namespace {
 
@@ -51,6 +52,22 @@ std::optional<double> readDecimal(std::string_view text) {
       std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
   if (read.ec != std::errc() || !(std::fabs(value) < kLargestValue)) return std::nullopt;
   return value;
+}
+
+// Returns the text of a settings file in UTF-8: UTF-16 with its byte order
+// mark, as Notepad saves "Unicode", is turned into it; anything else stays as
+// it is (UTF-8, or code page 932, whose keys and values are the same bytes).
+std::string inUtf8(std::string_view text) {
+  const bool little = text.starts_with("\xFF\xFE");
+  if (!little && !text.starts_with("\xFE\xFF")) return std::string(text);
+  std::u16string wide;
+  for (size_t i = 2; i + 1 < text.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(text[i]);
+    const auto second = static_cast<unsigned char>(text[i + 1]);
+    wide += static_cast<char16_t>(little ? first | second << 8 : first << 8 | second);
+  }
+  if (text.size() % 2 != 0) wide += u'\uFFFD';  // half a character left over
+  return platform::toUtf8(wide);
 }
 
 // Reads "yes" or "no", in any case.
@@ -130,7 +147,9 @@ std::string readCommandLine(const std::vector<std::string>& arguments, CommandLi
   return problem;
 }
 
-std::string readSettings(std::string_view text, const std::string& path, SettingChoices* choices) {
+std::string readSettings(std::string_view file, const std::string& path, SettingChoices* choices) {
+  const std::string utf8 = inUtf8(file);
+  std::string_view text = utf8;
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a byte order mark
   int number = 0;
   while (!text.empty()) {
