@@ -90,7 +90,9 @@ bool choose(std::string_view key, std::string_view value, SettingChoices* choice
     choices->gap = number;
     return true;
   }
-  if (key == "first" && number) {
+  // An approach to Z0 or below would be no approach: Z0 is the stock top of
+  // nearly every program.
+  if (key == "first" && number && *number > 0) {
     choices->first = number;
     return true;
   }
