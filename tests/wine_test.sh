@@ -4,6 +4,20 @@
 # console bytes, exit status and output files against the Linux build.
 # Usage: tests/wine_test.sh <windows build dir> <linux program>
 set -uo pipefail
+# Wine takes the code page from the locale: without both, every check would
+# fail without saying why, so a missing one stops the run at once.
+missing="" edits=""
+for needed in ja_JP.UTF-8 en_US.UTF-8; do
+  # "locale -a" lists ja_JP.UTF-8 as ja_JP.utf8.
+  if ! locale -a 2>/dev/null | tr -d '-' | grep -qix "${needed//-/}"; then
+    missing="$missing $needed"
+    edits="$edits -e 's/^# *$needed UTF-8/$needed UTF-8/'"
+  fi
+done
+if [ -n "$missing" ]; then
+  echo "wine_test.sh: locale$missing not installed; make it: sed -i$edits /etc/locale.gen && locale-gen"
+  exit 1
+fi
 win=$(cd "$1" && pwd)
 linux=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 tests=$(cd "$(dirname "$0")" && pwd)
