@@ -152,7 +152,7 @@ suite() {
   (cd "$work" && wine "$win/tarvelin.exe" --stdout self.nc </dev/null >>"$work/self.nc" 2>"$work/.err")
   status=$?
   check "standard output appended to the input: status 255" test "$status" = 255
-  check "standard output appended to the input: message" holds "$(iconv -f CP932 -t UTF-8 "$work/.err")" "$open_failed"
+  check "standard output appended to the input: message" holds "$(iconv -f CP932 -t UTF-8 "$work/.err" | tr -d '\r')" "${open_failed%$'\n'}"
   check "standard output appended to the input: input kept" cmp "$work/self.nc" "$work/self.kept"
 
   # A program that goes on after a Ctrl-Z gets no copy.
