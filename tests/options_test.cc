@@ -17,10 +17,11 @@ std::string badLine(const std::string& path, int line) {
   return "設定ファイル「" + path + "」の" + std::to_string(line) + "行目が正しくありません。\n";
 }
 
-// Returns ASCII `text` as Notepad saves "Unicode": UTF-16 LE with a byte order mark.
-std::string notepadUnicode(std::string_view text) {
-  std::string bytes = "\xFF\xFE";
-  for (const char c : text) bytes.append({c, '\0'});
+// Returns ASCII `text` in UTF-16 with a byte order mark, as Notepad saves
+// "Unicode" (little endian) or "Unicode big endian".
+std::string unicode(std::string_view text, bool bigEndian = false) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char c : text) bytes.append(bigEndian ? std::string{'\0', c} : std::string{c, '\0'});
   return bytes;
 }
 
@@ -101,6 +102,14 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{"NoEquals", {}, "words\n", badLine("SETTINGS", 1)},
                     BadCase{"Section", {}, "[tarvelin]\ngap = 0.1\n", badLine("SETTINGS", 1)},
                     BadCase{"DecimalComma", {}, "first = 0,5\r\n", badLine("SETTINGS", 1)},
+                    BadCase{"BadLineOfAUnicodeFile",
+                            {},
+                            unicode("words = yes\r\n\r\nbad\r\n"),
+                            badLine("SETTINGS", 3)},
+                    BadCase{"UnicodeFileCutInACharacter",
+                            {},
+                            unicode("words = yes\n") + "w",
+                            badLine("SETTINGS", 2)},
                     BadCase{"BadValueEvenWhenTheCommandLineSetsIt",
                             {"--gap=0.1"},
                             "gap = -1\n",
@@ -212,10 +221,20 @@ INSTANTIATE_TEST_SUITE_P(
                              "words = yes\ngap = 0.1\n",
                              "(Tarvelin Ver 1.07)",
                              false},
-                    GoodCase{"NotepadUnicodeFile",
+                    GoodCase{"UnicodeFile",
                              {},
-                             notepadUnicode("; Tarvelin\r\nwords = yes\r\ngap = 0.1\r\n"),
+                             unicode("; Tarvelin\r\nwords = yes\r\ngap = 0.1\r\n"),
                              "(Tarvelin Ver 1.07 words gap=0.1)",
+                             true},
+                    GoodCase{"BigEndianUnicodeFile",
+                             {},
+                             unicode("gap = 0.1\n", true),
+                             "(Tarvelin Ver 1.07 gap=0.1)",
+                             false},
+                    GoodCase{"CodePage932File",
+                             {},
+                             "; \x91\x97\x82\xE8\r\nwords = yes\r\n",
+                             "(Tarvelin Ver 1.07 words)",
                              true},
                     GoodCase{"WindowsStyleFile",
                              {},

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/wide_text.h"
-
 namespace {
 
 TEST(CommandLine, OptionsStandAnywhereBeforeADoubleDash) {
@@ -39,46 +37,6 @@ TEST(Settings, LinesEndInLfCrLfOrCr) {
               "設定ファイル「t.ini」の3行目が正しくありません。\n")
         << text;
     EXPECT_EQ(choices.first, 1.0);
-  }
-}
-
-// Returns UTF-8 `text` in UTF-16 with a byte order mark, in either byte order.
-std::string inUtf16(std::string_view text, bool littleEndian) {
-  std::string bytes;
-  for (const char16_t c : u"\uFEFF" + platform::toUtf16(text)) {
-    const auto low = static_cast<char>(c & 0xFF);
-    const auto high = static_cast<char>(c >> 8);
-    bytes += littleEndian ? std::string{low, high} : std::string{high, low};
-  }
-  return bytes;
-}
-
-// A settings file reads alike however an editor saved it (Notepad's
-// "Unicode" is UTF-16 with a byte order mark), and a bad line is named by
-// its number in every encoding.
-TEST(Settings, ReadAlikeInEveryEncoding) {
-  const std::string text = "; 送りの設定\r\nwords = yes\r\n\r\ngap = 0.1\r\nbad\r\n";
-  struct Case {
-    const char* name;
-    std::string file;
-    int badLine;
-  };
-  const Case cases[] = {
-      {"UTF-8", text, 5},
-      {"UTF-8 with a byte order mark", "\xEF\xBB\xBF" + text, 5},
-      {"code page 932", "; \x91\x97\x82\xE8\r\nwords = yes\r\n\r\ngap = 0.1\r\nbad\r\n", 5},
-      {"UTF-16 LE", inUtf16(text, true), 5},
-      {"UTF-16 BE", inUtf16(text, false), 5},
-      {"UTF-16 LE, LF", inUtf16("words = yes\ngap = 0.1\nbad\n", true), 3},
-      {"UTF-16 with a byte left over", inUtf16("words = yes\ngap = 0.1\n", true) + "b", 3},
-  };
-  for (const Case& c : cases) {
-    SettingChoices choices;
-    EXPECT_EQ(readSettings(c.file, "t.ini", &choices),
-              "設定ファイル「t.ini」の" + std::to_string(c.badLine) + "行目が正しくありません。\n")
-        << c.name;
-    EXPECT_EQ(choices.words, true) << c.name;
-    EXPECT_EQ(choices.gap, 0.1) << c.name;
   }
 }
 

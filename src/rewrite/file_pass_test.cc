@@ -89,17 +89,6 @@ TEST_F(FilePass, EveryLineEndComesOutAsCrLf) {
             "(Tarvelin Ver 1.07)\r\nG00Z5.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r\nAB\r\n\r\n");
 }
 
-// A 0x1A with more of the program after it would cut the copy short: no
-// copy is made, an earlier one stays, and standard output gets nothing.
-TEST_F(FilePass, TextAfterTheEndMarkIsRefused) {
-  fs.files["w/part\xE6\xB8\x88.ncd"] = "old";
-  EXPECT_EQ(run("G00Z5.\r\nG01Z-1\x1A(more)\r\nG01Z-2.\r\n"), PassResult::textAfterEnd);
-  EXPECT_EQ(output(), "old");
-  EXPECT_EQ(fs.files.size(), 2u);
-  EXPECT_EQ(streamFile(fs, "w/part.nc", {}), PassResult::textAfterEnd);
-  EXPECT_EQ(fs.files[MemoryFileSystem::kStandardOutput], "");
-}
-
 TEST_F(FilePass, ReplacesAnEarlierOutput) {
   fs.files["w/part\xE6\xB8\x88.ncd"] = "old";
   ASSERT_EQ(run("A\n"), PassResult::done);
