@@ -155,6 +155,12 @@ suite() {
   check "standard output appended to the input: message" holds "$(iconv -f CP932 -t UTF-8 "$work/.err" | tr -d '\r')" "${open_failed%$'\n'}"
   check "standard output appended to the input: input kept" cmp "$work/self.nc" "$work/self.kept"
 
+  # A device is no program.
+  run NUL
+  check "device as input: status 255" test "$status" = 255
+  check "device as input: console" console_is "$banner$open_failed"
+  check "device as input: no copy" test -z "$(find "$work" -maxdepth 1 -iname 'nul*')"
+
   # A program that goes on after a Ctrl-Z gets no copy.
   printf 'G00Z5.\r\nG01Z-1\x1A(more)\r\nG01Z-2.F9\r\n' >"$work/ctrl_z.nc"
   run ctrl_z.nc
