@@ -23,11 +23,11 @@ double upToMillionths(double height);
 // its own copy of this, WordScanner::inMillionths, which can use this one.)
 Heights inMillionths(const Heights& heights);
 
-// Depths are kept as `Depth`: double in both modes, as read in the word
-// mode, where depths that float would merge must stay apart, or a deep
-// approach could end below a pass it takes for as deep. (The compact mode
-// with the default heights feeds it depths rounded to float, whose approach
-// heights are those that single precision gives.)
+// Depths are kept as `Depth`, double in both modes. In the word mode depths
+// that float would merge must stay apart, or a deep approach could end below
+// a pass it takes for as deep; the compact mode with the default heights
+// gives it depths rounded to float, whose approach heights are those that
+// single precision gives.
 template <typename Depth>
 class BasicApproachRule {
  public:
