@@ -1,7 +1,8 @@
 // Arbitrary bytes through the reader, scanner and writer, in the compact and
 // the word mode, with the usual heights or others. Besides crashes and
-// sanitizer reports, checks that nothing is lost or altered: the output is the
-// input as text mode reads it, line for line, with CR LF line ends and only
+// sanitizer reports, checks that nothing is lost or altered: a program that
+// goes on after a 0x1A is refused, and any other's output is the input as
+// text mode reads it, line for line, with CR LF line ends and only
 // whole "G00 Z<number>" lines added, each in front of a plunge line. And in
 // the word mode, that a comment added to every line changes no approach.
 #include <algorithm>
@@ -98,7 +99,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Reads of every size, down to one byte, must make no difference.
   MemorySource source(input, 1 + (data[0] >> 2) % 64);
   StringSink sink;
-  if (rewriteStream(source, sink, settings) != PassResult::done) std::abort();
+  const PassResult result = rewriteStream(source, sink, settings);
+  // A program that goes on after its 0x1A is refused, and only such a one.
+  if ((result == PassResult::textAfterEnd) != textAfterEnd(input)) std::abort();
+  if (result == PassResult::textAfterEnd) return 0;
+  if (result != PassResult::done) std::abort();
 
   std::vector<Line> in = inputLines(input);
   std::vector<Line> out = outputLines(sink.text);

@@ -75,7 +75,7 @@ TEST_F(EndToEnd, FailuresLeaveNothingHalfWritten) {
   writeFile(path("taken.nc"), kProgram);
   ASSERT_EQ(mkdir(path("folder").c_str(), 0777), 0);
   for (const Case& c : {Case{"output is a directory", path("taken.nc"), kOpenFailed},
-                        Case{"input is a directory", path("folder"), kReadFailed}}) {
+                        Case{"input is a directory", path("folder"), kOpenFailed}}) {
     const ProgramRun run = runProgram({c.input});
     EXPECT_EQ(run.status, 255) << c.name;
     EXPECT_EQ(run.out, kBanner + c.message) << c.name;

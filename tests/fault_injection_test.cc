@@ -27,7 +27,9 @@ std::vector<std::string> samplePrograms() {
   while (big.size() < (3u << 20)) big += "G00Z5.\r\nG00X1.Y2.\r\nG01Z-1.F9\r\nX12.345Y67.890\r\n";
   std::string crOnly;  // no line feed in the first buffer: read ahead, then start over
   while (crOnly.size() < (3u << 20)) crOnly += "G00Z5.\rG00X1.\rG01Z-1.F9\r";
-  return {"", pocket, "G00Z5.\nG00X1.\nG01Z-1.F9\nA\rB\r\n\x1Atail", big, crOnly};
+  std::string padded = pocket + "\x1A";  // reads on past its end mark, to the end of the input
+  while (padded.size() < (3u << 20)) padded += "\r\n\x1A";
+  return {"", pocket, "G00Z5.\nG00X1.\nG01Z-1.F9\nA\rB\r\n\x1A\r\n", big, crOnly, padded};
 }
 
 // The result a run must report when the operation named failed on `path`;

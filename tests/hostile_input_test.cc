@@ -155,6 +155,67 @@ TEST_F(HostileInput, PipeWithoutLineFeedsInWhatIsReadAhead) {
   EXPECT_TRUE(readFile(path("part" + kDone + ".ncd")) == asRewritten(crOnly));
 }
 
+// What is neither a regular file nor a pipe is no program, and reading a
+// device may never end: each is refused as a file that cannot be opened, at
+// once, with nothing written. A run still going after ten seconds is ended.
+TEST_F(HostileInput, InputsThatAreNeitherFilesNorPipesAreRefused) {
+  ASSERT_EQ(symlink("/dev/zero", path("z.nc").c_str()), 0);
+  ASSERT_EQ(symlink("/dev/null", path("n.nc").c_str()), 0);
+  ASSERT_EQ(mkdir(path("folder.nc").c_str(), 0777), 0);
+  const std::vector<std::string> before = listDir(dir);
+  for (const std::string& input :
+       {std::string("/dev/zero"), path("z.nc"), path("n.nc"), path("folder.nc")}) {
+    const ProgramRun run = RunningProgram({input}, false, [] { alarm(10); }).finish();
+    EXPECT_EQ(run.signal, 0) << input;
+    EXPECT_EQ(run.status, 255) << input;
+    EXPECT_EQ(run.out, kBanner + kOpenFailed) << input;
+    EXPECT_EQ(listDir(dir), before) << input;
+  }
+}
+
+// A 0x1A ends the text where only padding follows it, as at the end of an old
+// DOS file. Controllers read on past it, so with more of the program after
+// it a copy cut there would lose the rest: the run stops with its message,
+// an earlier output stays, and standard output gets nothing of a program that
+// fits in the first read.
+TEST_F(HostileInput, TextAfterAnEndMarkStopsTheRun) {
+  const std::string textAfter = "ファイルの途中に終端文字(0x1A)があります。\n";
+  const std::string program = "G00Z5.\r\nG01X12.345Y67.890F9\r\n";  // copied as it is
+  std::string padding;
+  while (padding.size() < (size_t{3} << 20)) padding += "\x1A\r\n \t\n";
+  std::string longProgram;
+  while (longProgram.size() < (size_t{2} << 20)) longProgram += program;
+  struct Case {
+    const char* name;
+    std::string data;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"padding after the mark", program + "\x1A\x1A\r\n \t\n", false},
+      {"long padding", program + "\x1A" + padding, false},
+      {"the program going on", "G00Z5.\r\nG01Z-1\x1A(more)\r\nG01Z-2.F9\r\nM30\r\n", true},
+      {"text far after the mark", program + "\x1A" + padding + "M30\r\n", true},
+      {"a mark after 2 MiB", longProgram + "\x1A" + "G01Z-2.F9\r\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(path("part.nc"), c.data);
+    writeFile(path("part" + kDone + ".ncd"), "earlier output");
+    const ProgramRun run = runProgram({path("part.nc")});
+    EXPECT_EQ(run.status, c.refused ? 255 : 0);
+    EXPECT_EQ(run.out, kBanner + (c.refused ? textAfter : "part\n" + kAllDone));
+    EXPECT_TRUE(readFile(path("part" + kDone + ".ncd")) ==
+                (c.refused ? "earlier output" : asRewritten(c.data)));
+    EXPECT_EQ(listDir(dir).size(), 2u);
+    const ProgramRun toStandardOutput = runProgram({"--stdout", path("part.nc")});
+    EXPECT_EQ(toStandardOutput.status, c.refused ? 255 : 0);
+    EXPECT_EQ(toStandardOutput.err, kBanner + (c.refused ? textAfter : "part\n" + kAllDone));
+    if (c.data.size() < (size_t{1} << 20)) {
+      EXPECT_TRUE(toStandardOutput.out == (c.refused ? "" : asRewritten(c.data)));
+    }
+  }
+}
+
 TEST_F(HostileInput, ReadOnlyFolderIsAnOpenFailure) {
   if (geteuid() != 0 || mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=1m") != 0) {
     GTEST_SKIP() << "read-only test needs root to mount a tmpfs";

@@ -48,12 +48,13 @@ lists_messages() {
   dir=$(mktemp -d -p "$scratch")
   text=$(render "$page")
   printf 'G00Z5.\n' >"$dir/a.nc"
-  mkdir "$dir/folder.nc"
+  printf 'G00Z5.\n\032G01Z-1.\n' >"$dir/z.nc"
   {
     (cd "$dir" && "$program" </dev/null)                # banner and usage
     (cd "$dir" && "$program" a.nc </dev/null)           # all done
     (cd "$dir" && "$program" missing.nc </dev/null)     # open failed
-    (cd "$dir" && "$program" folder.nc </dev/null)      # read failed: a folder opens but cannot be read
+    (cd "$dir" && "$program" z.nc </dev/null)           # text after the 0x1A
+    sed -n 's/.*kReadFailed = "\(.*\)\\n";/\1/p' src/app/messages.h
     sed -n 's/.*kWriteFailed = "\(.*\)\\n";/\1/p' src/app/messages.h
     sed -n 's/.*kInputChanged = "\(.*\)\\n";/\1/p' src/app/messages.h
     sed -n 's/.*print("\(続行[^"]*\)");/\1/p' src/platform/platform_posix.cc  # the key prompt

@@ -25,9 +25,12 @@ class MemoryFileSystem : public platform::FileSystem {
   int openHandles() const { return static_cast<int>(handles_.size()); }
   // The writer writes from a thread of its own, so every operation takes the lock.
 
-  bool exists(const std::string& path) override {
+  Found openRegular(const std::string& path, Handle* file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return files.count(path) != 0 || directories.count(path) != 0;
+    if (failNow("openRegular", path) || directories.count(path) != 0) return Found::unreadable;
+    if (files.count(path) == 0) return Found::nothing;
+    *file = open(path);
+    return Found::file;
   }
   bool openRead(const std::string& path, Handle* file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -83,6 +86,15 @@ class MemoryFileSystem : public platform::FileSystem {
     if (failNow("write", handles_.at(file).path)) return false;
     files.at(handles_.at(file).path).append(data, size);
     return true;
+  }
+  // Files here have one name each, and these are no operations that can fail.
+  bool isFileAt(Handle file, const std::string& path) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return handles_.at(file).path == path;
+  }
+  bool sameFile(Handle a, Handle b) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return handles_.at(a).path == handles_.at(b).path;
   }
   bool close(Handle file) override {
     const std::lock_guard<std::mutex> lock(mutex_);

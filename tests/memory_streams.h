@@ -64,4 +64,12 @@ inline std::string textModeRead(std::string data) {
   return data;
 }
 
+// True iff anything but more 0x1A, line ends, blanks and tabs follows the
+// first 0x1A of `data`: a program that the reader refuses.
+inline bool textAfterEnd(const std::string& data) {
+  const size_t mark = data.find('\x1A');
+  return mark != std::string::npos &&
+         data.find_first_not_of(std::string("\x1A\r\n \t"), mark) != std::string::npos;
+}
+
 #endif  // TARVELIN_TESTS_MEMORY_STREAMS_H_

@@ -17,6 +17,14 @@ std::string badLine(const std::string& path, int line) {
   return "設定ファイル「" + path + "」の" + std::to_string(line) + "行目が正しくありません。\n";
 }
 
+// Returns ASCII `text` in UTF-16 with a byte order mark, as Notepad saves
+// "Unicode" (little endian) or "Unicode big endian".
+std::string unicode(std::string_view text, bool bigEndian = false) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char c : text) bytes.append(bigEndian ? std::string{'\0', c} : std::string{c, '\0'});
+  return bytes;
+}
+
 class Options : public ProgramTest {
  protected:
   void SetUp() override {
@@ -80,6 +88,10 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{"Empty", {"--first="}, "", badValue("--first=")},
                     BadCase{"Missing", {"--gap"}, "", badValue("--gap")},
                     BadCase{"Huge", {"--first=10000"}, "", badValue("--first=10000")},
+                    BadCase{"NegativeFirst", {"--first=-5"}, "", badValue("--first=-5")},
+                    BadCase{"ZeroFirst", {"--first=0"}, "", badValue("--first=0")},
+                    BadCase{"NegativeZeroFirst", {"--first=-0"}, "", badValue("--first=-0")},
+                    BadCase{"ZeroFirstInTheFile", {}, "first = 0.000\n", badLine("SETTINGS", 1)},
                     BadCase{"NotYesOrNo", {"--words=maybe"}, "", badValue("--words=maybe")},
                     BadCase{"ValueForAFlag", {"--stdout=1"}, "", badValue("--stdout=1")},
                     BadCase{"ZeroGapInTheFile", {}, "gap = 0\n", badLine("SETTINGS", 1)},
@@ -90,6 +102,14 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{"NoEquals", {}, "words\n", badLine("SETTINGS", 1)},
                     BadCase{"Section", {}, "[tarvelin]\ngap = 0.1\n", badLine("SETTINGS", 1)},
                     BadCase{"DecimalComma", {}, "first = 0,5\r\n", badLine("SETTINGS", 1)},
+                    BadCase{"BadLineOfAUnicodeFile",
+                            {},
+                            unicode("words = yes\r\n\r\nbad\r\n"),
+                            badLine("SETTINGS", 3)},
+                    BadCase{"UnicodeFileCutInACharacter",
+                            {},
+                            unicode("words = yes\n") + "w",
+                            badLine("SETTINGS", 2)},
                     BadCase{"BadValueEvenWhenTheCommandLineSetsIt",
                             {"--gap=0.1"},
                             "gap = -1\n",
@@ -102,6 +122,59 @@ TEST_F(Options, AFolderInPlaceOfTheSettingsFileStopsTheRun) {
   const ProgramRun result = run({path("part.nc")});
   EXPECT_EQ(result.status, 255);
   EXPECT_EQ(result.out, kBanner + "設定ファイル「" + ini + "」を読み込めませんでした。\n");
+}
+
+// A settings file that is there but cannot be read must not pass for none,
+// or its settings would be dropped without a word: only a missing file or
+// folder means no settings. Run as another user where the test may (as
+// root), so that permissions count, and ended after ten seconds in case it
+// waits.
+TEST_F(Options, ASettingsFileThatIsThereButCannotBeReadStopsTheRun) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& ini)> make;
+    bool stops;
+  };
+  const Case cases[] = {
+      {"folder closed",
+       [](const std::string& ini) { chmod(ini.substr(0, ini.rfind('/')).c_str(), 0); }, true},
+      {"file closed", [](const std::string& ini) { chmod(ini.c_str(), 0); }, true},
+      {"a pipe",
+       [](const std::string& ini) {
+         std::remove(ini.c_str());
+         mkfifo(ini.c_str(), 0666);
+       },
+       true},
+      {"a file in place of its folder",
+       [this](const std::string&) {
+         std::system(("rm -rf '" + path("config/tarvelin") + "'").c_str());
+         writeFile(path("config/tarvelin"), "words = yes\n");
+       },
+       false},
+  };
+  const bool root = geteuid() == 0;
+  ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string ini = settings("words = yes\n");
+    c.make(ini);
+    const std::string config = path("config");
+    const ProgramRun result = RunningProgram({path("part.nc")}, false, [&] {
+                                setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+                                if (root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+                                alarm(10);
+                              }).finish();
+    std::system(("chmod -R u+rwx '" + config + "'; rm -rf '" + config + "'").c_str());
+    EXPECT_EQ(result.status, c.stops ? 255 : 0);
+    EXPECT_EQ(result.out,
+              kBanner + (c.stops ? "設定ファイル「" + ini + "」を読み込めませんでした。\n"
+                                 : "part\n" + kAllDone));
+    EXPECT_EQ(exists(path("part" + kDone + ".ncd")), !c.stops);
+    if (!c.stops) {
+      EXPECT_EQ(output().find("(Tarvelin Ver 1.07)\r\n"), 0u);
+    }
+    std::remove(path("part" + kDone + ".ncd").c_str());
+  }
 }
 
 struct GoodCase {
@@ -148,6 +221,21 @@ INSTANTIATE_TEST_SUITE_P(
                              "words = yes\ngap = 0.1\n",
                              "(Tarvelin Ver 1.07)",
                              false},
+                    GoodCase{"UnicodeFile",
+                             {},
+                             unicode("; Tarvelin\r\nwords = yes\r\ngap = 0.1\r\n"),
+                             "(Tarvelin Ver 1.07 words gap=0.1)",
+                             true},
+                    GoodCase{"BigEndianUnicodeFile",
+                             {},
+                             unicode("gap = 0.1\n", true),
+                             "(Tarvelin Ver 1.07 gap=0.1)",
+                             false},
+                    GoodCase{"CodePage932File",
+                             {},
+                             "; \x91\x97\x82\xE8\r\nwords = yes\r\n",
+                             "(Tarvelin Ver 1.07 words)",
+                             true},
                     GoodCase{"WindowsStyleFile",
                              {},
                              "\xEF\xBB\xBF; comment\r\nWords = Yes\r\n  first=1 \r\n",

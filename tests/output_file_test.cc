@@ -169,9 +169,10 @@ TEST_F(OutputFile, AReplacedOutputKeepsItsPermissionsAndOwner) {
 }
 
 // Room is set aside for an output as large as its input; an output that
-// turns out smaller, here cut short by an end-of-text mark, keeps none of the rest.
+// turns out smaller, here ended by an end-of-text mark that only line ends
+// follow, keeps none of the rest.
 TEST_F(OutputFile, AnOutputTakesNoMoreRoomThanItsText) {
-  writeFile(path("part.nc"), kLine + "\x1A" + copiesOfLine(size_t{8} << 16));
+  writeFile(path("part.nc"), kLine + "\x1A" + std::string(size_t{10} << 20, '\n'));
   const ProgramRun run = runProgram({path("part.nc")});
   struct stat info;
   ASSERT_EQ(stat(path(kOutput).c_str(), &info), 0);
@@ -221,6 +222,73 @@ TEST_F(OutputFile, ASymbolicLinkHasTheFileItNamesRewritten) {
     for (const std::string& name : listDir(folder)) EXPECT_NE(name.rfind(".tarvelin", 0), 0u);
     for (const std::string& name : listDir(folder + "/out"))
       EXPECT_NE(name.rfind(".tarvelin", 0), 0u);
+  }
+}
+
+// An output that is the input itself, however it leads there, is refused
+// before anything is written, and the input stays as it was: a rewrite over
+// it would lose the program, and standard output appended to it would be read
+// back until the disk is full (as the file's owner, or as another user, whom
+// the system does not tell that the file is held open for writing). Files
+// are kept small and runs short, in case the refusal fails.
+TEST_F(OutputFile, AnOutputThatIsTheInputIsRefused) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> links;  // name, target; a '=' target: hard
+    std::string input;
+    bool toStandardOutput;
+    bool asAnotherUser;
+  };
+  const std::string program = "G00Z1.\r\nG00X1.\r\nG01Z-1.F9\r\n";
+  const std::vector<Case> cases = {
+      {"output a link to the input", {{kOutput, "part.nc"}}, "part.nc", false, false},
+      {"output a hard link", {{kOutput, "=part.nc"}}, "part.nc", false, false},
+      {"output a chain of links", {{"hop", "part.nc"}, {kOutput, "hop"}}, "part.nc", false, false},
+      {"input a link to the output", {{"in.nc", "in" + kDone + ".ncd"}}, "in.nc", false, false},
+      {"standard output appended to it", {}, "part.nc", true, false},
+      {"the same as another user", {}, "part.nc", true, true},
+  };
+  const bool root = geteuid() == 0;
+  ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.name);
+    if (c.asAnotherUser && !root) {
+      std::printf("skipped: running as another user needs root\n");
+      continue;
+    }
+    const std::string folder = path(std::to_string(i));
+    ASSERT_EQ(mkdir(folder.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+    const std::string real = c.input == "in.nc" ? "in" + kDone + ".ncd" : "part.nc";
+    writeFile(folder + "/" + real, program);
+    ASSERT_EQ(chmod((folder + "/" + real).c_str(), 0666), 0);
+    for (const auto& [name, target] : c.links) {
+      const std::string from = folder + "/" + name;
+      ASSERT_EQ(target[0] == '=' ? link((folder + "/" + target.substr(1)).c_str(), from.c_str())
+                                 : symlink(target.c_str(), from.c_str()),
+                0);
+    }
+    const std::vector<std::string> before = listDir(folder);
+    const std::string input = folder + "/" + c.input;
+    std::vector<std::string> args = {input};
+    if (c.toStandardOutput) args.insert(args.begin(), "--stdout");
+    const ProgramRun run = RunningProgram(args, false, [&c, &input] {
+                             if (c.asAnotherUser && (setgid(65534) != 0 || setuid(65534) != 0)) {
+                               _exit(126);
+                             }
+                             if (c.toStandardOutput) {
+                               dup2(open(input.c_str(), O_WRONLY | O_APPEND), STDOUT_FILENO);
+                             }
+                             const rlimit small{1 << 20, 1 << 20};
+                             setrlimit(RLIMIT_FSIZE, &small);
+                             std::signal(SIGXFSZ, SIG_IGN);
+                             alarm(10);
+                           }).finish();
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(c.toStandardOutput ? run.err : run.out, kBanner + kOpenFailed);
+    EXPECT_EQ(readFile(folder + "/" + real), program);
+    EXPECT_EQ(listDir(folder), before);
   }
 }
 

@@ -4,6 +4,20 @@
 # console bytes, exit status and output files against the Linux build.
 # Usage: tests/wine_test.sh <windows build dir> <linux program>
 set -uo pipefail
+# Wine takes the code page from the locale: without both, every check would
+# fail without saying why, so a missing one stops the run at once.
+missing="" edits=""
+for needed in ja_JP.UTF-8 en_US.UTF-8; do
+  # "locale -a" lists ja_JP.UTF-8 as ja_JP.utf8.
+  if ! locale -a 2>/dev/null | tr -d '-' | grep -qix "${needed//-/}"; then
+    missing="$missing $needed"
+    edits="$edits -e 's/^# *$needed UTF-8/$needed UTF-8/'"
+  fi
+done
+if [ -n "$missing" ]; then
+  echo "wine_test.sh: locale$missing not installed; make it: sed -i$edits /etc/locale.gen && locale-gen"
+  exit 1
+fi
 win=$(cd "$1" && pwd)
 linux=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 tests=$(cd "$(dirname "$0")" && pwd)
@@ -70,6 +84,7 @@ banner=$'NCコードにG00 Z0.050を埋め込んだりするソフトVer 1.07\n\
 usage=$'TarvelinはGUIに対応していません(^･ω･^)\nTarvelin.exeに直接変換元ファイルをドラッグしてください(^･ω･^)\nSend Toにショートカットを登録しておくと何かと楽ですお(^･ω･^)\n'
 all_done=$'全ての処理が終わりました(っ･ω･)っ\n'
 open_failed=$'ファイルのオープンに失敗しました。\n'
+text_after_end=$'ファイルの途中に終端文字(0x1A)があります。\n'
 pocket="$tests/../examples/pocket.nc"
 
 # A program large enough that a run can be ended while it is being rewritten.
@@ -123,6 +138,36 @@ suite() {
   check "hidden output: console" console_is "$banner$open_failed"
   check "hidden output: kept" test "$(cat "$work/hid済.ncd")" = earlier
   check "hidden output: no temporary file" no_temporary_file "$work"
+
+  # An output that is the input itself, through a link or as standard output
+  # appended to it, is refused and the input kept.
+  printf 'G00Z1.\r\nG00X1.\r\nG01Z-1.F9\r\n' >"$work/self.nc"
+  cp "$work/self.nc" "$work/self.kept"
+  ln -sfn self.nc "$work/self済.ncd"
+  run self.nc
+  check "output a link to the input: status 255" test "$status" = 255
+  check "output a link to the input: console" console_is "$banner$open_failed"
+  check "output a link to the input: input kept" cmp "$work/self.nc" "$work/self.kept"
+  rm -f "$work/self済.ncd"
+  (cd "$work" && wine "$win/tarvelin.exe" --stdout self.nc </dev/null >>"$work/self.nc" 2>"$work/.err")
+  status=$?
+  check "standard output appended to the input: status 255" test "$status" = 255
+  check "standard output appended to the input: message" holds "$(iconv -f CP932 -t UTF-8 "$work/.err" | tr -d '\r')" "${open_failed%$'\n'}"
+  check "standard output appended to the input: input kept" cmp "$work/self.nc" "$work/self.kept"
+
+  # A device is no program.
+  run NUL
+  check "device as input: status 255" test "$status" = 255
+  check "device as input: console" console_is "$banner$open_failed"
+  check "device as input: no copy" test -z "$(find "$work" -maxdepth 1 -iname 'nul*')"
+
+  # A program that goes on after a Ctrl-Z gets no copy.
+  printf 'G00Z5.\r\nG01Z-1\x1A(more)\r\nG01Z-2.F9\r\n' >"$work/ctrl_z.nc"
+  run ctrl_z.nc
+  check "text after a Ctrl-Z: status 255" test "$status" = 255
+  check "text after a Ctrl-Z: console" console_is "$banner$text_after_end"
+  check "text after a Ctrl-Z: no copy" test ! -e "$work/ctrl_z済.ncd"
+  check "text after a Ctrl-Z: no temporary file" no_temporary_file "$work"
 
   # Raw command lines: the second byte of "表" in code page 932 is a
   # backslash just before a closing quote.
@@ -239,7 +284,7 @@ suite() {
   mkdir -p "$work/same"
   cp "$pocket" "$work/same/pocket.nc"
   printf 'G00Z5.\rG00X1.\rG01Z-1.F9\r' >"$work/same/cr_only.nc"
-  printf 'G00Z5.\nG00X1.\nG01Z-1.F9\x1Atail\n' >"$work/same/ctrl_z.nc"
+  printf 'G00Z5.\nG00X1.\nG01Z-1.F9\x1A\r\n\x1A' >"$work/same/ctrl_z.nc"
   printf 'G00Z1.\r\nG00X1.\r\nG01Z-0.5F9\r\nG01X2.\r\nG00Z1.\r\nG00X1.\r\nG01Z-16.001F9' >"$work/same/no_final_lf.nc"
   printf 'G91\nG00Z1.\nG00X1.\nG01Z-0.5F9\nA\0B\n' >"$work/same/incremental.nc"
   head -c 1500000 /dev/zero | tr '\0' 'X' >"$work/same/long_line.nc"
@@ -263,6 +308,9 @@ suite() {
   printf 'words = yes\r\ngap = 0.1\r\n' >"$win/tarvelin.ini"
   (cd "$work/options" && wine "$win/tarvelin.exe" w.ngc </dev/null >/dev/null 2>&1)
   check "tarvelin.ini beside the program: used" cmp "$work/options/w済.ncd" "$work/options/gap.linux"
+  { printf '\xff\xfe'; printf '; 設定\r\nwords = yes\r\ngap = 0.1\r\n' | iconv -f UTF-8 -t UTF-16LE; } >"$win/tarvelin.ini"
+  (cd "$work/options" && wine "$win/tarvelin.exe" w.ngc </dev/null >/dev/null 2>&1)
+  check "tarvelin.ini in UTF-16: used" cmp "$work/options/w済.ncd" "$work/options/gap.linux"
   printf '; bad\r\ngap = 0\r\n' >"$win/tarvelin.ini"
   run a.nc
   check "bad tarvelin.ini: status 255" test "$status" = 255

@@ -20,15 +20,18 @@ static bool waitAtEnd = true;
 }
 
 // Returns the settings of the settings file, if there is one, overridden by
-// the command line; a bad file ends the run.
+// the command line; a bad file, or one that is there but cannot be read, ends
+// the run.
 static RewriteSettings chooseSettings(const CommandLine& line) {
+  using Found = platform::FileSystem::Found;
   RewriteSettings settings;
   const std::string path = platform::settingsPath();
-  platform::FileSystem& fileSystem = platform::systemFileSystem();
-  if (!path.empty() && fileSystem.exists(path)) {
-    std::string text;
+  std::string text;
+  const Found found =
+      path.empty() ? Found::nothing : readWholeFile(platform::systemFileSystem(), path, &text);
+  if (found == Found::unreadable) stopRun({unreadableSettingsMessage(path)});
+  if (found == Found::file) {
     SettingChoices choices;
-    if (!readWholeFile(fileSystem, path, &text)) stopRun({unreadableSettingsMessage(path)});
     const std::string problem = readSettings(text, path, &choices);
     if (!problem.empty()) stopRun({problem});
     choices.applyTo(&settings);

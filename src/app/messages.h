@@ -19,6 +19,7 @@ inline constexpr std::string_view kOpenFailed = "ファイルのオープンに�
 inline constexpr std::string_view kReadFailed = "ファイルの読み込みに失敗しました。\n";
 inline constexpr std::string_view kWriteFailed = "ファイルの書き込みに失敗しました。\n";
 inline constexpr std::string_view kInputChanged = "ファイルが読み込み中に変更されました。\n";
+inline constexpr std::string_view kTextAfterEnd = "ファイルの途中に終端文字(0x1A)があります。\n";
 inline constexpr std::string_view kAllDone = "全ての処理が終わりました(っ･ω･)っ\n";
 
 inline constexpr std::string_view kStdoutNeedsOneFile =
@@ -62,6 +63,8 @@ constexpr std::string_view failureMessage(PassResult result) {
       return kWriteFailed;
     case PassResult::inputChanged:
       return kInputChanged;
+    case PassResult::textAfterEnd:
+      return kTextAfterEnd;
     default:
       return kOpenFailed;
   }

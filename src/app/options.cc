@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/messages.h"
+#include "platform/wide_text.h"
 
 namespace {
 
@@ -53,6 +54,22 @@ std::optional<double> readDecimal(std::string_view text) {
   return value;
 }
 
+// Returns the text of a settings file in UTF-8: UTF-16 with its byte order
+// mark, as Notepad saves "Unicode", is turned into it; anything else stays as
+// it is (UTF-8, or code page 932, whose keys and values are the same bytes).
+std::string inUtf8(std::string_view text) {
+  const bool little = text.starts_with("\xFF\xFE");
+  if (!little && !text.starts_with("\xFE\xFF")) return std::string(text);
+  std::u16string wide;
+  for (size_t i = 2; i + 1 < text.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(text[i]);
+    const auto second = static_cast<unsigned char>(text[i + 1]);
+    wide += static_cast<char16_t>(little ? first | second << 8 : first << 8 | second);
+  }
+  if (text.size() % 2 != 0) wide += u'\uFFFD';  // half a character left over
+  return platform::toUtf8(wide);
+}
+
 // Reads "yes" or "no", in any case.
 std::optional<bool> readYesNo(std::string_view text) {
   const std::string lower = lowerCase(text);
@@ -73,7 +90,9 @@ bool choose(std::string_view key, std::string_view value, SettingChoices* choice
     choices->gap = number;
     return true;
   }
-  if (key == "first" && number) {
+  // An approach to Z0 or below would be no approach: Z0 is the stock top of
+  // nearly every program.
+  if (key == "first" && number && *number > 0) {
     choices->first = number;
     return true;
   }
@@ -130,7 +149,9 @@ std::string readCommandLine(const std::vector<std::string>& arguments, CommandLi
   return problem;
 }
 
-std::string readSettings(std::string_view text, const std::string& path, SettingChoices* choices) {
+std::string readSettings(std::string_view file, const std::string& path, SettingChoices* choices) {
+  const std::string utf8 = inUtf8(file);
+  std::string_view text = utf8;
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a byte order mark
   int number = 0;
   while (!text.empty()) {

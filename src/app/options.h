@@ -33,10 +33,12 @@ struct CommandLine {
 // Returns an empty string, or the message naming the first bad option.
 std::string readCommandLine(const std::vector<std::string>& arguments, CommandLine* line);
 
-// Reads the text of the settings file at `path`: "key = value" lines with the
-// keys words (yes or no), gap and first; blank lines and lines that start with
-// ';' or '#' are skipped. Returns an empty string, or the message naming the
-// file and the first bad line.
-std::string readSettings(std::string_view text, const std::string& path, SettingChoices* choices);
+// Reads the settings file at `path`, whose bytes are `file`: "key = value"
+// lines with the keys words (yes or no), gap and first; blank lines and lines
+// that start with ';' or '#' are skipped. The file is UTF-8 (with or without a
+// byte order mark) or code page 932, or UTF-16 of either byte order with a
+// byte order mark. Returns an empty string, or the message naming the file
+// and the first bad line.
+std::string readSettings(std::string_view file, const std::string& path, SettingChoices* choices);
 
 #endif  // TARVELIN_APP_OPTIONS_H_

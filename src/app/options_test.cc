@@ -42,7 +42,7 @@ TEST(Settings, LinesEndInLfCrLfOrCr) {
 
 TEST(Settings, FileFirstThenCommandLine) {
   SettingChoices file;
-  ASSERT_EQ(readSettings("gap=0.1\nfirst = -0.5\n# words = yes\n", "t.ini", &file), "");
+  ASSERT_EQ(readSettings("gap=0.1\nfirst = 0.5\n# words = yes\n", "t.ini", &file), "");
   CommandLine line;
   ASSERT_EQ(readCommandLine({"--first=2."}, &line), "");
   RewriteSettings settings;

@@ -30,6 +30,7 @@ class FileSystem {
  public:
   using Handle = std::intptr_t;
   enum class Commit { done, writeFailed, replaceFailed };
+  enum class Found { file, nothing, unreadable };
   // What tells one version of a file from another.
   struct Version {
     uint64_t size = 0;
@@ -37,9 +38,14 @@ class FileSystem {
     bool operator==(const Version&) const = default;
   };
   virtual ~FileSystem() = default;
-  // Returns true iff something (a file, a folder, a link) exists at `path`.
-  virtual bool exists(const std::string& path) = 0;
-  // Opens an existing file for reading; returns false on failure.
+  // Opens the regular file at `path` for reading, never waiting (on a pipe,
+  // say). Returns `file`, with `*file` set; `nothing` only when there is
+  // nothing at `path` (no such name, or a folder on the way that does not
+  // exist or is no folder); `unreadable` for anything else that keeps it from
+  // being read: no permission, a folder, a pipe, a device, a broken link.
+  virtual Found openRegular(const std::string& path, Handle* file) = 0;
+  // Opens an existing regular file or pipe for reading; returns false on
+  // failure and for anything else (a folder, a device), which is no program.
   virtual bool openRead(const std::string& path, Handle* file) = 0;
   // Creates an empty temporary file for writing in the folder where `target`
   // is to be stored, which stays out of sight until commit() where the system
@@ -65,6 +71,11 @@ class FileSystem {
   virtual bool rewind(Handle file) = 0;
   // Writes all `size` bytes; returns false on error.
   virtual bool write(Handle file, const char* data, size_t size) = 0;
+  // Returns true iff `path`, its links followed, leads to the open file
+  // `file`: the same file on the same device, whatever its name.
+  virtual bool isFileAt(Handle file, const std::string& path) = 0;
+  // Returns true iff the open files `a` and `b` are one and the same file.
+  virtual bool sameFile(Handle a, Handle b) = 0;
   // Closes a file opened for reading; returns false on error.
   virtual bool close(Handle file) = 0;
   // Closes the temporary file and puts it in place of `target`, replacing any

@@ -206,18 +206,52 @@ bool keepOwnerAndMode(int fd, const struct stat& replaced) {
   return (made.st_mode & 0777) == bits || ::fchmod(fd, bits) == 0;
 }
 
+// True for what may be read as a program: a regular file, or a pipe.
+bool isInput(const struct stat& info) { return S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode); }
+
+// True iff the open file `fd` is the file that `info` describes.
+bool isFile(int fd, const struct stat& info) {
+  struct stat open {};
+  return ::fstat(fd, &open) == 0 && open.st_dev == info.st_dev && open.st_ino == info.st_ino;
+}
+
 class PosixFileSystem : public FileSystem {
  public:
-  bool exists(const std::string& path) override {
-    // A link that leads nowhere is something, which then cannot be read.
+  // Looked at before it is opened, so that a pipe or device is never opened,
+  // and opened without waiting in case it became one meanwhile.
+  Found openRegular(const std::string& path, Handle* file) override {
     struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
+    if (::stat(path.c_str(), &info) != 0) {
+      // A link that leads nowhere is something, which then cannot be read.
+      const bool missing =
+          (errno == ENOENT || errno == ENOTDIR) && ::lstat(path.c_str(), &info) != 0;
+      return missing ? Found::nothing : Found::unreadable;
+    }
+    if (!S_ISREG(info.st_mode)) return Found::unreadable;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Found::unreadable;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+      ::close(fd);
+      return Found::unreadable;
+    }
+    *file = fd;
+    return Found::file;
   }
 
+  // Anything else is refused before it is opened, since opening a device may
+  // do something and reading one may never end (/dev/zero), and again once
+  // open, in case the name was given to another file meanwhile.
   bool openRead(const std::string& path, Handle* file) override {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !isInput(info)) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    if (::fstat(fd, &info) != 0 || !isInput(info)) {
+      ::close(fd);
+      return false;
+    }
     *file = fd;
-    return fd >= 0;
+    return true;
   }
 
   // The temporary file has no name until commit() where the file system
@@ -304,6 +338,16 @@ class PosixFileSystem : public FileSystem {
 
   bool write(Handle file, const char* data, size_t size) override {
     return writeAll(static_cast<int>(file), data, size);
+  }
+
+  bool isFileAt(Handle file, const std::string& path) override {
+    struct stat named {};
+    return ::stat(path.c_str(), &named) == 0 && isFile(static_cast<int>(file), named);
+  }
+
+  bool sameFile(Handle a, Handle b) override {
+    struct stat other {};
+    return ::fstat(static_cast<int>(b), &other) == 0 && isFile(static_cast<int>(a), other);
   }
 
   bool close(Handle file) override { return ::close(static_cast<int>(file)) == 0; }

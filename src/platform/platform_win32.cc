@@ -152,18 +152,58 @@ HANDLE handleOf(FileSystem::Handle file) {
   return reinterpret_cast<HANDLE>(file);  // NOLINT(performance-no-int-to-ptr): it holds a HANDLE
 }
 
+// True iff the open files `a` and `b` are one file: the same id on the same
+// volume. Only files on a disk have these; a pipe or a console is no file
+// here. Wine tells no volume (0) for a standard handle that it took over from
+// the system: there the id alone decides, which at worst takes a file on
+// another volume with the same id for the same one, and refuses it.
+bool sameFileOnDisk(HANDLE a, HANDLE b) {
+  FILE_ID_INFO first{};
+  FILE_ID_INFO second{};
+  if (GetFileType(a) != FILE_TYPE_DISK || GetFileType(b) != FILE_TYPE_DISK ||
+      !GetFileInformationByHandleEx(a, FileIdInfo, &first, sizeof first) ||
+      !GetFileInformationByHandleEx(b, FileIdInfo, &second, sizeof second)) {
+    return false;
+  }
+  const bool volumeKnown = first.VolumeSerialNumber != 0 && second.VolumeSerialNumber != 0;
+  return (!volumeKnown || first.VolumeSerialNumber == second.VolumeSerialNumber) &&
+         std::memcmp(&first.FileId, &second.FileId, sizeof first.FileId) == 0;
+}
+
 class WindowsFileSystem : public FileSystem {
  public:
-  bool exists(const std::string& path) override {
-    return GetFileAttributesW(systemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  Found openRegular(const std::string& path, Handle* file) override {
+    const std::wstring name = systemPath(path);
+    HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      // A link that leads nowhere is something, which then cannot be read.
+      const DWORD error = GetLastError();
+      const bool missing = (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) &&
+                           GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES;
+      return missing ? Found::nothing : Found::unreadable;
+    }
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+      CloseHandle(h);
+      return Found::unreadable;
+    }
+    *file = reinterpret_cast<Handle>(h);
+    return Found::file;
   }
 
   bool openRead(const std::string& path, Handle* file) override {
     HANDLE h =
         CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    // A device (CON, NUL, COM1) is no program; a folder does not open here at all.
+    const DWORD type = GetFileType(h);
+    if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE) {
+      CloseHandle(h);
+      return false;
+    }
     *file = reinterpret_cast<Handle>(h);
-    return h != INVALID_HANDLE_VALUE;
+    return true;
   }
 
   // The temporary file goes into the output's own folder, drive included, and
@@ -234,6 +274,19 @@ class WindowsFileSystem : public FileSystem {
   bool write(Handle file, const char* data, size_t size) override {
     return writeAll(handleOf(file), data, size);
   }
+
+  // The file at `path` is opened without any access, only to tell which it is.
+  bool isFileAt(Handle file, const std::string& path) override {
+    HANDLE named = CreateFileW(systemPath(path).c_str(), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (named == INVALID_HANDLE_VALUE) return false;
+    const bool same = sameFileOnDisk(handleOf(file), named);
+    CloseHandle(named);
+    return same;
+  }
+
+  bool sameFile(Handle a, Handle b) override { return sameFileOnDisk(handleOf(a), handleOf(b)); }
 
   bool close(Handle file) override { return CloseHandle(handleOf(file)) != 0; }
 

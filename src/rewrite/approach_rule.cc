@@ -2,8 +2,20 @@
 
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <iterator>
+
+double upToMillionths(double height) {
+  // A height of six decimals or fewer is the double nearest to its
+  // millionths, which the division gives back.
+  const double millionths = std::round(height * 1e6);
+  return millionths / 1e6 < height ? (millionths + 1) / 1e6 : millionths / 1e6;
+}
+
+Heights inMillionths(const Heights& heights) {
+  return Heights{upToMillionths(heights.gap), upToMillionths(heights.first)};
+}
 
 std::string_view ApproachText::format(double height) {
   const auto bits = std::bit_cast<uint64_t>(height);

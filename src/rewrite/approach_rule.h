@@ -12,12 +12,22 @@
 struct Heights {
   double gap = 0.02;    // a deeper pass's approach ends this far above the previous pass
   double first = 0.05;  // where an approach that starts a series ends
+  bool operator==(const Heights&) const = default;
 };
 
-// Depths are kept as `Depth`: float in the compact mode, whose approach
-// heights are those that single precision gives, double in the word mode,
-// where depths that float would merge must stay apart, or a deep approach
-// could end below a pass it takes for as deep.
+// Returns `height` rounded up to millionths, the places approach lines are
+// written with; one with six decimals or fewer stays as it is.
+double upToMillionths(double height);
+
+// Returns `heights` with each rounded up to millionths. (The word scanner has
+// its own copy of this, WordScanner::inMillionths, which can use this one.)
+Heights inMillionths(const Heights& heights);
+
+// Depths are kept as `Depth`, double in both modes. In the word mode depths
+// that float would merge must stay apart, or a deep approach could end below
+// a pass it takes for as deep; the compact mode with the default heights
+// gives it depths rounded to float, whose approach heights are those that
+// single precision gives.
 template <typename Depth>
 class BasicApproachRule {
  public:
@@ -77,7 +87,7 @@ class BasicApproachRule {
   bool rapidXYSeen_ = false;           // rapid X or Y move since the last plunge
 };
 
-using ApproachRule = BasicApproachRule<float>;
+using ApproachRule = BasicApproachRule<double>;
 
 // Holds the text of approach lines, "G00 Z" and the height with six
 // decimals, for the heights met lately: a program has few.

@@ -93,10 +93,10 @@ size_t endOfMarkLine(std::string_view text) {
 }
 
 // Writes the header line and the rewritten program read by `reader`, its
-// moves read by `scanner`; returns false on a read error.
+// moves read by `scanner`; returns how the reading ended.
 template <typename Scanner>
-bool rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
-                 const RewriteSettings& settings) {
+ReadResult rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
+                       const RewriteSettings& settings) {
   std::string_view lines;
   ReadResult read = reader.next(&lines);
   // Where the program starts with a '%' line, controllers expect the program
@@ -114,7 +114,7 @@ bool rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
     writer.shareWriting(!settings.words && !reader.bareLineFeeds());
     rewriteLines(lines, !reader.bareLineFeeds(), scanner, writer);
   }
-  return read != ReadResult::error;
+  return read;
 }
 
 // Appends " <name>=<value>" to `header` when `value` is not the default.
@@ -154,15 +154,17 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
   Background background;
   NcReader reader(source, background, NcReader::Check::ahead);
   NcWriter writer(sink, background);
-  bool readOk = false;
+  ReadResult read = ReadResult::end;
   if (settings.words) {
     WordScanner scanner(settings.heights);
-    readOk = rewriteWith(scanner, reader, writer, settings);
+    read = rewriteWith(scanner, reader, writer, settings);
   } else {
     PlungeScanner scanner(settings.heights);
-    readOk = rewriteWith(scanner, reader, writer, settings);
+    read = rewriteWith(scanner, reader, writer, settings);
   }
-  if (!readOk) return PassResult::readFailed;
+  // What is left in the writer's buffer is not written then.
+  if (read == ReadResult::error) return PassResult::readFailed;
+  if (read == ReadResult::textAfterEnd) return PassResult::textAfterEnd;
   return writer.flush() ? PassResult::done : PassResult::writeFailed;
 }
 
@@ -170,12 +172,18 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings) {
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
+  // An output name that leads to the input (a link to it) would have the
+  // program replaced by its own rewrite.
+  const std::string outputPath = outputPathFor(path, rules);
+  if (fileSystem.isFileAt(input, outputPath)) {
+    fileSystem.close(input);
+    return PassResult::openFailed;
+  }
   const InputWatch watch(fileSystem, input);
   if (!watch.settled()) {
     fileSystem.close(input);
     return PassResult::inputChanged;
   }
-  const std::string outputPath = outputPathFor(path, rules);
   FileSystem::Handle output = 0;
   if (!fileSystem.createTemp(outputPath, &output)) {
     fileSystem.close(input);
@@ -206,27 +214,35 @@ PassResult streamFile(FileSystem& fileSystem, const std::string& path,
                       const RewriteSettings& settings) {
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
+  // Standard output that goes into the input would be read back without end.
+  const FileSystem::Handle output = fileSystem.standardOutput();
+  if (fileSystem.sameFile(input, output)) {
+    fileSystem.close(input);
+    return PassResult::openFailed;
+  }
   const InputWatch watch(fileSystem, input);
   if (!watch.settled()) {
     fileSystem.close(input);
     return PassResult::inputChanged;
   }
   FileSource source(fileSystem, input);
-  FileSink sink(fileSystem, fileSystem.standardOutput());
+  FileSink sink(fileSystem, output);
   const PassResult result = watch.judge(rewriteStream(source, sink, settings));
   fileSystem.close(input);
   return result;
 }
 
-bool readWholeFile(FileSystem& fileSystem, const std::string& path, std::string* text) {
+FileSystem::Found readWholeFile(FileSystem& fileSystem, const std::string& path,
+                                std::string* text) {
   constexpr size_t kLargest = size_t{1} << 20;
   FileSystem::Handle file = 0;
-  if (!fileSystem.openRead(path, &file)) return false;
+  const FileSystem::Found found = fileSystem.openRegular(path, &file);
+  if (found != FileSystem::Found::file) return found;
   char buffer[4096];
   std::ptrdiff_t got = 0;
   while (text->size() <= kLargest && (got = fileSystem.read(file, buffer, sizeof buffer)) > 0) {
     text->append(buffer, static_cast<size_t>(got));
   }
   fileSystem.close(file);
-  return got == 0 && text->size() <= kLargest;
+  return got == 0 && text->size() <= kLargest ? found : FileSystem::Found::unreadable;
 }

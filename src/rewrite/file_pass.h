@@ -12,7 +12,8 @@
 // TARVELIN_VERSION comes from the build, which takes it from the project version.
 inline constexpr std::string_view kVersion = TARVELIN_VERSION;
 
-enum class PassResult { done, openFailed, readFailed, writeFailed, inputChanged };
+// How a file pass ended; textAfterEnd: a 0x1A with more of the program after it.
+enum class PassResult { done, openFailed, readFailed, writeFailed, inputChanged, textAfterEnd };
 
 // How a program is rewritten; the defaults give the compact-style rewrite.
 struct RewriteSettings {
@@ -63,15 +64,20 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
 
 // Rewrites the file at `path` into outputPathFor(path). The output appears
 // only when complete; on failure nothing of it is left and an earlier output
-// file of that name is untouched.
+// file of that name is untouched. An output name that leads to the input
+// itself is refused as one that cannot be opened.
 PassResult processFile(platform::FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings = {});
 
-// Reads the whole of the small file at `path` into `*text`; returns false on
-// failure, or when it holds more than a settings file ever should (1 MiB).
-bool readWholeFile(platform::FileSystem& fileSystem, const std::string& path, std::string* text);
+// Reads the whole of the small regular file at `path` into `*text`. Returns
+// `nothing` when there is nothing at `path`, and `unreadable` when what is
+// there cannot be read, is no regular file, or holds more than a settings
+// file ever should (1 MiB).
+platform::FileSystem::Found readWholeFile(platform::FileSystem& fileSystem, const std::string& path,
+                                          std::string* text);
 
-// Rewrites the file at `path` to standard output.
+// Rewrites the file at `path` to standard output; refuses, as a file that
+// cannot be opened, standard output that is the input itself.
 PassResult streamFile(platform::FileSystem& fileSystem, const std::string& path,
                       const RewriteSettings& settings);
 

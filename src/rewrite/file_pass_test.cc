@@ -84,7 +84,7 @@ TEST_F(FilePass, CrOnlyInputKeepsItsLines) {
 }
 
 TEST_F(FilePass, EveryLineEndComesOutAsCrLf) {
-  ASSERT_EQ(run("G00Z5.\nG00X1.\r\r\nG01Z-1.F9\nA\rB\r\n\n\x1Atail"), PassResult::done);
+  ASSERT_EQ(run("G00Z5.\nG00X1.\r\r\nG01Z-1.F9\nA\rB\r\n\n\x1A\r\n"), PassResult::done);
   EXPECT_EQ(output(),
             "(Tarvelin Ver 1.07)\r\nG00Z5.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r\nAB\r\n\r\n");
 }
@@ -131,7 +131,7 @@ TEST_F(FilePass, AnInputChangedWhileReadIsNotPutInPlace) {
            Case{"still being copied in", program, [](std::string& f) { f += "M30\r\n"; }},
            Case{"saved again, same size", program, [](std::string& f) { f[7] = '2'; }},
            Case{"cut short", program, [](std::string& f) { f.resize(f.size() / 2); }},
-           Case{"changed after its 0x1A", "G00Z5.\r\n\x1Atail", [](std::string& f) { f += "!"; }},
+           Case{"changed after its 0x1A", "G00Z5.\r\n\x1A\r\n", [](std::string& f) { f += " "; }},
            Case{"held open by a stalled copy", program, [](std::string&) {}, true},
        }) {
     SCOPED_TRACE(c.name);

@@ -20,6 +20,14 @@ char* find(char* from, const char* to, char c) {
   return static_cast<char*>(std::memchr(from, c, static_cast<size_t>(to - from)));
 }
 
+// True iff [from, to) holds only what may pad an old DOS file after its end
+// mark: more 0x1A, line ends, blanks and tabs.
+bool onlyPadding(const char* from, const char* to) {
+  return std::all_of(from, to, [](char c) {
+    return c == kEndOfText || c == '\r' || c == '\n' || c == ' ' || c == '\t';
+  });
+}
+
 // Removes each carriage return in [begin, end) for which `stray` holds,
 // moving the text between them down; returns the new end.
 template <typename Stray>
@@ -46,11 +54,11 @@ NcReader::NcReader(ByteSource& source, Background& background, Check check)
 
 ReadResult NcReader::next(std::string_view* lines) {
   // After a failed read the buffers hold no known state: the error stands.
-  if (failed_) return ReadResult::error;
+  if (failed_) return failure();
   if (!started_) {
     started_ = true;
     failed_ = !start();
-    if (failed_) return ReadResult::error;
+    if (failed_) return failure();
   }
   for (;;) {
     const char* from = current_ + pos_;
@@ -71,7 +79,7 @@ ReadResult NcReader::next(std::string_view* lines) {
       return ReadResult::lines;
     }
     failed_ = !takeReadAhead();
-    if (failed_) return ReadResult::error;
+    if (failed_) return failure();
     if (!atEnd_) startReadAhead();
   }
 }
@@ -112,6 +120,7 @@ bool NcReader::start() {
   const Block block = normalise(buffer, filled, atEnd_);
   ready_ = kHead + block.size;
   bareLineFeeds_ = block.bare;
+  if (block.stopped && !checkAfterStop(block, atEnd_)) return false;
   atEnd_ = atEnd_ || block.stopped;
   if (!atEnd_) startReadAhead();
   return true;
@@ -127,13 +136,30 @@ bool NcReader::fillUp(size_t* filled) {
   return true;
 }
 
-void NcReader::startReadAhead() {
+char* NcReader::spareBuffer() {
   // Input that fits in the first read needs no second buffer.
   if (spare_ == nullptr) {
     second_ = std::make_unique<AlignedBuffer>(kCapacity);
     spare_ = second_->get();
   }
+  return spare_;
+}
+
+void NcReader::startReadAhead() {
+  spareBuffer();
   background_.start([this] { readAhead(); });
+}
+
+bool NcReader::checkAfterStop(const Block& block, bool inputEnded) {
+  textAfterEnd_ = block.textAfter;
+  char* scratch = spareBuffer() + kHead;
+  for (bool ended = inputEnded; !ended && !textAfterEnd_;) {
+    const std::ptrdiff_t n = source_.read(scratch, kReadSize);
+    if (n < 0) return false;
+    ended = n == 0;
+    textAfterEnd_ = !onlyPadding(scratch, scratch + n);
+  }
+  return !textAfterEnd_;
 }
 
 void NcReader::readAhead() {
@@ -167,9 +193,10 @@ bool NcReader::takeReadAhead() {
   if (block.leadingCr) spare_[kHead - 1] = '\r';
   pos_ = from;
   ready_ = kHead + block.size;
-  atEnd_ = aheadAtEnd_ || block.stopped;
   bareLineFeeds_ = block.bare;
   std::swap(current_, spare_);
+  if (block.stopped && !checkAfterStop(block, aheadAtEnd_)) return false;
+  atEnd_ = aheadAtEnd_ || block.stopped;
   return true;
 }
 
@@ -185,6 +212,7 @@ NcReader::Block NcReader::normalise(char* text, size_t size, bool inputEnds) {
   }
   if (crEndsLines_) {
     if (char* stop = find(text, end, kEndOfText)) {
+      block.textAfter = !onlyPadding(stop + 1, end);
       end = stop;
       block.stopped = true;
     }
@@ -204,6 +232,7 @@ NcReader::Block NcReader::normalise(char* text, size_t size, bool inputEnds) {
     const bool crsLeft = first != end && *first == '\r';
     const char* stop = crsLeft ? findEither(first, end, kEndOfText, kEndOfText) : first;
     if (stop != end) {
+      block.textAfter = !onlyPadding(stop + 1, end);
       end = text + (stop - text);
       block.stopped = true;
       inputEnds = true;

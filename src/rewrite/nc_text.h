@@ -41,10 +41,16 @@ class ByteSink {
   virtual bool write(const char* data, size_t size) = 0;
 };
 
-enum class ReadResult { lines, end, error };
+// What the reader gives: a run of lines, the end, a read error, or text after
+// the 0x1A that ended the text.
+enum class ReadResult { lines, end, error, textAfterEnd };
 
 // Reads an NC program as a text file is read. The first byte 0x1A ends the
-// input. When the input holds a line feed (before any 0x1A), a carriage
+// text, as it marked the end of old DOS files, where only more 0x1A, line
+// ends, blanks and tabs follow it. Anything else after it is refused
+// (textAfterEnd) as soon as it is found, since controllers read on past a
+// 0x1A and a copy cut there would lose the rest of the program. When the
+// input holds a line feed (before any 0x1A), a carriage
 // return is dropped wherever it stands, except that one just before a line
 // feed is kept so that CR LF text passes through untouched; otherwise each
 // carriage return ends a line and becomes a line feed.
@@ -83,6 +89,7 @@ class NcReader {
     size_t size = 0;         // bytes of text left
     bool leadingCr = false;  // the carriage return held back from the block before goes first
     bool stopped = false;    // a 0x1A ended the input
+    bool textAfter = false;  // something other than padding follows it in the block
     bool bare = false;       // this block or one before held text not in CR LF
   };
 
@@ -98,6 +105,17 @@ class NcReader {
   // Waits for the block read ahead and goes on in its buffer, with the
   // unfinished line in front of it; returns false on error.
   bool takeReadAhead();
+  // Returns the buffer that is not handed out, making it at first use.
+  char* spareBuffer();
+  // Checks what follows the 0x1A that ended the text in `block`: the rest of
+  // the block, and unless `inputEnded`, the rest of the input, read into the
+  // spare buffer. Returns false on a read error, and when anything but
+  // padding follows, noted in textAfterEnd_.
+  bool checkAfterStop(const Block& block, bool inputEnded);
+  // Returns what ended the reading early.
+  ReadResult failure() const {
+    return textAfterEnd_ ? ReadResult::textAfterEnd : ReadResult::error;
+  }
   // Applies 0x1A and the carriage-return rule to the `size` bytes read at
   // `text`, in place. A carriage return that ends them waits for the next
   // block, unless `inputEnds`.
@@ -118,8 +136,9 @@ class NcReader {
   size_t pos_ = kHead;                     // first byte not yet handed out
   size_t ready_ = kHead;                   // end of the text in current_
   bool started_ = false;
-  bool failed_ = false;  // a read failed
-  bool atEnd_ = false;   // nothing more is to be read from the source
+  bool failed_ = false;        // a read failed, or text followed the 0x1A
+  bool textAfterEnd_ = false;  // text followed the 0x1A
+  bool atEnd_ = false;         // nothing more is to be read from the source
   bool bareLineFeeds_ = false;
   // The state of the carriage-return rule, used by whichever thread normalises.
   bool crEndsLines_ = false;

@@ -16,7 +16,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 // Returns the lines the reader makes of `data`, each run cut at its line
-// feeds; "<error>" marks a read error.
+// feeds; "<error>" marks a read error, "<text after 0x1A>" its refusal.
 Lines readLines(const std::string& data, size_t chunk = SIZE_MAX, bool seekable = true) {
   MemorySource source(data, chunk);
   source.seekable = seekable;
@@ -33,6 +33,7 @@ Lines readLines(const std::string& data, size_t chunk = SIZE_MAX, bool seekable 
     if (!run.empty()) lines.emplace_back(run);
   }
   if (result == ReadResult::error) lines.emplace_back("<error>");
+  if (result == ReadResult::textAfterEnd) lines.emplace_back("<text after 0x1A>");
   return lines;
 }
 
@@ -59,18 +60,23 @@ const ReadCase kReadCases[] = {
     {"CrInsideJoinsTheLine", "G00Z5.\rG00X1.\r\n", {"G00Z5.G00X1.\r\n"}},
     {"CrBeforeALaterLineFeed", "A\rB\rC\n", {"ABC\n"}},
     {"CrAtTheVeryEnd", "A\r\nB\r", {"A\r\n", "B"}},
-    {"CtrlZEndsTheInput",
+    {"CtrlZEndsTheInput", "A\r\nB\x1A\r\n \t\x1A\n", {"A\r\n", "B"}},
+    {"CrBeforeCtrlZ", "A\nB\r\x1A\n", {"A\n", "B"}},
+    {"CtrlZFirst", "\x1A\r\n", {}},
+    // Controllers read on past a 0x1A: a program after it is refused, not cut off.
+    {"TextAfterCtrlZ",
      "A\r\nB\x1A"
      "C\r\n",
-     {"A\r\n", "B"}},
-    {"CrBeforeCtrlZ", "A\nB\r\x1A\n", {"A\n", "B"}},
-    {"CtrlZFirst",
+     {"<text after 0x1A>"}},
+    {"TextAfterCtrlZFirst",
      "\x1A"
      "A\n",
-     {}},
+     {"<text after 0x1A>"}},
+    {"TextAfterCtrlZInCrOnlyText", "A\rB\x1A\r\x1A(more)\r", {"<text after 0x1A>"}},
+    {"NulAfterCtrlZ", std::string("A\r\n\x1A\0", 5), {"<text after 0x1A>"}},
     {"CrOnlyLines", "A\rB\r", {"A\n", "B\n"}},
     {"CrOnlyNoFinalCr", "A\rB", {"A\n", "B"}},
-    {"LineFeedAfterCtrlZDoesNotCount", "A\rB\x1A\nC", {"A\n", "B"}},
+    {"LineFeedAfterCtrlZDoesNotCount", "A\rB\x1A\n", {"A\n", "B"}},
     {"NulIsData", std::string("A\0B\r\n\0", 6), {std::string("A\0B\r\n", 5), std::string(1, '\0')}},
     {"EmptyLines", "\n\r\n\n", {"\n", "\r\n", "\n"}},
 };
@@ -183,15 +189,19 @@ std::string readerModel(std::string data) {
 
 // Checks that the reader gives `data` as the plain model does, wherever it
 // checks the text; and that no run it hands out as CR LF throughout holds a
-// bare line feed.
+// bare line feed. Where text follows the 0x1A, what comes before the refusal
+// is a part of what the model gives.
 void expectReadAsModel(const std::string& data, size_t chunk, const std::string& what) {
+  const std::string model = readerModel(data);
+  const bool refused = textAfterEnd(data);
   for (const auto check : {NcReader::Check::ahead, NcReader::Check::onHandOut}) {
     MemorySource source(data, chunk);
     Background background;
     NcReader reader(source, background, check);
     std::string joined;
     std::string_view run;
-    while (reader.next(&run) == ReadResult::lines) {
+    ReadResult result = ReadResult::lines;
+    while ((result = reader.next(&run)) == ReadResult::lines) {
       if (!reader.bareLineFeeds()) {
         for (size_t lf = run.find('\n'); lf != std::string_view::npos;
              lf = run.find('\n', lf + 1)) {
@@ -200,7 +210,8 @@ void expectReadAsModel(const std::string& data, size_t chunk, const std::string&
       }
       joined += run;
     }
-    EXPECT_TRUE(joined == readerModel(data)) << what;
+    EXPECT_EQ(result, refused ? ReadResult::textAfterEnd : ReadResult::end) << what;
+    EXPECT_TRUE(refused ? model.starts_with(joined) : joined == model) << what;
   }
 }
 
@@ -241,6 +252,25 @@ TEST(NcReader, KeepsTheRulesThroughLongPrograms) {
     if (round % 4 == 1) data.insert(data.size() - random() % 1000, 1, '\x1A');
     expectReadAsModel(data, round % 2 == 0 ? SIZE_MAX : 1 + random() % 70000,
                       "round " + std::to_string(round));
+  }
+}
+
+// What follows a 0x1A is read to the end of the input, however long and
+// however the reads cut it: padding alone ends the text at the mark, and
+// anything else, however far on, is refused.
+TEST(NcReader, ReadsPastTheEndMarkToItsEnd) {
+  const std::string line = "G01X1.\r\n";
+  std::string padding;
+  while (padding.size() < (size_t{3} << 20)) padding += "\r\n \t\x1A\n";
+  for (const size_t mark : {size_t{0}, NcReader::kFirstRead - 3, NcReader::kFirstRead + 5}) {
+    std::string lines;
+    while (lines.size() < mark) lines += line;
+    for (const char* after : {"", "%", "\r\nM30\r\n"}) {
+      const std::string data = lines + "\x1A" + padding + after;
+      for (const size_t chunk : {size_t{4093}, SIZE_MAX}) {
+        expectReadAsModel(data, chunk, std::to_string(mark) + " " + after);
+      }
+    }
   }
 }
 

@@ -30,14 +30,16 @@ int distanceWordAt(const char* g, const char* end) {
 }
 
 // Reads the depth of the plunge whose '-' is at `minus`: a plain decimal
-// ("-1.5", "-.5", "-2."), or nothing, as "-inf" or "-F100" are none.
-std::optional<float> readDepth(const char* minus, const char* end) {
+// ("-1.5", "-.5", "-2."), or nothing, as "-inf" or "-F100" are none. It is
+// rounded to the nearest `Number`.
+template <typename Number>
+std::optional<Number> readDecimal(const char* minus, const char* end) {
   const char* digits = minus + 1;
   const bool plain = digits < end && (isDigit(*digits) ||
                                       (*digits == '.' && digits + 1 < end && isDigit(digits[1])));
   if (!plain) return std::nullopt;
   // Up to seven digits fit a float exactly, and so does their power of ten: one
-  // division then rounds as reading the decimal does.
+  // division then rounds as reading the decimal does, to a float or a double.
   static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
   uint32_t mantissa = 0;
   int count = 0;
@@ -55,13 +57,25 @@ std::optional<float> readDepth(const char* minus, const char* end) {
     }
   }
   if (count <= 7) {
-    return static_cast<float>(-(mantissa / kPowers[scale < 0 ? 0 : scale]));
+    return static_cast<Number>(-(mantissa / kPowers[scale < 0 ? 0 : scale]));
   }
-  float depth = 0.0f;
+  Number depth = 0;
   if (std::from_chars(minus, end, depth, std::chars_format::fixed).ec != std::errc()) {
     return std::nullopt;
   }
   return depth;
+}
+
+// Reads the depth of the plunge whose '-' is at `minus`: to the millionth,
+// rounded up so that a pass never counts deeper than it was, when `exact`;
+// else to the nearest float.
+std::optional<double> readDepth(const char* minus, const char* end, bool exact) {
+  if (exact) {
+    const std::optional<double> depth = readDecimal<double>(minus, end);
+    return depth ? std::optional<double>(upToMillionths(*depth)) : std::nullopt;
+  }
+  const std::optional<float> depth = readDecimal<float>(minus, end);
+  return depth ? std::optional<double>(*depth) : std::nullopt;
 }
 
 }  // namespace
@@ -206,7 +220,8 @@ bool PlungeScanner::plunge(Range& range, const char* at) {
     return false;
   }
   // Compact-style programs are not checked for where the tool has been.
-  const auto height = rule_.plunge(readDepth(at + 4, range.to), [](float) { return true; });
+  const auto height =
+      rule_.plunge(readDepth(at + 4, range.to, exact_), [](double) { return true; });
   // The approach runs before its line, in the mode in force where the line
   // starts: none where the line leaves incremental mode.
   if (!height || range.continuation || range.incrementalAtLineStart) return false;

@@ -12,7 +12,13 @@
 // The state of one NC program, fed its text in order. Pure: no I/O.
 class PlungeScanner {
  public:
-  explicit PlungeScanner(const Heights& heights = {}) : rule_(heights) {}
+  // With heights other than the defaults, depths are read to the millionth,
+  // rounded up, and the heights rounded up to millionths, so that an
+  // approach ends at least the gap above the pass below it, in the places it
+  // is written with. With the defaults, depths are rounded to the nearest
+  // float, which gives the approach heights this program has always given.
+  explicit PlungeScanner(const Heights& heights = {})
+      : exact_(!(heights == Heights{})), rule_(exact_ ? inMillionths(heights) : heights) {}
 
   // Takes one NC line, which holds no line feed except possibly as its last
   // byte (a carriage return just before that one changes nothing). Returns
@@ -54,6 +60,7 @@ class PlungeScanner {
   // Handles the plunge "G01Z-" at `at`; returns true iff it gets an approach.
   bool plunge(Range& range, const char* at);
 
+  bool exact_;  // depths to the millionth, rounded up, instead of to the nearest float
   ApproachRule rule_;
   ApproachText approachText_;
   std::string_view approachLine_;

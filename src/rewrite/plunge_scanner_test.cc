@@ -15,8 +15,8 @@ using Lines = std::vector<std::string>;
 
 // Runs the lines, each ended by a line feed, through one scanner and returns
 // what is written, inserted approach lines included.
-Lines rewrite(const Lines& input) {
-  PlungeScanner scanner;
+Lines rewrite(const Lines& input, const Heights& heights = {}) {
+  PlungeScanner scanner(heights);
   Lines output;
   for (const std::string& line : input) {
     const std::string withEnd = line + "\n";
@@ -157,6 +157,39 @@ const Case kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Rules, ScannerCases, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
 
+// With a gap or first height of its own, an approach ends at least the gap
+// above the pass below it, in the six decimals it is written with, wherever
+// single precision would round the pass down onto it or below it. The
+// defaults keep the heights they have always had.
+TEST(PlungeScanner, OtherHeightsKeepTheWholeGap) {
+  struct HeightCase {
+    const char* name;
+    Heights heights;
+    std::string first;
+    std::string second;
+    std::string approach;  // in front of the second plunge
+  };
+  const HeightCase cases[] = {
+      {"OnThePassInFloat", {0.000001, 0.05}, "-16.002", "-16.004", "G00 Z-16.001999"},
+      {"BelowThePassInFloat", {0.000001, 0.05}, "-32.004", "-32.008", "G00 Z-32.003999"},
+      {"FarFromZero", {0.01, 0.05}, "-100.0015", "-101", "G00 Z-99.991500"},
+      {"SevenDecimalsRoundUp", {0.000001, 0.05}, "-1.2345678", "-1.3", "G00 Z-1.234566"},
+      {"AGapWithMoreDecimals", {0.0000001, 0.05}, "-1.", "-2.", "G00 Z-0.999999"},
+      {"AFirstHeightOfItsOwn", {0.02, 0.5}, "-16.002", "-16.004", "G00 Z-15.982000"},
+      {"TheDefaults", {}, "-16.001", "-17", "G00 Z-15.980999"},
+      {"TheDefaultsShortOfTheGap", {0.02, 0.05}, "-32.004", "-32.008", "G00 Z-31.984002"},
+  };
+  for (const HeightCase& c : cases) {
+    const Lines out = rewrite(
+        {"G00Z1.", "G00X1.", "G01Z" + c.first + "F9", "G00X2.", "G00Z1.", "G01Z" + c.second + "F9"},
+        c.heights);
+    ASSERT_EQ(out.size(), 8u) << c.name;
+    EXPECT_EQ(out[6], c.approach) << c.name;
+  }
+  const Lines tiny = rewrite({"G00Z1.", "G00X1.", "G01Z-1.F9"}, Heights{0.02, 0.0000001});
+  EXPECT_EQ(tiny[2], "G00 Z0.000001");
+}
+
 TEST(PlungeScanner, ApproachAfterRetractWatchesOnlyTheNextLineStart) {
   PlungeScanner scanner;
   for (const char* line : {"G00Z1.\n", "G00X1.\n", "G01Z-0.5F9\n", "G01X5.\n"}) {
@@ -205,8 +238,8 @@ TEST(PlungeScanner, ReadsDepthsAsTheDecimalRoundsToAFloat) {
     std::from_chars(depth.data(), depth.data() + depth.size(), expected, std::chars_format::fixed);
     PlungeScanner scanner;
     scanner.scanLine("G01Z" + depth + "F9\n");
-    ASSERT_EQ(std::bit_cast<uint32_t>(scanner.rule().plungeDepth()),
-              std::bit_cast<uint32_t>(expected))
+    ASSERT_EQ(std::bit_cast<uint64_t>(scanner.rule().plungeDepth()),
+              std::bit_cast<uint64_t>(static_cast<double>(expected)))
         << depth;
   }
 }
