@@ -19,19 +19,16 @@ struct Heights {
 // written with; one with six decimals or fewer stays as it is.
 double upToMillionths(double height);
 
-// Returns `heights` with each rounded up to millionths. (The word scanner has
-// its own copy of this, WordScanner::inMillionths, which can use this one.)
+// Returns `heights` with each rounded up to millionths.
 Heights inMillionths(const Heights& heights);
 
-// Depths are kept as `Depth`, double in both modes. In the word mode depths
-// that float would merge must stay apart, or a deep approach could end below
-// a pass it takes for as deep; the compact mode with the default heights
-// gives it depths rounded to float, whose approach heights are those that
-// single precision gives.
-template <typename Depth>
-class BasicApproachRule {
+// Depths are kept as doubles. In the word mode depths that float would merge
+// must stay apart, or a deep approach could end below a pass it takes for as
+// deep; the compact mode with the default heights gives it depths rounded to
+// float, whose approach heights are those that single precision gives.
+class ApproachRule {
  public:
-  explicit BasicApproachRule(const Heights& heights = {}) : heights_(heights) {}
+  explicit ApproachRule(const Heights& heights = {}) : heights_(heights) {}
 
   // A retract, or a move to the XY origin.
   void clearance() { clearanceSeen_ = true; }
@@ -47,7 +44,7 @@ class BasicApproachRule {
   // approach below the first height is made only where `reached(depth)` says
   // the tool has already been fed at least that deep right there.
   template <typename Reached>
-  std::optional<double> plunge(std::optional<Depth> depth, Reached&& reached) {
+  std::optional<double> plunge(std::optional<double> depth, Reached&& reached) {
     if (depth) plungeDepth_ = *depth;
     const bool qualifies = clearanceSeen_ && rapidXYSeen_;
     clearanceSeen_ = rapidXYSeen_ = false;
@@ -58,8 +55,7 @@ class BasicApproachRule {
     }
     if (!qualifies) return std::nullopt;
     const bool deep = previousDepth_ != kStartDepth && reached(previousDepth_);
-    const double height =
-        deep ? static_cast<double>(previousDepth_) + heights_.gap : heights_.first;
+    const double height = deep ? previousDepth_ + heights_.gap : heights_.first;
     if (!(height > plungeDepth_)) return std::nullopt;
     return height;
   }
@@ -72,22 +68,21 @@ class BasicApproachRule {
     newSeries();
   }
 
-  Depth lastDepth() const { return lastDepth_; }
-  Depth previousDepth() const { return previousDepth_; }
-  Depth plungeDepth() const { return plungeDepth_; }
+  double lastDepth() const { return lastDepth_; }
+  double previousDepth() const { return previousDepth_; }
+  double plungeDepth() const { return plungeDepth_; }
 
  private:
-  static constexpr Depth kStartDepth = 0.03f;
+  // The depths a series starts from, the float 0.03 widened: no pass yet.
+  static constexpr double kStartDepth = 0.03f;
 
   Heights heights_;
-  Depth lastDepth_ = kStartDepth;      // deepest plunge of the current series
-  Depth previousDepth_ = kStartDepth;  // the pass before it; approaches go `gap` above
-  Depth plungeDepth_ = 0.0f;           // depth read from the latest plunge
-  bool clearanceSeen_ = false;         // retract or XY origin since the last plunge
-  bool rapidXYSeen_ = false;           // rapid X or Y move since the last plunge
+  double lastDepth_ = kStartDepth;      // deepest plunge of the current series
+  double previousDepth_ = kStartDepth;  // the pass before it; approaches go `gap` above
+  double plungeDepth_ = 0.0;            // depth read from the latest plunge
+  bool clearanceSeen_ = false;          // retract or XY origin since the last plunge
+  bool rapidXYSeen_ = false;            // rapid X or Y move since the last plunge
 };
-
-using ApproachRule = BasicApproachRule<double>;
 
 // Holds the text of approach lines, "G00 Z" and the height with six
 // decimals, for the heights met lately: a program has few.

@@ -11,17 +11,10 @@ constexpr int64_t kFarthest = 1'000'000'000'000'000;
 
 }  // namespace
 
+// Heights are rounded up to millionths, the places approach lines are
+// written with, so that writing one never takes it below the first height or
+// closer than the gap to the pass it goes down to.
 WordScanner::WordScanner(const Heights& heights) : rule_(inMillionths(heights)) {}
-
-Heights WordScanner::inMillionths(const Heights& heights) {
-  // A height of six decimals or fewer is the double nearest to its millionths,
-  // and stays as it is.
-  const auto up = [](double height) {
-    const double millionths = std::round(height * 1e6);
-    return millionths / 1e6 < height ? (millionths + 1) / 1e6 : millionths / 1e6;
-  };
-  return Heights{up(heights.gap), up(heights.first)};
-}
 
 bool WordScanner::scanLine(std::string_view line) {
   const bool ended = line.back() == '\n';

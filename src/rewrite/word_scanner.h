@@ -41,10 +41,6 @@ class WordScanner {
     bool xKnown = false, yKnown = false, zKnown = false;
   };
 
-  // Returns `heights` rounded up to millionths, the places approach lines
-  // are written with, so that writing one never takes it below the first
-  // height or closer than the gap to the pass it goes down to.
-  static Heights inMillionths(const Heights& heights);
   // Reads and follows one line, or a piece of an over-long one; returns true
   // iff it gets an approach, held in approachLine_.
   bool scanLine(std::string_view line);
@@ -65,7 +61,7 @@ class WordScanner {
   // After a line the reader does not understand, assumes nothing.
   void beUnsure();
 
-  BasicApproachRule<double> rule_;
+  ApproachRule rule_;
   ApproachText approachText_;
   std::string_view approachLine_;
   FedPoints fed_;
