@@ -53,6 +53,12 @@ struct Number {
     *out = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
     return true;
   }
+  // Returns the value.
+  double value() const {
+    const double magnitude =
+        static_cast<double>(mantissa) / static_cast<double>(kPowers[static_cast<size_t>(scale)]);
+    return negative ? -magnitude : magnitude;
+  }
   // Returns the code of a G or M word in tenths (G59.1 is 591), or -1.
   int code() const {
     if (negative || scale > 1 || mantissa > 100000) return -1;
@@ -78,13 +84,13 @@ enum class Effect : uint8_t {
   newFrame,     // G10 G43.1 G52 G92: offsets change and the axis words are no move
   home,         // G28 G30: every axis, rotary ones included, goes home or to a stored place
   newPlace,     // G28.1 G30.1 G53: the machine goes somewhere not written
-  frame,        // units, tool length offsets, coordinate systems
+  units,        // G20 G21
+  frame,        // tool length offsets, coordinate systems
   absolute,     // G90
   incremental,  // G91
   compensationOff,
   compensationOn,
-  inverseTime,  // G93: the F word says how long a move takes
-  feedRate,     // G94 G95: the F word is a speed
+  feedMode,  // G93 G94 G95: how the F word is read
 };
 
 // Returns the effect of each G code, indexed in tenths (G59.1 is 591).
@@ -100,13 +106,13 @@ constexpr std::array<Effect, 1000> makeEffects() {
   set(Effect::newFrame, {100, 431, 432, 520, 920, 921, 922, 923});
   set(Effect::home, {280, 300});
   set(Effect::newPlace, {281, 301, 530});
-  set(Effect::frame, {200, 210, 430, 440, 490, 540, 541, 550, 560, 570, 580, 590, 591, 592, 593});
+  set(Effect::units, {200, 210});
+  set(Effect::frame, {430, 440, 490, 540, 541, 550, 560, 570, 580, 590, 591, 592, 593});
   set(Effect::absolute, {900});
   set(Effect::incremental, {910});
   set(Effect::compensationOff, {400});
   set(Effect::compensationOn, {410, 411, 420, 421});
-  set(Effect::inverseTime, {930});
-  set(Effect::feedRate, {940, 950});
+  set(Effect::feedMode, {930, 940, 950});
   return effects;
 }
 constexpr std::array<Effect, 1000> kEffects = makeEffects();
@@ -189,6 +195,7 @@ void LineReader::readWord(char letter) {
     known = block_.programNumber = first && hasNumber;
   } else {
     known = takeLetter(letter) && hasNumber && (letter < 'X' || takePlace(letter, number));
+    if (letter == 'F') block_.feed = number.value();
   }
   // A program number is alone on its line.
   if (!known || (block_.programNumber && letter != 'O')) block_.understood = false;
@@ -277,6 +284,10 @@ bool LineReader::takeG(int g) {
     case Effect::newPlace:
       b.notAMove = b.losesPlace = true;
       return true;
+    case Effect::units:
+      b.units = g == 200 ? Units::inches : Units::millimetres;
+      b.forgetsPoints = true;
+      return true;
     case Effect::frame:
       b.forgetsPoints = true;
       return true;
@@ -288,9 +299,10 @@ bool LineReader::takeG(int g) {
     case Effect::compensationOn:
       b.compensation = static_cast<int8_t>(g == 400 ? 0 : 1);
       return true;
-    case Effect::inverseTime:
-    case Effect::feedRate:
-      b.feedMode = static_cast<int8_t>(g == 930 ? 1 : 0);
+    case Effect::feedMode:
+      b.feedMode = g == 930   ? FeedMode::inverseTime
+                   : g == 940 ? FeedMode::perMinute
+                              : FeedMode::perRevolution;
       return true;
   }
   return false;

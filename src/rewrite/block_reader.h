@@ -21,6 +21,13 @@ constexpr uint32_t letterBits(std::string_view letters) {
 // Axes that may turn or shift the tool: what X Y Z say of its place no longer holds.
 constexpr uint32_t kOtherAxes = letterBits("ABCUVW");
 
+// How the F word is read: as a speed per minute (G94), as the inverse of the
+// time a move takes (G93), or as a distance per turn of the spindle (G95).
+enum class FeedMode : int8_t { none = -1, perMinute, inverseTime, perRevolution };
+
+// The unit of lengths: inches (G20) or millimetres (G21).
+enum class Units : int8_t { none = -1, inches, millimetres };
+
 // What one line says.
 struct Block {
   // False when the line holds anything the reader does not know: a word,
@@ -38,8 +45,9 @@ struct Block {
   int16_t motion = -1;       // the motion word in tenths: 0, 10, 20, 30, 800 or a canned cycle
   int8_t distance = -1;      // 0 for G90, 1 for G91
   int8_t compensation = -1;  // 0 for G40, 1 for G41 or G42
-  int8_t feedMode = -1;      // 0 for G94 or G95, 1 for G93 (inverse time)
-  bool notAMove = false;     // G4, G10, G28, G30, G43.1, G52, G53, G92: the axis words are no move
+  FeedMode feedMode = FeedMode::none;
+  Units units = Units::none;
+  bool notAMove = false;  // G4, G10, G28, G30, G43.1, G52, G53, G92: the axis words are no move
   // What X Y Z mean changes (units, offsets, coordinate systems), or every
   // axis goes home (G28, G30): the points fed say nothing after it.
   bool forgetsPoints = false;
@@ -49,6 +57,7 @@ struct Block {
   // X, Y, Z in millionths. Z is rounded up, so that no pass counts as deeper
   // than it was and an approach over it keeps the whole gap.
   int64_t axes[3] = {};
+  double feed = 0;  // the number of its F word, where it has one
 
   bool has(char letter) const { return (letters & letterBit(letter)) != 0; }
   int64_t axis(char letter) const { return axes[letter - 'X']; }

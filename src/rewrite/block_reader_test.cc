@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <string>
 
 namespace {
@@ -17,14 +18,23 @@ std::string describe(const Block& b) {
   if (b.motion >= 0) add("motion=" + std::to_string(b.motion));
   if (b.distance >= 0) add(b.distance == 0 ? "G90" : "G91");
   if (b.compensation >= 0) add(b.compensation == 0 ? "G40" : "G41");
-  if (b.feedMode >= 0) add(b.feedMode == 0 ? "G94" : "G93");
+  if (b.feedMode != FeedMode::none) {
+    add(b.feedMode == FeedMode::perMinute     ? "G94"
+        : b.feedMode == FeedMode::inverseTime ? "G93"
+                                              : "G95");
+  }
+  if (b.units != Units::none) add(b.units == Units::inches ? "G20" : "G21");
   if (b.notAMove) add("notAMove");
   if (b.forgetsPoints) add("forgetsPoints");
   if (b.losesPlace) add("losesPlace");
   if (b.toolChange) add("toolChange");
   if (b.movesOtherAxes()) add("otherAxes");
   for (char letter = 'A'; letter <= 'W'; ++letter) {
-    if (b.has(letter)) add(std::string(1, letter));
+    if (b.has(letter) && letter != 'F') add(std::string(1, letter));
+  }
+  if (b.has('F')) {
+    char feed[32];
+    add("F=" + std::string(feed, std::to_chars(feed, feed + sizeof feed, b.feed).ptr));
   }
   for (const char axis : {'X', 'Y', 'Z'}) {
     if (!b.has(axis)) continue;
@@ -44,7 +54,7 @@ struct Case {
 TEST(BlockReader, ReadsEachLine) {
   const Case cases[] = {
       // Styles.
-      {"G1 Z-1.5 F300", "motion=10 F Z=-1500000"},
+      {"G1 Z-1.5 F300", "motion=10 F=300 Z=-1500000"},
       {"g1z-.5", "motion=10 Z=-500000"},
       {"N30 G01 Z- 0.5 ; in", "motion=10 N Z=-500000"},
       {"G0X10Y5\r\n", "motion=0 X=10000000 Y=5000000"},
@@ -78,7 +88,11 @@ TEST(BlockReader, ReadsEachLine) {
       // Codes.
       {"G91 G41 D1", "G91 G41 D"},
       {"G40 G93", "G40 G93"},
-      {"G95", "G94"},
+      {"G95 F0.2", "G95 F=0.2"},
+      {"G94 F1200.", "G94 F=1200"},
+      {"G93 F.5", "G93 F=0.5"},
+      {"G20", "G20 forgetsPoints"},
+      {"G21 G90", "G90 G21 forgetsPoints"},
       {"G28", "notAMove forgetsPoints losesPlace"},
       {"G30 Z5", "notAMove forgetsPoints losesPlace Z=5000000"},
       {"G28.1", "notAMove losesPlace"},

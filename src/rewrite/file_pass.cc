@@ -148,20 +148,25 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
   return path.substr(span.nameBegin, span.baseEnd - span.nameBegin);
 }
 
-PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings) {
+PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings,
+                         Savings* savings) {
   // One thread beside this one reads ahead and writes behind, and checks CR
   // LF text for line ends to convert while this one scans.
   Background background;
   NcReader reader(source, background, NcReader::Check::ahead);
   NcWriter writer(sink, background);
   ReadResult read = ReadResult::end;
+  Savings saved;
   if (settings.words) {
     WordScanner scanner(settings.heights);
     read = rewriteWith(scanner, reader, writer, settings);
+    saved = scanner.savings();
   } else {
     PlungeScanner scanner(settings.heights);
     read = rewriteWith(scanner, reader, writer, settings);
+    saved = scanner.savings();
   }
+  if (savings != nullptr) *savings = saved;
   // What is left in the writer's buffer is not written then.
   if (read == ReadResult::error) return PassResult::readFailed;
   if (read == ReadResult::textAfterEnd) return PassResult::textAfterEnd;
@@ -169,7 +174,8 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
 }
 
 PassResult processFile(FileSystem& fileSystem, const std::string& path,
-                       const platform::PathRules& rules, const RewriteSettings& settings) {
+                       const platform::PathRules& rules, const RewriteSettings& settings,
+                       Savings* savings) {
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
   // An output name that leads to the input (a link to it) would have the
@@ -193,7 +199,7 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
   fileSystem.reserve(output, input);
   FileSource source(fileSystem, input);
   FileSink sink(fileSystem, output);
-  const PassResult result = watch.judge(rewriteStream(source, sink, settings));
+  const PassResult result = watch.judge(rewriteStream(source, sink, settings, savings));
   fileSystem.close(input);
   if (result != PassResult::done) {
     fileSystem.discard(output);
@@ -211,7 +217,7 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
 }
 
 PassResult streamFile(FileSystem& fileSystem, const std::string& path,
-                      const RewriteSettings& settings) {
+                      const RewriteSettings& settings, Savings* savings) {
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
   // Standard output that goes into the input would be read back without end.
@@ -227,7 +233,7 @@ PassResult streamFile(FileSystem& fileSystem, const std::string& path,
   }
   FileSource source(fileSystem, input);
   FileSink sink(fileSystem, output);
-  const PassResult result = watch.judge(rewriteStream(source, sink, settings));
+  const PassResult result = watch.judge(rewriteStream(source, sink, settings, savings));
   fileSystem.close(input);
   return result;
 }

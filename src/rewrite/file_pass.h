@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "rewrite/approach_rule.h"
 #include "rewrite/nc_text.h"
+#include "rewrite/savings.h"
 
 // TARVELIN_VERSION comes from the build, which takes it from the project version.
 inline constexpr std::string_view kVersion = TARVELIN_VERSION;
@@ -59,15 +60,19 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
 
 // Writes the rewritten program read from `source` to `sink`: the header
 // line, then every line with approach moves in front of qualifying plunges,
-// all with CR LF line ends.
-PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings = {});
+// all with CR LF line ends. Stores what the approaches save in `*savings`,
+// if given.
+PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings = {},
+                         Savings* savings = nullptr);
 
 // Rewrites the file at `path` into outputPathFor(path). The output appears
 // only when complete; on failure nothing of it is left and an earlier output
 // file of that name is untouched. An output name that leads to the input
-// itself is refused as one that cannot be opened.
+// itself is refused as one that cannot be opened. Stores what the approaches
+// save in `*savings`, if given.
 PassResult processFile(platform::FileSystem& fileSystem, const std::string& path,
-                       const platform::PathRules& rules, const RewriteSettings& settings = {});
+                       const platform::PathRules& rules, const RewriteSettings& settings = {},
+                       Savings* savings = nullptr);
 
 // Reads the whole of the small regular file at `path` into `*text`. Returns
 // `nothing` when there is nothing at `path`, and `unreadable` when what is
@@ -77,8 +82,9 @@ platform::FileSystem::Found readWholeFile(platform::FileSystem& fileSystem, cons
                                           std::string* text);
 
 // Rewrites the file at `path` to standard output; refuses, as a file that
-// cannot be opened, standard output that is the input itself.
+// cannot be opened, standard output that is the input itself. Stores what
+// the approaches save in `*savings`, if given.
 PassResult streamFile(platform::FileSystem& fileSystem, const std::string& path,
-                      const RewriteSettings& settings);
+                      const RewriteSettings& settings, Savings* savings = nullptr);
 
 #endif  // TARVELIN_REWRITE_FILE_PASS_H_

@@ -227,5 +227,6 @@ bool PlungeScanner::plunge(Range& range, const char* at) {
   if (!height || range.continuation || range.incrementalAtLineStart) return false;
   approachLine_ = approachText_.format(*height);
   retractWatch_ = true;
+  ++savings_.approaches;
   return true;
 }

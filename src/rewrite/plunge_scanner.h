@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "rewrite/approach_rule.h"
+#include "rewrite/savings.h"
 
 // The state of one NC program, fed its text in order. Pure: no I/O.
 class PlungeScanner {
@@ -49,6 +50,9 @@ class PlungeScanner {
 
   std::string_view approachLine() const { return approachLine_; }
   const ApproachRule& rule() const { return rule_; }
+  // Returns what the approaches so far save: the compact style tells only
+  // how many there are.
+  const Savings& savings() const { return savings_; }
 
  private:
   struct Range;
@@ -62,6 +66,7 @@ class PlungeScanner {
 
   bool exact_;  // depths to the millionth, rounded up, instead of to the nearest float
   ApproachRule rule_;
+  Savings savings_;
   ApproachText approachText_;
   std::string_view approachLine_;
   bool retractWatch_ = false;  // an approach was just inserted: watch the next line's start

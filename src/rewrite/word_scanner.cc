@@ -14,7 +14,8 @@ constexpr int64_t kFarthest = 1'000'000'000'000'000;
 // Heights are rounded up to millionths, the places approach lines are
 // written with, so that writing one never takes it below the first height or
 // closer than the gap to the pass it goes down to.
-WordScanner::WordScanner(const Heights& heights) : rule_(inMillionths(heights)) {}
+WordScanner::WordScanner(const Heights& heights)
+    : heights_(inMillionths(heights)), rule_(heights_) {}
 
 bool WordScanner::scanLine(std::string_view line) {
   const bool ended = line.back() == '\n';
@@ -68,7 +69,15 @@ void WordScanner::applyModes(const Block& block) {
   }
   if (block.losesPlace) losePosition();
   if (block.distance >= 0) distance_ = int{block.distance};
-  if (block.feedMode >= 0) feedMode_ = int{block.feedMode};
+  // A number of F means another thing in another feed mode or unit.
+  if ((block.feedMode != FeedMode::none && block.feedMode != feedMode_) ||
+      (block.units != Units::none && units_ != Units::none && block.units != units_)) {
+    feedRate_ = 0;
+  }
+  if (block.feedMode != FeedMode::none) feedMode_ = block.feedMode;
+  if (block.units != Units::none) units_ = block.units;
+  if (block.has('F'))
+    feedRate_ = feedMode_ == FeedMode::perMinute && block.feed > 0 ? block.feed : 0;
   // A G41 or G42 turns radius compensation on, or on again before the move
   // that was to end it; it stays in force until the move after G40 has led
   // the tool back onto the programmed path.
@@ -143,7 +152,9 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
         } else {
           // Under inverse time the F word says how long the plunge takes: a
           // shorter one would be fed faster.
-          const bool allowed = keepsModes && !compensation_ && feedMode_ == 0;
+          const bool allowed =
+              keepsModes && !compensation_ &&
+              (feedMode_ == FeedMode::perMinute || feedMode_ == FeedMode::perRevolution);
           approach = plunge(static_cast<double>(block.axis('Z')) / 1e6, allowed, from);
         }
       }
@@ -176,7 +187,27 @@ bool WordScanner::plunge(double depth, bool allowed, const Place& from) {
   if (from.zKnown && std::llround(*height * 1e6) >= from.z) return false;
   approachLine_ = approachText_.format(*height);
   retractWatch_ = true;
+  save(*height, from);
   return true;
+}
+
+void WordScanner::save(double height, const Place& from) {
+  ++savings_.approaches;
+  if (height < heights_.first) ++savings_.belowFirst;
+  if (!from.zKnown) {
+    savings_.travelUnknown = savings_.timeUnknown = true;
+    return;
+  }
+  const double travel = static_cast<double>(from.z) / 1e6 - height;
+  double& total = units_ == Units::millimetres ? savings_.millimetres
+                  : units_ == Units::inches    ? savings_.inches
+                                               : savings_.unnamedUnits;
+  total += travel;
+  if (feedMode_ == FeedMode::perMinute && feedRate_ > 0) {
+    savings_.minutes += travel / feedRate_;
+  } else {
+    savings_.timeUnknown = true;
+  }
 }
 
 void WordScanner::beUnsure() {
@@ -184,7 +215,9 @@ void WordScanner::beUnsure() {
   losePosition();
   motion_ = Motion::none;
   distance_ = -1;
-  feedMode_ = -1;
+  feedMode_ = FeedMode::none;
+  feedRate_ = 0;
+  units_ = Units::none;
   compensation_ = true;
   compensationEnding_ = false;
 }

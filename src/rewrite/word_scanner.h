@@ -13,6 +13,7 @@
 #include "rewrite/approach_rule.h"
 #include "rewrite/block_reader.h"
 #include "rewrite/fed_points.h"
+#include "rewrite/savings.h"
 
 class WordScanner {
  public:
@@ -32,6 +33,9 @@ class WordScanner {
       from = end;
     }
   }
+
+  // Returns what the approaches so far save.
+  const Savings& savings() const { return savings_; }
 
  private:
   enum class Motion { none, rapid, feed, arc, cycle };
@@ -56,18 +60,23 @@ class WordScanner {
   // iff it gets one, which `allowed` may forbid though the depths follow the
   // plunge all the same.
   bool plunge(double depth, bool allowed, const Place& from);
+  // Adds what the approach to `height` from the place `from` saves.
+  void save(double height, const Place& from);
   // Forgets where the tool is.
   void losePosition() { tool_.xKnown = tool_.yKnown = tool_.zKnown = false; }
   // After a line the reader does not understand, assumes nothing.
   void beUnsure();
 
+  Heights heights_;  // rounded up to millionths
   ApproachRule rule_;
   ApproachText approachText_;
   std::string_view approachLine_;
   FedPoints fed_;
   Motion motion_ = Motion::none;
-  int distance_ = 0;                 // 0 absolute (G90), 1 incremental (G91), -1 unknown
-  int feedMode_ = 0;                 // 0 a speed (G94, G95), 1 inverse time (G93), -1 unknown
+  int distance_ = 0;                         // 0 absolute (G90), 1 incremental (G91), -1 unknown
+  FeedMode feedMode_ = FeedMode::perMinute;  // none where it is not known
+  double feedRate_ = 0;                      // F in force per minute, 0 where it is not known
+  Units units_ = Units::none;                // none where the program has not named them
   bool compensation_ = false;        // radius compensation may be on: the tool is not at X Y
   bool compensationEnding_ = false;  // G40 came, but the move that ends it did not
   Place tool_;
@@ -75,6 +84,7 @@ class WordScanner {
   bool midLine_ = false;       // the next stretch continues an over-long line
   bool started_ = false;       // a line with words was read
   bool mayJump_ = false;       // a word that may jump came: a block number may be landed on
+  Savings savings_;
 };
 
 #endif  // TARVELIN_REWRITE_WORD_SCANNER_H_

@@ -422,6 +422,68 @@ TEST(WordScanner, AfterAJumpWordBlockNumbersForgetEverything) {
   }
 }
 
+// What the approaches save, worked out by hand: the travel from where the
+// tool was down to each approach's end, in the unit in force, and its time at
+// the feed rate in force at the plunge.
+TEST(WordScanner, SavesTheFeedTravelThroughAir) {
+  struct Case {
+    const char* name;
+    Lines program;
+    Savings saved;
+  };
+  const Case cases[] = {
+      // From Z5 down to Z0.05 at F100: 4.95 mm in 2.97 s.
+      {"OneApproach",
+       {"G21", "G0 Z5", "G0 X10 Y10", "G1 Z-1 F100"},
+       {.approaches = 1, .millimetres = 4.95, .minutes = 0.0495}},
+      // Then from Z5 to Z-0.98 at F50: 5.98 mm in 7.176 s more.
+      {"ADeepApproach",
+       {"G21 G90", "G0 Z5", "G0 X10 Y10", "G1 Z-1 F100", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10",
+        "G1 Z-2 F50"},
+       {.approaches = 2, .belowFirst = 1, .millimetres = 10.93, .minutes = 0.1691}},
+      // From Z0.5 to Z0.05 inches at 10 inches a minute: 2.7 s.
+      {"Inches",
+       {"G20", "G0 Z0.5", "G0 X1 Y1", "G1 Z-0.1 F10"},
+       {.approaches = 1, .inches = 0.45, .minutes = 0.045}},
+      {"UnitsNeverNamed",
+       {"G0 Z5", "G0 X10 Y10", "G1 Z-1 F100"},
+       {.approaches = 1, .unnamedUnits = 4.95, .minutes = 0.0495}},
+      {"NoFeedRate",
+       {"G21", "G0 Z5", "G0 X10 Y10", "G1 Z-1"},
+       {.approaches = 1, .millimetres = 4.95, .timeUnknown = true}},
+      {"FeedPerRevolution",
+       {"G21 G95", "G0 Z5", "G0 X10 Y10", "G1 Z-1 F0.1"},
+       {.approaches = 1, .millimetres = 4.95, .timeUnknown = true}},
+      // A rate of another feed mode is no rate when it comes back.
+      {"FeedModeChanged",
+       {"G21 F100", "G93", "G94", "G0 Z5", "G0 X10 Y10", "G1 Z-1"},
+       {.approaches = 1, .millimetres = 4.95, .timeUnknown = true}},
+      {"FeedRateKept",
+       {"G21 G1 F200", "G0 Z5", "G0 X10 Y10", "G1 Z-1"},
+       {.approaches = 1, .millimetres = 4.95, .minutes = 0.02475}},
+      {"InverseTimeGetsNone", {"G21", "G0 Z5", "G0 X10 Y10", "G93 G1 Z-1 F20"}, {}},
+      // The tool's Z is not known where the program starts.
+      {"FromNoKnownHeight",
+       {"G21", "G0 X0 Y0", "G1 Z-1 F100"},
+       {.approaches = 1, .travelUnknown = true, .timeUnknown = true}},
+  };
+  for (const Case& c : cases) {
+    WordScanner scanner;
+    for (const std::string& line : c.program) {
+      scanner.scanRun(line + "\n", [](size_t, std::string_view) {});
+    }
+    const Savings& saved = scanner.savings();
+    EXPECT_EQ(saved.approaches, c.saved.approaches) << c.name;
+    EXPECT_EQ(saved.belowFirst, c.saved.belowFirst) << c.name;
+    EXPECT_NEAR(saved.millimetres, c.saved.millimetres, 1e-9) << c.name;
+    EXPECT_NEAR(saved.inches, c.saved.inches, 1e-9) << c.name;
+    EXPECT_NEAR(saved.unnamedUnits, c.saved.unnamedUnits, 1e-9) << c.name;
+    EXPECT_NEAR(saved.minutes, c.saved.minutes, 1e-9) << c.name;
+    EXPECT_EQ(saved.travelUnknown, c.saved.travelUnknown) << c.name;
+    EXPECT_EQ(saved.timeUnknown, c.saved.timeUnknown) << c.name;
+  }
+}
+
 // Incremental moves may add up to any distance: the reader loses the place
 // instead of overflowing, and finds it again at the next absolute move.
 TEST(WordScanner, IncrementalMovesFarOutLoseThePlace) {
