@@ -6,6 +6,7 @@
 
 #include "app/messages.h"
 #include "app/options.h"
+#include "app/summary.h"
 #include "platform/platform.h"
 #include "rewrite/file_pass.h"
 
@@ -22,9 +23,9 @@ static bool waitAtEnd = true;
 // Returns the settings of the settings file, if there is one, overridden by
 // the command line; a bad file, or one that is there but cannot be read, ends
 // the run.
-static RewriteSettings chooseSettings(const CommandLine& line) {
+static RunSettings chooseSettings(const CommandLine& line) {
   using Found = platform::FileSystem::Found;
-  RewriteSettings settings;
+  RunSettings settings;
   const std::string path = platform::settingsPath();
   std::string text;
   const Found found =
@@ -40,25 +41,34 @@ static RewriteSettings chooseSettings(const CommandLine& line) {
   return settings;
 }
 
+// Prints the name of a file done, and what its rewrite saves if so chosen.
+static void reportDone(std::string_view name, const Savings& savings, const RunSettings& settings) {
+  platform::printName(name);
+  platform::printMessage("\n");
+  if (settings.summary) platform::printMessage(summaryLine(savings, settings.rewrite.words));
+}
+
 // Rewrites the files in order; the first failure ends the run there.
-static void rewriteAll(const std::vector<std::string>& files, const RewriteSettings& settings) {
+static void rewriteAll(const std::vector<std::string>& files, const RunSettings& settings) {
   const platform::PathRules rules = platform::pathRules();
   for (const std::string& path : files) {
-    const PassResult result = processFile(platform::systemFileSystem(), path, rules, settings);
+    Savings savings;
+    const PassResult result =
+        processFile(platform::systemFileSystem(), path, rules, settings.rewrite, &savings);
     if (result != PassResult::done) stopRun({failureMessage(result)});
-    platform::printName(echoNameFor(path, rules));
-    platform::printMessage("\n");
+    reportDone(echoNameFor(path, rules), savings, settings);
   }
 }
 
 // Rewrites the one file named to standard output.
 static void rewriteToStandardOutput(const std::vector<std::string>& files,
-                                    const RewriteSettings& settings) {
+                                    const RunSettings& settings) {
   if (files.size() != 1) stopRun({kStdoutNeedsOneFile});
-  const PassResult result = streamFile(platform::systemFileSystem(), files[0], settings);
+  Savings savings;
+  const PassResult result =
+      streamFile(platform::systemFileSystem(), files[0], settings.rewrite, &savings);
   if (result != PassResult::done) stopRun({failureMessage(result)});
-  platform::printName(echoNameFor(files[0], platform::pathRules()));
-  platform::printMessage("\n");
+  reportDone(echoNameFor(files[0], platform::pathRules()), savings, settings);
 }
 
 int main(int argc, char** argv) {
@@ -74,7 +84,7 @@ int main(int argc, char** argv) {
   }
   platform::printMessage(kBanner);
   if (!problem.empty()) stopRun({problem});
-  const RewriteSettings settings = chooseSettings(line);
+  const RunSettings settings = chooseSettings(line);
   if (line.toStandardOutput) {
     rewriteToStandardOutput(line.files, settings);
   } else {

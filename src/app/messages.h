@@ -31,10 +31,12 @@ inline constexpr std::string_view kHelp =
     "  --gap=D     深くなるパスの前の早送りを、前のパスの D 上までにします (既定 0.02)\n"
     "  --first=H   最初のパスの前の早送りを H までにします (既定 0.05)\n"
     "  --stdout    ファイルを一つだけ変換して、標準出力に書きます\n"
+    "  --summary   ファイルごとに、入れた早送りの数と短くなる時間を表示します\n"
     "  --help      この説明を表示します\n"
     "  --version   版を表示します\n"
     "  --          これより後はすべてファイル名です\n"
-    "同じ設定は tarvelin.ini にも書けます (words = yes, gap = 0.02, first = 0.05)(^･ω･^)\n";
+    "同じ設定は tarvelin.ini にも書けます (words = yes, summary = yes, gap = 0.02, first = 0.05)"
+    "(^･ω･^)\n";
 
 // Returns the message for an option the program does not have.
 inline std::string unknownOptionMessage(std::string_view option) {

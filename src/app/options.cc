@@ -81,9 +81,10 @@ std::optional<bool> readYesNo(std::string_view text) {
 // Sets the setting `key` from `value` in `choices`; returns false when the
 // key is unknown or the value cannot be used.
 bool choose(std::string_view key, std::string_view value, SettingChoices* choices) {
-  if (key == "words") {
-    choices->words = readYesNo(value);
-    return choices->words.has_value();
+  if (key == "words" || key == "summary") {
+    std::optional<bool>& choice = key == "words" ? choices->words : choices->summary;
+    choice = readYesNo(value);
+    return choice.has_value();
   }
   const std::optional<double> number = readDecimal(value);
   if (key == "gap" && number && *number > 0) {
@@ -105,9 +106,10 @@ std::string readOption(std::string_view option, CommandLine* line) {
   const std::string_view name = option.substr(0, equals);
   const bool hasValue = equals != std::string_view::npos;
   const std::string_view value = hasValue ? option.substr(equals + 1) : "";
-  if (name == "--words") {
-    if (hasValue) return choose("words", value, &line->choices) ? "" : badValueMessage(option);
-    line->choices.words = true;
+  if (name == "--words" || name == "--summary") {
+    if (hasValue)
+      return choose(name.substr(2), value, &line->choices) ? "" : badValueMessage(option);
+    (name == "--words" ? line->choices.words : line->choices.summary) = true;
     return "";
   }
   if (name == "--gap" || name == "--first") {
@@ -125,10 +127,11 @@ std::string readOption(std::string_view option, CommandLine* line) {
 
 }  // namespace
 
-void SettingChoices::applyTo(RewriteSettings* settings) const {
-  if (words) settings->words = *words;
-  if (gap) settings->heights.gap = *gap;
-  if (first) settings->heights.first = *first;
+void SettingChoices::applyTo(RunSettings* settings) const {
+  if (words) settings->rewrite.words = *words;
+  if (gap) settings->rewrite.heights.gap = *gap;
+  if (first) settings->rewrite.heights.first = *first;
+  if (summary) settings->summary = *summary;
 }
 
 std::string readCommandLine(const std::vector<std::string>& arguments, CommandLine* line) {

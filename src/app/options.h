@@ -10,14 +10,22 @@
 
 #include "rewrite/file_pass.h"
 
+// What a run does: how each program is rewritten, and whether a line on what
+// its approaches save follows its name.
+struct RunSettings {
+  RewriteSettings rewrite;
+  bool summary = false;
+};
+
 // The settings one source chose; what it leaves open comes from the one before.
 struct SettingChoices {
   std::optional<bool> words;
   std::optional<double> gap;
   std::optional<double> first;
+  std::optional<bool> summary;
 
   // Overwrites in `settings` what was chosen here.
-  void applyTo(RewriteSettings* settings) const;
+  void applyTo(RunSettings* settings) const;
 };
 
 struct CommandLine {
@@ -34,11 +42,11 @@ struct CommandLine {
 std::string readCommandLine(const std::vector<std::string>& arguments, CommandLine* line);
 
 // Reads the settings file at `path`, whose bytes are `file`: "key = value"
-// lines with the keys words (yes or no), gap and first; blank lines and lines
-// that start with ';' or '#' are skipped. The file is UTF-8 (with or without a
-// byte order mark) or code page 932, or UTF-16 of either byte order with a
-// byte order mark. Returns an empty string, or the message naming the file
-// and the first bad line.
+// lines with the keys words and summary (yes or no), gap and first; blank
+// lines and lines that start with ';' or '#' are skipped. The file is UTF-8
+// (with or without a byte order mark) or code page 932, or UTF-16 of either
+// byte order with a byte order mark. Returns an empty string, or the message
+// naming the file and the first bad line.
 std::string readSettings(std::string_view file, const std::string& path, SettingChoices* choices);
 
 #endif  // TARVELIN_APP_OPTIONS_H_

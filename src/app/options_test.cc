@@ -42,15 +42,18 @@ TEST(Settings, LinesEndInLfCrLfOrCr) {
 
 TEST(Settings, FileFirstThenCommandLine) {
   SettingChoices file;
-  ASSERT_EQ(readSettings("gap=0.1\nfirst = 0.5\n# words = yes\n", "t.ini", &file), "");
+  ASSERT_EQ(readSettings("gap=0.1\nfirst = 0.5\n# words = yes\nSummary = YES\n", "t.ini", &file),
+            "");
   CommandLine line;
-  ASSERT_EQ(readCommandLine({"--first=2."}, &line), "");
-  RewriteSettings settings;
+  ASSERT_EQ(readCommandLine({"--first=2.", "--summary", "--summary=no"}, &line), "");
+  RunSettings settings;
   file.applyTo(&settings);
+  EXPECT_TRUE(settings.summary);
   line.choices.applyTo(&settings);
-  EXPECT_FALSE(settings.words);
-  EXPECT_EQ(settings.heights.gap, 0.1);
-  EXPECT_EQ(settings.heights.first, 2.0);
+  EXPECT_FALSE(settings.rewrite.words);
+  EXPECT_EQ(settings.rewrite.heights.gap, 0.1);
+  EXPECT_EQ(settings.rewrite.heights.first, 2.0);
+  EXPECT_FALSE(settings.summary);
 }
 
 }  // namespace

@@ -1,0 +1,16 @@
+// The line that follows a file's name with --summary: what its rewrite saves.
+#ifndef TARVELIN_APP_SUMMARY_H_
+#define TARVELIN_APP_SUMMARY_H_
+
+#include <string>
+
+#include "rewrite/savings.h"
+
+// Returns the line, in the program's voice, on what `savings` says: how many
+// approaches went in and, in the word mode (`words`), how many end below the
+// first height, the feed travel through air they turn into rapid travel and
+// the feed time it took, each marked "以上" (at least) where some of it was
+// not known.
+std::string summaryLine(const Savings& savings, bool words);
+
+#endif  // TARVELIN_APP_SUMMARY_H_
