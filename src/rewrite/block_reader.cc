@@ -53,12 +53,6 @@ struct Number {
     *out = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
     return true;
   }
-  // Returns the value.
-  double value() const {
-    const double magnitude =
-        static_cast<double>(mantissa) / static_cast<double>(kPowers[static_cast<size_t>(scale)]);
-    return negative ? -magnitude : magnitude;
-  }
   // Returns the code of a G or M word in tenths (G59.1 is 591), or -1.
   int code() const {
     if (negative || scale > 1 || mantissa > 100000) return -1;
@@ -195,7 +189,8 @@ void LineReader::readWord(char letter) {
     known = block_.programNumber = first && hasNumber;
   } else {
     known = takeLetter(letter) && hasNumber && (letter < 'X' || takePlace(letter, number));
-    if (letter == 'F') block_.feed = number.value();
+    bool rounded = false;
+    if (letter == 'F' && !number.millionths(&block_.feed, &rounded, false)) block_.feed = 0;
   }
   // A program number is alone on its line.
   if (!known || (block_.programNumber && letter != 'O')) block_.understood = false;

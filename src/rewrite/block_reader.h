@@ -57,7 +57,7 @@ struct Block {
   // X, Y, Z in millionths. Z is rounded up, so that no pass counts as deeper
   // than it was and an approach over it keeps the whole gap.
   int64_t axes[3] = {};
-  double feed = 0;  // the number of its F word, where it has one
+  int64_t feed = 0;  // the number of its F word in millionths, where it has one
 
   bool has(char letter) const { return (letters & letterBit(letter)) != 0; }
   int64_t axis(char letter) const { return axes[letter - 'X']; }

@@ -69,15 +69,10 @@ void WordScanner::applyModes(const Block& block) {
   }
   if (block.losesPlace) losePosition();
   if (block.distance >= 0) distance_ = int{block.distance};
-  // A number of F means another thing in another feed mode or unit.
-  if ((block.feedMode != FeedMode::none && block.feedMode != feedMode_) ||
-      (block.units != Units::none && units_ != Units::none && block.units != units_)) {
-    feedRate_ = 0;
-  }
-  if (block.feedMode != FeedMode::none) feedMode_ = block.feedMode;
-  if (block.units != Units::none) units_ = block.units;
-  if (block.has('F'))
+  if (block.feedMode != FeedMode::none || block.units != Units::none) changeFeed(block);
+  if (block.has('F')) {
     feedRate_ = feedMode_ == FeedMode::perMinute && block.feed > 0 ? block.feed : 0;
+  }
   // A G41 or G42 turns radius compensation on, or on again before the move
   // that was to end it; it stays in force until the move after G40 has led
   // the tool back onto the programmed path.
@@ -92,6 +87,16 @@ void WordScanner::applyModes(const Block& block) {
               : m == 800 ? Motion::none
                          : Motion::cycle;
   }
+}
+
+void WordScanner::changeFeed(const Block& block) {
+  // A number of F means another thing in another feed mode or unit.
+  if ((block.feedMode != FeedMode::none && block.feedMode != feedMode_) ||
+      (block.units != Units::none && units_ != Units::none && block.units != units_)) {
+    feedRate_ = 0;
+  }
+  if (block.feedMode != FeedMode::none) feedMode_ = block.feedMode;
+  if (block.units != Units::none) units_ = block.units;
 }
 
 bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) {
@@ -204,7 +209,7 @@ void WordScanner::save(double height, const Place& from) {
                                                : savings_.unnamedUnits;
   total += travel;
   if (feedMode_ == FeedMode::perMinute && feedRate_ > 0) {
-    savings_.minutes += travel / feedRate_;
+    savings_.minutes += travel / (static_cast<double>(feedRate_) / 1e6);
   } else {
     savings_.timeUnknown = true;
   }

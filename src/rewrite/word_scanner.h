@@ -52,6 +52,9 @@ class WordScanner {
   bool follow(const Block& block);
   // Applies what a block does to the modal state, the tool and the points fed.
   void applyModes(const Block& block);
+  // Takes the feed mode and the units a block sets: the F in force is no rate
+  // in another of either.
+  void changeFeed(const Block& block);
   // Follows the move of a block; returns true iff it is a plunge that gets an
   // approach, which `keepsModes` allows when the block changed no mode the
   // approach would run in.
@@ -75,9 +78,9 @@ class WordScanner {
   Motion motion_ = Motion::none;
   int distance_ = 0;                         // 0 absolute (G90), 1 incremental (G91), -1 unknown
   FeedMode feedMode_ = FeedMode::perMinute;  // none where it is not known
-  double feedRate_ = 0;                      // F in force per minute, 0 where it is not known
-  Units units_ = Units::none;                // none where the program has not named them
-  bool compensation_ = false;        // radius compensation may be on: the tool is not at X Y
+  int64_t feedRate_ = 0;       // F in force per minute, in millionths; 0 where it is not known
+  Units units_ = Units::none;  // none where the program has not named them
+  bool compensation_ = false;  // radius compensation may be on: the tool is not at X Y
   bool compensationEnding_ = false;  // G40 came, but the move that ends it did not
   Place tool_;
   bool retractWatch_ = false;  // an approach was just inserted: watch the next line
