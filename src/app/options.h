@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rewrite/file_pass.h"
+#include "rewrite/settings.h"
 
 // The settings one source chose; what it leaves open comes from the one before.
 struct SettingChoices {

@@ -6,20 +6,8 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "rewrite/approach_rule.h"
 #include "rewrite/nc_text.h"
-
-// TARVELIN_VERSION comes from the build, which takes it from the project version.
-inline constexpr std::string_view kVersion = TARVELIN_VERSION;
-
-// How a file pass ended; textAfterEnd: a 0x1A with more of the program after it.
-enum class PassResult { done, openFailed, readFailed, writeFailed, inputChanged, textAfterEnd };
-
-// How a program is rewritten; the defaults give the compact-style rewrite.
-struct RewriteSettings {
-  bool words = false;  // read the moves word by word instead of as compact-style text
-  Heights heights;
-};
+#include "rewrite/settings.h"
 
 // Reads an open file through `fileSystem`.
 class FileSource : public ByteSource {
