@@ -28,7 +28,8 @@ static RewriteSettings chooseSettings(const CommandLine& line) {
   const std::string path = platform::settingsPath();
   std::string text;
   const Found found =
-      path.empty() ? Found::nothing : readWholeFile(platform::systemFileSystem(), path, &text);
+      path.empty() ? Found::nothing
+                   : platform::readWholeFile(platform::systemFileSystem(), path, &text);
   if (found == Found::unreadable) stopRun({unreadableSettingsMessage(path)});
   if (found == Found::file) {
     SettingChoices choices;

@@ -57,13 +57,6 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
 PassResult processFile(platform::FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings = {});
 
-// Reads the whole of the small regular file at `path` into `*text`. Returns
-// `nothing` when there is nothing at `path`, and `unreadable` when what is
-// there cannot be read, is no regular file, or holds more than a settings
-// file ever should (1 MiB).
-platform::FileSystem::Found readWholeFile(platform::FileSystem& fileSystem, const std::string& path,
-                                          std::string* text);
-
 // Rewrites the file at `path` to standard output; refuses, as a file that
 // cannot be opened, standard output that is the input itself.
 PassResult streamFile(platform::FileSystem& fileSystem, const std::string& path,
