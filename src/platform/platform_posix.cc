@@ -397,7 +397,7 @@ class PosixFileSystem : public FileSystem {
   };
 
   // Gives back the room set aside past the end of the file: cutting a file
-  // to the size it has frees its blocks past the end, and changes nothing
+  // to the size it has frees the room past its end, and changes nothing
   // else. Returns false when it could not, which only leaves the room taken.
   static bool giveBackRoom(int fd) {
     struct stat written {};

@@ -62,7 +62,7 @@ class InputWatch {
 // their plunges, and everything else is copied in long stretches, given CR LF
 // line ends where `crLfOnly` does not promise them.
 template <typename Scanner>
-void rewriteLines(std::string_view lines, bool crLfOnly, Scanner& scanner, NcWriter& writer) {
+void rewriteLines(std::string_view lines, bool crLfOnly, Scanner& scanner, TextWriter& writer) {
   const auto copy = [&](std::string_view text) {
     if (crLfOnly) {
       writer.write(text);
@@ -95,7 +95,7 @@ size_t endOfMarkLine(std::string_view text) {
 // Writes the header line and the rewritten program read by `reader`, its
 // moves read by `scanner`; returns how the reading ended.
 template <typename Scanner>
-ReadResult rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
+ReadResult rewriteWith(Scanner& scanner, TextReader& reader, TextWriter& writer,
                        const RewriteSettings& settings) {
   std::string_view lines;
   ReadResult read = reader.next(&lines);
@@ -110,7 +110,7 @@ ReadResult rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
   writer.writeLineEnd();
   for (; read == ReadResult::lines && writer.ok(); read = reader.next(&lines)) {
     // The compact scan on text that needs no converting leaves this thread
-    // time to write some of its blocks itself.
+    // time to write some of its chunks itself.
     writer.shareWriting(!settings.words && !reader.bareLineFeeds());
     rewriteLines(lines, !reader.bareLineFeeds(), scanner, writer);
   }
@@ -152,8 +152,8 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
   // One thread beside this one reads ahead and writes behind, and checks CR
   // LF text for line ends to convert while this one scans.
   Background background;
-  NcReader reader(source, background, NcReader::Check::ahead);
-  NcWriter writer(sink, background);
+  TextReader reader(source, background);
+  TextWriter writer(sink, background);
   ReadResult read = ReadResult::end;
   if (settings.words) {
     WordScanner scanner(settings.heights);

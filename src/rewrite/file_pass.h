@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "rewrite/nc_text.h"
 #include "rewrite/settings.h"
+#include "rewrite/text_stream.h"
 
 // Reads an open file through `fileSystem`.
 class FileSource : public ByteSource {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "rewrite/nc_text.h"
+#include "rewrite/text_stream.h"
 
 namespace {
 
