@@ -300,6 +300,55 @@ TEST_F(Options, StandardOutputHoldsTheRewriteOnly) {
   }
 }
 
+// Where LinuxCNC's AXIS asks for progress, --stdout reports on standard
+// error how much of the program it has read: lines "FILTER_PROGRESS=N", N
+// from 0 to 100, rising. Standard output and every other message stay as
+// they are without it, and so does a run without --stdout.
+TEST_F(Options, StandardOutputReportsProgressWhereAxisAsksForIt) {
+  std::string program;
+  while (program.size() < (size_t{8} << 20)) {
+    program += "G0 Z5\nG0 X10 Y10\nG1 Z-0.5 F100\nG1 X30\nG0 Z5\nG0 X10 Y10\nG1 Z-1\n";
+  }
+  writeFile(path("part.nc"), program);
+  const auto axisRun = [&](const std::vector<std::string>& args) {
+    return RunningProgram(args, false, [] { setenv("AXIS_PROGRESS_BAR", "1", 1); }).finish();
+  };
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"--stdout"}, std::vector<std::string>{"--stdout", "--words"}}) {
+    std::vector<std::string> args = options;
+    args.push_back(path("part.nc"));
+    const ProgramRun plain = run(args);
+    const ProgramRun axis = axisRun(args);
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_EQ(axis.status, 0);
+    EXPECT_TRUE(axis.out == plain.out);  // byte for byte; too long to print
+    std::istringstream lines(axis.err);
+    std::string others;
+    std::vector<int> percents;
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.starts_with("FILTER_PROGRESS=")) {
+        others += line + "\n";
+        continue;
+      }
+      const std::string number = line.substr(sizeof "FILTER_PROGRESS=" - 1);
+      ASSERT_TRUE(!number.empty() && number.find_first_not_of("0123456789") == std::string::npos)
+          << line;
+      percents.push_back(std::stoi(number));
+    }
+    EXPECT_EQ(others, plain.err);
+    ASSERT_GE(percents.size(), 3u);  // the program is read in many chunks
+    EXPECT_LE(percents.size(), 101u);
+    EXPECT_EQ(percents.front(), 0);
+    EXPECT_EQ(percents.back(), 100);
+    EXPECT_EQ(std::adjacent_find(percents.begin(), percents.end(), std::greater_equal<>()),
+              percents.end());  // rising
+  }
+  const ProgramRun toFile = axisRun({path("part.nc")});
+  EXPECT_EQ(toFile.status, 0);
+  EXPECT_EQ(toFile.out, kBanner + "part\n" + kAllDone);
+  EXPECT_EQ(toFile.err, "");
+}
+
 TEST_F(Options, StandardOutputTakesExactlyOneFile) {
   const std::string oneFile = "--stdout のときは変換元ファイルを一つだけ指定してください(^･ω･^)\n";
   for (const std::vector<std::string>& args :

@@ -39,7 +39,8 @@ struct ProgramRun {
 // `measureMemory`, it runs under /usr/bin/time, whose figure is not swollen
 // by the memory of the test that forked it. `inChild` runs in the new process
 // just before the program starts. The program looks for its settings file
-// under XDG_CONFIG_HOME, which points nowhere unless `inChild` sets it.
+// under XDG_CONFIG_HOME, which points nowhere unless `inChild` sets it, and
+// reports no progress unless `inChild` sets AXIS_PROGRESS_BAR.
 class RunningProgram {
  public:
   explicit RunningProgram(const std::vector<std::string>& args, bool measureMemory = false,
@@ -62,6 +63,7 @@ class RunningProgram {
       close(fds[0]);
       close(errFds[0]);
       setenv("XDG_CONFIG_HOME", "/nonexistent/tarvelin-test", 1);
+      unsetenv("AXIS_PROGRESS_BAR");
       if (inChild) inChild();
       std::vector<char*> argv;
       if (measured_) {

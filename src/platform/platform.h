@@ -106,6 +106,9 @@ std::vector<std::string> arguments(int argc, char** argv);
 // Windows, in the user's configuration folder elsewhere; empty when unknown.
 std::string settingsPath();
 
+// Returns true iff the environment variable `name` is set, to any value.
+bool hasEnvironmentVariable(const char* name);
+
 // Sends every later console message to standard error, keeping standard
 // output for a rewritten program.
 void messagesToStandardError();

@@ -433,6 +433,8 @@ std::string settingsPath() {
   return std::string(home) + "/.config/tarvelin/tarvelin.ini";
 }
 
+bool hasEnvironmentVariable(const char* name) { return std::getenv(name) != nullptr; }
+
 void messagesToStandardError() {
   flushConsole();
   consoleFd = STDERR_FILENO;

@@ -417,6 +417,11 @@ std::string settingsPath() {
   return utf8Of(program.substr(0, program.rfind(L'\\') + 1)) + "tarvelin.ini";
 }
 
+bool hasEnvironmentVariable(const char* name) {
+  // The size it asks for counts the closing null: 1 for a variable set to nothing.
+  return GetEnvironmentVariableW(wideOf(name).c_str(), nullptr, 0) != 0;
+}
+
 void messagesToStandardError() {
   flushConsole();
   console().use(STD_ERROR_HANDLE);

@@ -1,6 +1,7 @@
 #include "rewrite/file_pass.h"
 
 #include <charconv>
+#include <optional>
 
 #include "rewrite/plunge_scanner.h"
 #include "rewrite/word_scanner.h"
@@ -93,10 +94,11 @@ size_t endOfMarkLine(std::string_view text) {
 }
 
 // Writes the header line and the rewritten program read by `reader`, its
-// moves read by `scanner`; returns how the reading ended.
+// moves read by `scanner`, telling `progress` (if any) of each run read;
+// returns how the reading ended.
 template <typename Scanner>
 ReadResult rewriteWith(Scanner& scanner, TextReader& reader, TextWriter& writer,
-                       const RewriteSettings& settings) {
+                       const RewriteSettings& settings, ProgressMeter* progress) {
   std::string_view lines;
   ReadResult read = reader.next(&lines);
   // Where the program starts with a '%' line, controllers expect the program
@@ -109,6 +111,7 @@ ReadResult rewriteWith(Scanner& scanner, TextReader& reader, TextWriter& writer,
   writer.write(headerLine(settings));
   writer.writeLineEnd();
   for (; read == ReadResult::lines && writer.ok(); read = reader.next(&lines)) {
+    if (progress != nullptr) progress->update(reader.bytesRead());
     // The compact scan on text that needs no converting leaves this thread
     // time to write some of its chunks itself.
     writer.shareWriting(!settings.words && !reader.bareLineFeeds());
@@ -148,7 +151,8 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
   return path.substr(span.nameBegin, span.baseEnd - span.nameBegin);
 }
 
-PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings) {
+PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings,
+                         ProgressMeter* progress) {
   // One thread beside this one reads ahead and writes behind, and checks CR
   // LF text for line ends to convert while this one scans.
   Background background;
@@ -157,11 +161,12 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
   ReadResult read = ReadResult::end;
   if (settings.words) {
     WordScanner scanner(settings.heights);
-    read = rewriteWith(scanner, reader, writer, settings);
+    read = rewriteWith(scanner, reader, writer, settings, progress);
   } else {
     PlungeScanner scanner(settings.heights);
-    read = rewriteWith(scanner, reader, writer, settings);
+    read = rewriteWith(scanner, reader, writer, settings, progress);
   }
+  if (progress != nullptr && read == ReadResult::end) progress->update(reader.bytesRead());
   // What is left in the writer's buffer is not written then.
   if (read == ReadResult::error) return PassResult::readFailed;
   if (read == ReadResult::textAfterEnd) return PassResult::textAfterEnd;
@@ -211,7 +216,7 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
 }
 
 PassResult streamFile(FileSystem& fileSystem, const std::string& path,
-                      const RewriteSettings& settings) {
+                      const RewriteSettings& settings, ProgressMeter::Report report) {
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
   // Standard output that goes into the input would be read back without end.
@@ -225,9 +230,15 @@ PassResult streamFile(FileSystem& fileSystem, const std::string& path,
     fileSystem.close(input);
     return PassResult::inputChanged;
   }
+  // Only a file has a size to measure the reading against.
+  FileSystem::Version version;
+  std::optional<ProgressMeter> progress;
+  if (report != nullptr && fileSystem.version(input, &version))
+    progress.emplace(version.size, report);
   FileSource source(fileSystem, input);
   FileSink sink(fileSystem, output);
-  const PassResult result = watch.judge(rewriteStream(source, sink, settings));
+  const PassResult result =
+      watch.judge(rewriteStream(source, sink, settings, progress ? &progress.value() : nullptr));
   fileSystem.close(input);
   return result;
 }

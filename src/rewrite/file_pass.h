@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "rewrite/progress_meter.h"
 #include "rewrite/settings.h"
 #include "rewrite/text_stream.h"
 
@@ -47,8 +48,10 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
 
 // Writes the rewritten program read from `source` to `sink`: the header
 // line, then every line with approach moves in front of qualifying plunges,
-// all with CR LF line ends.
-PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings = {});
+// all with CR LF line ends. Tells `progress`, if given, how many bytes of
+// the source have been read, once per run of lines and at the end.
+PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings = {},
+                         ProgressMeter* progress = nullptr);
 
 // Rewrites the file at `path` into outputPathFor(path). The output appears
 // only when complete; on failure nothing of it is left and an earlier output
@@ -58,8 +61,10 @@ PassResult processFile(platform::FileSystem& fileSystem, const std::string& path
                        const platform::PathRules& rules, const RewriteSettings& settings = {});
 
 // Rewrites the file at `path` to standard output; refuses, as a file that
-// cannot be opened, standard output that is the input itself.
+// cannot be opened, standard output that is the input itself. With a
+// `report`, a regular file's reading is reported through it in percent (see
+// ProgressMeter); input of unknown size, such as a pipe, reports nothing.
 PassResult streamFile(platform::FileSystem& fileSystem, const std::string& path,
-                      const RewriteSettings& settings);
+                      const RewriteSettings& settings, ProgressMeter::Report report = nullptr);
 
 #endif  // TARVELIN_REWRITE_FILE_PASS_H_

@@ -114,6 +114,7 @@ bool TextReader::start() {
       if (!fillUp(&filled)) return false;
     }
   }
+  bytesRead_ = filled;
   const Normalised chunk = normalise(buffer, filled, atEnd_);
   ready_ = kHead + chunk.size;
   bareLineFeeds_ = chunk.bare;
@@ -153,6 +154,7 @@ bool TextReader::checkAfterStop(const Normalised& chunk, bool inputEnded) {
   for (bool ended = inputEnded; !ended && !textAfterEnd_;) {
     const std::ptrdiff_t n = source_.read(scratch, kReadSize);
     if (n < 0) return false;
+    bytesRead_ += static_cast<size_t>(n);
     ended = n == 0;
     textAfterEnd_ = !onlyPadding(scratch, scratch + n);
   }
@@ -182,6 +184,7 @@ void TextReader::readAhead() {
 bool TextReader::takeReadAhead() {
   background_.wait();
   if (aheadFailed_) return false;
+  bytesRead_ += aheadSize_;
   const Normalised chunk =
       aheadNormalised_ ? ahead_ : normalise(spare_ + kHead, aheadSize_, aheadAtEnd_);
   const size_t rest = ready_ - pos_;

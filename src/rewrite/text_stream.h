@@ -5,6 +5,7 @@
 #define TARVELIN_REWRITE_TEXT_STREAM_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -81,6 +82,10 @@ class TextReader {
   // so that its text can be written as it is.
   bool bareLineFeeds() const { return bareLineFeeds_; }
 
+  // Returns the count of bytes taken from the source so far: those of the
+  // runs handed out, of the chunk they came from, and those read past a 0x1A.
+  uint64_t bytesRead() const { return bytesRead_; }
+
  private:
   // What normalise() made of a chunk.
   struct Normalised {
@@ -137,6 +142,7 @@ class TextReader {
   bool textAfterEnd_ = false;  // text followed the 0x1A
   bool atEnd_ = false;         // nothing more is to be read from the source
   bool bareLineFeeds_ = false;
+  uint64_t bytesRead_ = 0;  // from the source, as the caller's thread knows of them
   // The state of the carriage-return rule, used by whichever thread normalises.
   bool crEndsLines_ = false;
   bool bareSeen_ = false;  // a line feed without CR, or a stray CR, was seen

@@ -288,6 +288,41 @@ TEST(TextReader, ReportsReadErrors) {
   }
 }
 
+// The count of bytes read rises run by run and ends at the input's size,
+// counting each byte once, however the input is read.
+TEST(TextReader, CountsEveryByteReadOnce) {
+  std::string crOnly;
+  while (crOnly.size() < 3 * TextReader::kMaxLine) crOnly += "G00X1.\r";
+  std::string crLf;
+  while (crLf.size() < 3 * TextReader::kMaxLine) crLf += "G01X1.Y2.\r\n";
+  struct Case {
+    const char* name;
+    std::string data;
+    bool seekable;
+  } cases[] = {
+      {"empty", "", true},
+      {"one line", "G00Z5.\n", true},
+      {"CR LF over many chunks", crLf, true},
+      {"CR alone, decided on a second look", crOnly, true},
+      {"CR alone from a pipe", crOnly, false},
+      {"padding after the 0x1A past the first chunk",
+       "G00Z5.\r\n\x1A" + std::string(2 * TextReader::kMaxLine, '\n'), true},
+  };
+  for (const Case& c : cases) {
+    MemorySource source(c.data, 1000);
+    source.seekable = c.seekable;
+    Background background;
+    TextReader reader(source, background);
+    std::string_view run;
+    uint64_t last = 0;
+    while (reader.next(&run) == ReadResult::lines) {
+      EXPECT_GE(reader.bytesRead(), last) << c.name;
+      last = reader.bytesRead();
+    }
+    EXPECT_EQ(reader.bytesRead(), c.data.size()) << c.name;
+  }
+}
+
 // Notes the thread of every write.
 class ThreadSink : public StringSink {
  public:
