@@ -243,6 +243,40 @@ INSTANTIATE_TEST_SUITE_P(
                              true}),
     [](const testing::TestParamInfo<GoodCase>& info) { return info.param.name; });
 
+// The settings file that the Windows zip carries keeps every default as it
+// is shipped, and removing the one ';' of a setting turns that setting on.
+TEST_F(Options, TheShippedSettingsFileKeepsTheDefaultsUntilALineIsUncommented) {
+  const std::string shipped = readFile(TARVELIN_SHIPPED_SETTINGS);
+  ASSERT_NE(shipped.find("\r\n;words = yes\r\n"), std::string::npos);
+  ASSERT_EQ(run({"--words", path("part.nc")}).status, 0);
+  const std::string wordMode = output();
+  ASSERT_EQ(run({path("part.nc")}).status, 0);
+  const std::string defaults = output();
+  const auto uncommented = [&](std::initializer_list<const char*> keys) {
+    std::string text = shipped;
+    for (const char* key : keys) {
+      const size_t line = text.find(std::string("\n;") + key);
+      if (line != std::string::npos) text.erase(line + 1, 1);
+    }
+    return text;
+  };
+  struct Case {
+    const char* name;
+    std::string settingsFile;
+    const std::string& expected;
+  } cases[] = {
+      {"as shipped", shipped, defaults},
+      {"words uncommented", uncommented({"words"}), wordMode},
+      {"every setting uncommented", uncommented({"words", "gap", "first"}), wordMode},
+  };
+  for (const Case& c : cases) {
+    settings(c.settingsFile);
+    const ProgramRun result = run({path("part.nc")});
+    EXPECT_EQ(result.status, 0) << c.name << ": " << result.out;
+    EXPECT_EQ(output(), c.expected) << c.name;
+  }
+}
+
 TEST_F(Options, AnOptionAfterAFileStillApplies) {
   const ProgramRun result = run({path("part.nc"), "--words"});
   EXPECT_EQ(result.status, 0);
