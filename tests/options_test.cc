@@ -264,7 +264,7 @@ TEST_F(Options, TheShippedSettingsFileKeepsTheDefaultsUntilALineIsUncommented) {
     const char* name;
     std::string settingsFile;
     const std::string& expected;
-  } cases[] = {
+  } const cases[] = {
       {"as shipped", shipped, defaults},
       {"words uncommented", uncommented({"words"}), wordMode},
       {"every setting uncommented", uncommented({"words", "gap", "first"}), wordMode},

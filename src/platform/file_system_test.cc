@@ -93,7 +93,7 @@ TEST(ReadWholeFile, ReadsASmallRegularFileAndRefusesTheRest) {
     const char* path;
     int failAt;  // the file system's operation to fail, 0 for none
     Found found;
-  } cases[] = {
+  } const cases[] = {
       {"a file", "words = yes\n", "a.ini", 0, Found::file},
       {"an empty file", "", "a.ini", 0, Found::file},
       {"1 MiB", largest, "a.ini", 0, Found::file},

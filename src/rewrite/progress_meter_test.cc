@@ -19,7 +19,7 @@ TEST(ProgressMeter, ReportsEachPercentReachedOnceRisingToAHundred) {
     uint64_t size;
     std::vector<uint64_t> counts;
     std::vector<int> expected;
-  } cases[] = {
+  } const cases[] = {
       {"nothing to read", 0, {0}, {0, 100}},
       {"all at once", 1000, {1000}, {0, 100}},
       {"in steps", 1000, {10, 19, 20, 500, 999, 1000}, {0, 1, 2, 50, 99, 100}},

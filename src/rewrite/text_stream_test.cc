@@ -299,7 +299,7 @@ TEST(TextReader, CountsEveryByteReadOnce) {
     const char* name;
     std::string data;
     bool seekable;
-  } cases[] = {
+  } const cases[] = {
       {"empty", "", true},
       {"one line", "G00Z5.\n", true},
       {"CR LF over many chunks", crLf, true},
