@@ -154,16 +154,22 @@ TEST_F(Options, ASettingsFileThatIsThereButCannotBeReadStopsTheRun) {
   };
   const bool root = geteuid() == 0;
   ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+  const std::string program = programCopyIn(dir);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string ini = settings("words = yes\n");
     c.make(ini);
     const std::string config = path("config");
-    const ProgramRun result = RunningProgram({path("part.nc")}, false, [&] {
-                                setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-                                if (root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
-                                alarm(10);
-                              }).finish();
+    const ProgramRun result = RunningProgram(
+                                  {path("part.nc")}, false,
+                                  [&] {
+                                    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+                                    if (root && (setgid(65534) != 0 || setuid(65534) != 0))
+                                      _exit(126);
+                                    alarm(10);
+                                  },
+                                  program)
+                                  .finish();
     std::system(("chmod -R u+rwx '" + config + "'; rm -rf '" + config + "'").c_str());
     EXPECT_EQ(result.status, c.stops ? 255 : 0);
     EXPECT_EQ(result.out,
