@@ -1,5 +1,5 @@
 // Copies a program the way the rewrite reads and writes it, with nothing in it
-// read as moves: the same output file, blocks, threads, checks and line-end
+// read as moves: the same output file, chunks, threads, checks and line-end
 // conversion. Set beside `dd` and the rewrite, its time shows how much of the
 // rewrite's time the moving of the bytes takes on this machine.
 // Usage: copy_floor <input> <output>
@@ -17,8 +17,8 @@ using platform::FileSystem;
 // Copies everything `source` holds to `sink` as text; returns false on failure.
 bool copyText(ByteSource& source, ByteSink& sink) {
   Background background;
-  NcReader reader(source, background, NcReader::Check::ahead);
-  NcWriter writer(sink, background);
+  TextReader reader(source, background);
+  TextWriter writer(sink, background);
   std::string_view lines;
   ReadResult read = ReadResult::end;
   while ((read = reader.next(&lines)) == ReadResult::lines) {

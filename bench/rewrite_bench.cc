@@ -14,8 +14,8 @@
 #include "program_generator.h"
 #include "rewrite/byte_search.h"
 #include "rewrite/file_pass.h"
-#include "rewrite/nc_text.h"
 #include "rewrite/plunge_scanner.h"
+#include "rewrite/text_stream.h"
 #include "rewrite/word_scanner.h"
 
 namespace {
@@ -122,7 +122,7 @@ void BM_ReadLines(benchmark::State& state, const ProgramShape& shape) {
   for (auto _ : state) {
     MemorySource source(text);
     Background background;
-    NcReader reader(source, background);
+    TextReader reader(source, background);
     std::string_view lines;
     size_t bytes = 0;
     while (reader.next(&lines) == ReadResult::lines) bytes += lines.size();
@@ -162,7 +162,7 @@ void BM_WriteText(benchmark::State& state) {
   for (auto _ : state) {
     NullSink sink;
     Background background;
-    NcWriter writer(sink, background);
+    TextWriter writer(sink, background);
     for (size_t from = 0; from < text.size(); from += 1300) {
       writer.writeText(std::string_view(text).substr(from, 1300));
     }

@@ -140,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (i != in.size()) std::abort();  // a line lost
   // Lines too long to be read as words stay so with a comment added.
-  if (settings.words && input.size() < NcReader::kMaxLine &&
+  if (settings.words && input.size() < TextReader::kMaxLine &&
       wordApproaches(input, settings.heights, false) !=
           wordApproaches(input, settings.heights, true)) {
     std::abort();

@@ -63,6 +63,13 @@ lists_messages() {
   done
 }
 
+# True iff the licence in the copyright file is LICENSE's, word for word.
+same_licence() {
+  diff <(awk '/^License: Expat$/ { text = ""; next } { text = text $0 "\n" } END { printf "%s", text }' \
+           packaging/copyright | sed 's/^ //; s/^\.$//') \
+       <(sed -n '/^Permission is hereby granted/,$p' LICENSE)
+}
+
 # True iff the package is tarvelin, in utils, and needs nothing but the C library.
 has_fields() {
   local fields pattern
@@ -70,6 +77,8 @@ has_fields() {
   pattern=$'^Package: tarvelin\nSection: utils\nDepends: libc6( \\(>= [0-9.]+\\))?$'
   [[ $fields =~ $pattern ]] || { echo "$fields"; return 1; }
 }
+
+check "the copyright file holds the licence in LICENSE" same_licence
 
 echo "Configure without GoogleTest, build, install:"
 configure_log=$(cmake -S "$source_dir" -B "$build" -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \

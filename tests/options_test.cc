@@ -154,16 +154,22 @@ TEST_F(Options, ASettingsFileThatIsThereButCannotBeReadStopsTheRun) {
   };
   const bool root = geteuid() == 0;
   ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+  const std::string program = programCopyIn(dir);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string ini = settings("words = yes\n");
     c.make(ini);
     const std::string config = path("config");
-    const ProgramRun result = RunningProgram({path("part.nc")}, false, [&] {
-                                setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-                                if (root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
-                                alarm(10);
-                              }).finish();
+    const ProgramRun result = RunningProgram(
+                                  {path("part.nc")}, false,
+                                  [&] {
+                                    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+                                    if (root && (setgid(65534) != 0 || setuid(65534) != 0))
+                                      _exit(126);
+                                    alarm(10);
+                                  },
+                                  program)
+                                  .finish();
     std::system(("chmod -R u+rwx '" + config + "'; rm -rf '" + config + "'").c_str());
     EXPECT_EQ(result.status, c.stops ? 255 : 0);
     EXPECT_EQ(result.out,
@@ -284,6 +290,40 @@ TEST_F(Options, ASummaryFollowsEachName) {
   }
 }
 
+// The settings file that the Windows zip carries keeps every default as it
+// is shipped, and removing the one ';' of a setting turns that setting on.
+TEST_F(Options, TheShippedSettingsFileKeepsTheDefaultsUntilALineIsUncommented) {
+  const std::string shipped = readFile(TARVELIN_SHIPPED_SETTINGS);
+  ASSERT_NE(shipped.find("\r\n;words = yes\r\n"), std::string::npos);
+  ASSERT_EQ(run({"--words", path("part.nc")}).status, 0);
+  const std::string wordMode = output();
+  ASSERT_EQ(run({path("part.nc")}).status, 0);
+  const std::string defaults = output();
+  const auto uncommented = [&](std::initializer_list<const char*> keys) {
+    std::string text = shipped;
+    for (const char* key : keys) {
+      const size_t line = text.find(std::string("\n;") + key);
+      if (line != std::string::npos) text.erase(line + 1, 1);
+    }
+    return text;
+  };
+  struct Case {
+    const char* name;
+    std::string settingsFile;
+    const std::string& expected;
+  } const cases[] = {
+      {"as shipped", shipped, defaults},
+      {"words uncommented", uncommented({"words"}), wordMode},
+      {"every setting uncommented", uncommented({"words", "gap", "first", "summary"}), wordMode},
+  };
+  for (const Case& c : cases) {
+    settings(c.settingsFile);
+    const ProgramRun result = run({path("part.nc")});
+    EXPECT_EQ(result.status, 0) << c.name << ": " << result.out;
+    EXPECT_EQ(output(), c.expected) << c.name;
+  }
+}
+
 TEST_F(Options, AnOptionAfterAFileStillApplies) {
   const ProgramRun result = run({path("part.nc"), "--words"});
   EXPECT_EQ(result.status, 0);
@@ -339,6 +379,55 @@ TEST_F(Options, StandardOutputHoldsTheRewriteOnly) {
     EXPECT_EQ(result.err, kBanner + "part\n" + kAllDone);
     EXPECT_EQ(listDir(dir), (std::vector<std::string>{"part.nc"}));
   }
+}
+
+// Where LinuxCNC's AXIS asks for progress, --stdout reports on standard
+// error how much of the program it has read: lines "FILTER_PROGRESS=N", N
+// from 0 to 100, rising. Standard output and every other message stay as
+// they are without it, and so does a run without --stdout.
+TEST_F(Options, StandardOutputReportsProgressWhereAxisAsksForIt) {
+  std::string program;
+  while (program.size() < (size_t{8} << 20)) {
+    program += "G0 Z5\nG0 X10 Y10\nG1 Z-0.5 F100\nG1 X30\nG0 Z5\nG0 X10 Y10\nG1 Z-1\n";
+  }
+  writeFile(path("part.nc"), program);
+  const auto axisRun = [&](const std::vector<std::string>& args) {
+    return RunningProgram(args, false, [] { setenv("AXIS_PROGRESS_BAR", "1", 1); }).finish();
+  };
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"--stdout"}, std::vector<std::string>{"--stdout", "--words"}}) {
+    std::vector<std::string> args = options;
+    args.push_back(path("part.nc"));
+    const ProgramRun plain = run(args);
+    const ProgramRun axis = axisRun(args);
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_EQ(axis.status, 0);
+    EXPECT_TRUE(axis.out == plain.out);  // byte for byte; too long to print
+    std::istringstream lines(axis.err);
+    std::string others;
+    std::vector<int> percents;
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.starts_with("FILTER_PROGRESS=")) {
+        others += line + "\n";
+        continue;
+      }
+      const std::string number = line.substr(sizeof "FILTER_PROGRESS=" - 1);
+      ASSERT_TRUE(!number.empty() && number.find_first_not_of("0123456789") == std::string::npos)
+          << line;
+      percents.push_back(std::stoi(number));
+    }
+    EXPECT_EQ(others, plain.err);
+    ASSERT_GE(percents.size(), 3u);  // the program is read in many chunks
+    EXPECT_LE(percents.size(), 101u);
+    EXPECT_EQ(percents.front(), 0);
+    EXPECT_EQ(percents.back(), 100);
+    EXPECT_EQ(std::adjacent_find(percents.begin(), percents.end(), std::greater_equal<>()),
+              percents.end());  // rising
+  }
+  const ProgramRun toFile = axisRun({path("part.nc")});
+  EXPECT_EQ(toFile.status, 0);
+  EXPECT_EQ(toFile.out, kBanner + "part\n" + kAllDone);
+  EXPECT_EQ(toFile.err, "");
 }
 
 TEST_F(Options, StandardOutputTakesExactlyOneFile) {

@@ -250,6 +250,7 @@ TEST_F(OutputFile, AnOutputThatIsTheInputIsRefused) {
   };
   const bool root = geteuid() == 0;
   ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+  const std::string copy = programCopyIn(dir);
   for (size_t i = 0; i < cases.size(); ++i) {
     const Case& c = cases[i];
     SCOPED_TRACE(c.name);
@@ -273,18 +274,23 @@ TEST_F(OutputFile, AnOutputThatIsTheInputIsRefused) {
     const std::string input = folder + "/" + c.input;
     std::vector<std::string> args = {input};
     if (c.toStandardOutput) args.insert(args.begin(), "--stdout");
-    const ProgramRun run = RunningProgram(args, false, [&c, &input] {
-                             if (c.asAnotherUser && (setgid(65534) != 0 || setuid(65534) != 0)) {
-                               _exit(126);
-                             }
-                             if (c.toStandardOutput) {
-                               dup2(open(input.c_str(), O_WRONLY | O_APPEND), STDOUT_FILENO);
-                             }
-                             const rlimit small{1 << 20, 1 << 20};
-                             setrlimit(RLIMIT_FSIZE, &small);
-                             std::signal(SIGXFSZ, SIG_IGN);
-                             alarm(10);
-                           }).finish();
+    const ProgramRun run =
+        RunningProgram(
+            args, false,
+            [&c, &input] {
+              if (c.asAnotherUser && (setgid(65534) != 0 || setuid(65534) != 0)) {
+                _exit(126);
+              }
+              if (c.toStandardOutput) {
+                dup2(open(input.c_str(), O_WRONLY | O_APPEND), STDOUT_FILENO);
+              }
+              const rlimit small{1 << 20, 1 << 20};
+              setrlimit(RLIMIT_FSIZE, &small);
+              std::signal(SIGXFSZ, SIG_IGN);
+              alarm(10);
+            },
+            copy)
+            .finish();
     EXPECT_EQ(run.status, 255);
     EXPECT_EQ(c.toStandardOutput ? run.err : run.out, kBanner + kOpenFailed);
     EXPECT_EQ(readFile(folder + "/" + real), program);

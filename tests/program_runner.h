@@ -35,15 +35,18 @@ struct ProgramRun {
   long peakKib;     // peak resident memory; swollen by the test's own unless measured
 };
 
-// The program started with `args`, standard input from /dev/null. With
+// The program started with `args`, standard input from /dev/null: the built
+// one, or the copy of it at `program`. With
 // `measureMemory`, it runs under /usr/bin/time, whose figure is not swollen
 // by the memory of the test that forked it. `inChild` runs in the new process
 // just before the program starts. The program looks for its settings file
-// under XDG_CONFIG_HOME, which points nowhere unless `inChild` sets it.
+// under XDG_CONFIG_HOME, which points nowhere unless `inChild` sets it, and
+// reports no progress unless `inChild` sets AXIS_PROGRESS_BAR.
 class RunningProgram {
  public:
   explicit RunningProgram(const std::vector<std::string>& args, bool measureMemory = false,
-                          const std::function<void()>& inChild = {})
+                          const std::function<void()>& inChild = {},
+                          const std::string& program = TARVELIN_PROGRAM)
       : measured_(measureMemory) {
     char pattern[] = "/tmp/tarvelin-rss-XXXXXX";
     if (measured_) {
@@ -62,6 +65,7 @@ class RunningProgram {
       close(fds[0]);
       close(errFds[0]);
       setenv("XDG_CONFIG_HOME", "/nonexistent/tarvelin-test", 1);
+      unsetenv("AXIS_PROGRESS_BAR");
       if (inChild) inChild();
       std::vector<char*> argv;
       if (measured_) {
@@ -70,7 +74,7 @@ class RunningProgram {
         }
         argv.push_back(rssFile_.data());
       }
-      argv.push_back(const_cast<char*>(TARVELIN_PROGRAM));
+      argv.push_back(const_cast<char*>(program.c_str()));
       for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
       argv.push_back(nullptr);
       execv(argv[0], argv.data());
@@ -119,6 +123,17 @@ class RunningProgram {
 
 inline ProgramRun runProgram(const std::vector<std::string>& args) {
   return RunningProgram(args).finish();
+}
+
+// Returns a copy of the built program in `folder`, for a run as another
+// user, who may not reach the build's own folder (a clone in a private
+// temporary folder, say).
+inline std::string programCopyIn(const std::string& folder) {
+  const std::string copy = folder + "/tarvelin";
+  std::ifstream in(TARVELIN_PROGRAM, std::ios::binary);
+  std::ofstream(copy, std::ios::binary) << in.rdbuf();
+  chmod(copy.c_str(), 0755);
+  return copy;
 }
 
 inline std::string readFile(const std::string& path) {

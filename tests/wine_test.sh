@@ -329,6 +329,24 @@ check "unit tests" env LC_ALL=ja_JP.UTF-8 wine "$win/unit_tests.exe" --gtest_bri
 wineserver -w
 wineserver -p
 
+# The zip that users unpack: the program, its read-me, the licence and the
+# settings file, which keeps every default as it is shipped.
+label=zip
+zip=$(find "$win" -maxdepth 1 -name 'tarvelin-*-win64.zip' | head -n 1)
+check "the zip is there" test -n "$zip"
+if [ -n "$zip" ]; then
+  unpacked="$root/zip"
+  mkdir -p "$unpacked"
+  unzip -q "$zip" -d "$unpacked"
+  check "files in the zip" test "$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')" = \
+    "./LICENSE.txt ./README-Windows.txt ./tarvelin.exe ./tarvelin.ini "
+  cp "$tests/programs/spaced_pocket.ngc" "$unpacked/p.ngc"
+  cp "$tests/programs/spaced_pocket.ngc" "$root/p.ngc"
+  (cd "$unpacked" && wine ./tarvelin.exe p.ngc </dev/null >/dev/null 2>&1)
+  "$linux" "$root/p.ngc" </dev/null >/dev/null
+  check "the shipped tarvelin.ini keeps the defaults" cmp "$unpacked/p済.ncd" "$root/p済.ncd"
+fi
+
 suite ja_JP.UTF-8 cp932 'キー'
 suite en_US.UTF-8 cp1252 'Press any key'
 

@@ -1,5 +1,6 @@
 // Tarvelin: rewrites each NC program named on the command line into a copy
 // with rapid approach moves in front of its feed-rate plunges.
+#include <charconv>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -28,8 +29,9 @@ static RunSettings chooseSettings(const CommandLine& line) {
   RunSettings settings;
   const std::string path = platform::settingsPath();
   std::string text;
-  const Found found =
-      path.empty() ? Found::nothing : readWholeFile(platform::systemFileSystem(), path, &text);
+  const Found found = path.empty()
+                          ? Found::nothing
+                          : platform::readWholeFile(platform::systemFileSystem(), path, &text);
   if (found == Found::unreadable) stopRun({unreadableSettingsMessage(path)});
   if (found == Found::file) {
     SettingChoices choices;
@@ -60,13 +62,27 @@ static void rewriteAll(const std::vector<std::string>& files, const RunSettings&
   }
 }
 
-// Rewrites the one file named to standard output.
+// Prints the line "FILTER_PROGRESS=N" at once, which LinuxCNC's AXIS reads
+// from a filter's standard error for its progress bar.
+static void printProgress(int percent) {
+  char line[32] = "FILTER_PROGRESS=";
+  constexpr size_t kStart = sizeof "FILTER_PROGRESS=" - 1;
+  char* end = std::to_chars(line + kStart, line + sizeof line - 1, percent).ptr;
+  *end++ = '\n';
+  platform::printMessage(std::string_view(line, static_cast<size_t>(end - line)));
+  platform::flushConsole();
+}
+
+// Rewrites the one file named to standard output; reports the reading's
+// progress where AXIS asks for it, by setting AXIS_PROGRESS_BAR.
 static void rewriteToStandardOutput(const std::vector<std::string>& files,
                                     const RunSettings& settings) {
   if (files.size() != 1) stopRun({kStdoutNeedsOneFile});
   Savings savings;
+  const ProgressMeter::Report report =
+      platform::hasEnvironmentVariable("AXIS_PROGRESS_BAR") ? printProgress : nullptr;
   const PassResult result =
-      streamFile(platform::systemFileSystem(), files[0], settings.rewrite, &savings);
+      streamFile(platform::systemFileSystem(), files[0], settings.rewrite, &savings, report);
   if (result != PassResult::done) stopRun({failureMessage(result)});
   reportDone(echoNameFor(files[0], platform::pathRules()), savings, settings);
 }

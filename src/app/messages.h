@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "rewrite/file_pass.h"
+#include "rewrite/settings.h"
 
 inline constexpr std::string_view kBanner =
     "NCコードにG00 Z0.050を埋め込んだりするソフトVer " TARVELIN_VERSION "\n\n";

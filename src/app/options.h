@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rewrite/file_pass.h"
+#include "rewrite/settings.h"
 
 // What a run does: how each program is rewritten, and whether a line on what
 // its approaches save follows its name.

@@ -1,4 +1,5 @@
-// The system's own files: what tells a file that changed from one that did not.
+// The system's own files: what tells a file that changed from one that did
+// not; and the reading of a small file whole, over any file system.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "memory_file_system.h"
 #include "platform/platform.h"
 
 namespace {
@@ -77,6 +79,41 @@ TEST(SystemFileSystem, AFolderHasNoVersion) {
     Version version;
     EXPECT_FALSE(files.version(file, &version));
     files.close(file);
+  }
+}
+
+// A small file is read whole; anything else is nothing or unreadable, and
+// no file is left open either way.
+TEST(ReadWholeFile, ReadsASmallRegularFileAndRefusesTheRest) {
+  using Found = platform::FileSystem::Found;
+  const std::string largest(size_t{1} << 20, ';');
+  struct Case {
+    const char* name;
+    std::string content;  // of the file "a.ini"
+    const char* path;
+    int failAt;  // the file system's operation to fail, 0 for none
+    Found found;
+  } const cases[] = {
+      {"a file", "words = yes\n", "a.ini", 0, Found::file},
+      {"an empty file", "", "a.ini", 0, Found::file},
+      {"1 MiB", largest, "a.ini", 0, Found::file},
+      {"more than 1 MiB", largest + "\n", "a.ini", 0, Found::unreadable},
+      {"nothing there", "", "b.ini", 0, Found::nothing},
+      {"a folder", "", "folder", 0, Found::unreadable},
+      {"a failed open", "", "a.ini", 1, Found::unreadable},
+      {"a failed read", "words = yes\n", "a.ini", 2, Found::unreadable},
+  };
+  for (const Case& c : cases) {
+    MemoryFileSystem files;
+    files.files["a.ini"] = c.content;
+    files.directories.insert("folder");
+    files.failAt = c.failAt;
+    std::string text;
+    EXPECT_EQ(platform::readWholeFile(files, c.path, &text), c.found) << c.name;
+    if (c.found == Found::file) {
+      EXPECT_EQ(text, c.content) << c.name;
+    }
+    EXPECT_EQ(files.openHandles(), 0) << c.name;
   }
 }
 

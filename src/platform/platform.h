@@ -92,6 +92,12 @@ class FileSystem {
 // Returns the operating system's file system.
 FileSystem& systemFileSystem();
 
+// Reads the whole of the small regular file at `path` into `*text`. Returns
+// `nothing` when there is nothing at `path`, and `unreadable` when what is
+// there cannot be read, is no regular file, or holds more than a settings
+// file ever should (1 MiB).
+FileSystem::Found readWholeFile(FileSystem& fileSystem, const std::string& path, std::string* text);
+
 // Sets the process up for a run (a closed console pipe must not end it) and
 // returns the files named on the command line, in order.
 std::vector<std::string> arguments(int argc, char** argv);
@@ -99,6 +105,9 @@ std::vector<std::string> arguments(int argc, char** argv);
 // Returns where the settings file is looked for: beside the program on
 // Windows, in the user's configuration folder elsewhere; empty when unknown.
 std::string settingsPath();
+
+// Returns true iff the environment variable `name` is set, to any value.
+bool hasEnvironmentVariable(const char* name);
 
 // Sends every later console message to standard error, keeping standard
 // output for a rewritten program.

@@ -397,7 +397,7 @@ class PosixFileSystem : public FileSystem {
   };
 
   // Gives back the room set aside past the end of the file: cutting a file
-  // to the size it has frees its blocks past the end, and changes nothing
+  // to the size it has frees the room past its end, and changes nothing
   // else. Returns false when it could not, which only leaves the room taken.
   static bool giveBackRoom(int fd) {
     struct stat written {};
@@ -432,6 +432,8 @@ std::string settingsPath() {
   if (home == nullptr || *home == '\0') return "";
   return std::string(home) + "/.config/tarvelin/tarvelin.ini";
 }
+
+bool hasEnvironmentVariable(const char* name) { return std::getenv(name) != nullptr; }
 
 void messagesToStandardError() {
   flushConsole();

@@ -70,9 +70,9 @@ std::string inCodePage932(std::wstring_view wide) {
 // Writes all bytes to `handle`; returns false on error.
 bool writeAll(HANDLE handle, const char* data, size_t size) {
   while (size > 0) {
-    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    const DWORD part = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!WriteFile(handle, data, chunk, &written, nullptr) || written == 0) return false;
+    if (!WriteFile(handle, data, part, &written, nullptr) || written == 0) return false;
     data += written;
     size -= written;
   }
@@ -260,9 +260,9 @@ class WindowsFileSystem : public FileSystem {
   }
 
   std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
-    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    const DWORD part = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD got = 0;
-    if (!ReadFile(handleOf(file), buffer, chunk, &got, nullptr)) return -1;
+    if (!ReadFile(handleOf(file), buffer, part, &got, nullptr)) return -1;
     return got;
   }
 
@@ -341,11 +341,11 @@ class WindowsFileSystem : public FileSystem {
 // Returns the environment as "NAME=value" entries.
 std::vector<std::string> environment() {
   std::vector<std::string> entries;
-  wchar_t* block = GetEnvironmentStringsW();
-  if (block == nullptr) return entries;
-  for (const wchar_t* entry = block; *entry != L'\0'; entry += std::wcslen(entry) + 1)
+  wchar_t* strings = GetEnvironmentStringsW();
+  if (strings == nullptr) return entries;
+  for (const wchar_t* entry = strings; *entry != L'\0'; entry += std::wcslen(entry) + 1)
     entries.push_back(utf8Of(entry));
-  FreeEnvironmentStringsW(block);
+  FreeEnvironmentStringsW(strings);
   return entries;
 }
 
@@ -415,6 +415,11 @@ std::string settingsPath() {
   const std::wstring program = programPath();
   if (program.empty()) return "";
   return utf8Of(program.substr(0, program.rfind(L'\\') + 1)) + "tarvelin.ini";
+}
+
+bool hasEnvironmentVariable(const char* name) {
+  // The size it asks for counts the closing null: 1 for a variable set to nothing.
+  return GetEnvironmentVariableW(wideOf(name).c_str(), nullptr, 0) != 0;
 }
 
 void messagesToStandardError() {

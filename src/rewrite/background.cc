@@ -9,7 +9,7 @@
 namespace {
 
 // Checks of a wait before it sleeps: some hundreds of microseconds, about
-// what a block of the file takes to read or write.
+// what a chunk of the file takes to read or write.
 constexpr int kSpins = 20000;
 
 // Returns true iff `ready` holds within kSpins checks, taking a breath between them.

@@ -4,7 +4,8 @@
 // that pass over every byte of the file.
 // The hot loops of the text reader and the compact scanner visit only the
 // bytes they care about. Each wide loop has a plain twin that the tests hold
-// it to. The word reader uses none of this: it reads a byte at a time.
+// it to, and looks at a group of 16, 32 or 64 bytes at once. The word
+// reader uses none of this: it reads a byte at a time.
 #ifndef TARVELIN_REWRITE_BYTE_SEARCH_H_
 #define TARVELIN_REWRITE_BYTE_SEARCH_H_
 
@@ -59,25 +60,25 @@ inline const char* findEitherPlain(const char* begin, const char* end, char a, c
 // Returns what findEitherPlain() returns, sixty-four bytes at a time where it
 // can: the bytes looked for are rare, and most of the text is passed over.
 inline const char* findEither(const char* begin, const char* end, char a, char b) {
-  const char* chunk = begin;
+  const char* group = begin;
 #if defined(__SSE2__)
   const auto hits = [&](int at) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + at));
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(group + at));
     return _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(a)),
                         _mm_cmpeq_epi8(bytes, _mm_set1_epi8(b)));
   };
-  for (; end - chunk >= 64; chunk += 64) {
+  for (; end - group >= 64; group += 64) {
     const __m128i any =
         _mm_or_si128(_mm_or_si128(hits(0), hits(16)), _mm_or_si128(hits(32), hits(48)));
     if (_mm_movemask_epi8(any) != 0) break;  // one is in these 64 bytes: found below
   }
-  for (; end - chunk >= 16; chunk += 16) {
+  for (; end - group >= 16; group += 16) {
     if (const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(hits(0)))) {
-      return chunk + std::countr_zero(mask);
+      return group + std::countr_zero(mask);
     }
   }
 #endif
-  return findEitherPlain(chunk, end, a, b);
+  return findEitherPlain(group, end, a, b);
 }
 
 // True iff a compact-style move may start at `p`, before `end`: "G00" and X,
@@ -265,9 +266,9 @@ inline const char* findUnpairedPlain(const char* begin, const char* end, char a,
 namespace byte_search_detail {
 
 // Returns what findUnpaired() returns for the lowest bit of `mask`, in which
-// bit i marks chunk[i] as `stop` or as the first of a pair out of step.
-inline const char* unpairedAt(const char* chunk, uint64_t mask, char a, char stop) {
-  const char* at = chunk + std::countr_zero(mask);
+// bit i marks group[i] as `stop` or as the first of a pair out of step.
+inline const char* unpairedAt(const char* group, uint64_t mask, char a, char stop) {
+  const char* at = group + std::countr_zero(mask);
   return *at == stop || *at == a ? at : at + 1;
 }
 
@@ -275,28 +276,28 @@ inline const char* unpairedAt(const char* chunk, uint64_t mask, char a, char sto
 
 // findUnpaired() sixteen bytes at a time.
 inline const char* findUnpairedSse2(const char* begin, const char* end, char a, char b, char stop) {
-  const char* chunk = begin;
+  const char* group = begin;
 #if defined(__SSE2__)
-  for (; end - chunk > 16; chunk += 16) {
-    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk));
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + 1));
-    // Bit i: chunk[i] is `stop`, or exactly one of "chunk[i] is a" and "chunk[i + 1] is b".
+  for (; end - group > 16; group += 16) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(group));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(group + 1));
+    // Bit i: group[i] is `stop`, or exactly one of "group[i] is a" and "group[i + 1] is b".
     const __m128i odd = _mm_xor_si128(_mm_cmpeq_epi8(here, _mm_set1_epi8(a)),
                                       _mm_cmpeq_epi8(next, _mm_set1_epi8(b)));
     const __m128i hits = _mm_or_si128(odd, _mm_cmpeq_epi8(here, _mm_set1_epi8(stop)));
     if (const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(hits))) {
-      return byte_search_detail::unpairedAt(chunk, mask, a, stop);
+      return byte_search_detail::unpairedAt(group, mask, a, stop);
     }
   }
 #endif
-  return findUnpairedPlain(chunk, end, a, b, stop);
+  return findUnpairedPlain(group, end, a, b, stop);
 }
 
 #if defined(TARVELIN_AVX2)
 // findUnpaired() sixty-four bytes at a time.
 TARVELIN_TARGET_AVX2 inline const char* findUnpairedAvx2(const char* begin, const char* end, char a,
                                                          char b, char stop) {
-  const char* chunk = begin;
+  const char* group = begin;
   const __m256i as = _mm256_set1_epi8(a);
   const __m256i bs = _mm256_set1_epi8(b);
   const __m256i stops = _mm256_set1_epi8(stop);
@@ -309,17 +310,17 @@ TARVELIN_TARGET_AVX2 inline const char* findUnpairedAvx2(const char* begin, cons
         _mm256_xor_si256(_mm256_cmpeq_epi8(here, as), _mm256_cmpeq_epi8(next, bs)),
         _mm256_cmpeq_epi8(here, stops));
   };
-  for (; end - chunk > 64; chunk += 64) {
-    const __m256i low = hits(chunk);
-    const __m256i high = hits(chunk + 32);
+  for (; end - group > 64; group += 64) {
+    const __m256i low = hits(group);
+    const __m256i high = hits(group + 32);
     if (_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high)) == 0) {
       const auto mask = static_cast<uint32_t>(_mm256_movemask_epi8(low)) |
                         static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(high)))
                             << 32;
-      return byte_search_detail::unpairedAt(chunk, mask, a, stop);
+      return byte_search_detail::unpairedAt(group, mask, a, stop);
     }
   }
-  return findUnpairedSse2(chunk, end, a, b, stop);
+  return findUnpairedSse2(group, end, a, b, stop);
 }
 #endif
 
@@ -368,10 +369,10 @@ inline void copyStretch(const char* lf, const char* end, const char** from, char
   *from = lf + 1;
 }
 
-// Copies the stretches up to each line feed marked in `bare` (bit i: block[i]).
-inline void copyStretches(const char* block, uint64_t bare, const char* end, const char** from,
+// Copies the stretches up to each line feed marked in `bare` (bit i: group[i]).
+inline void copyStretches(const char* group, uint64_t bare, const char* end, const char** from,
                           char** out) {
-  for (; bare != 0; bare &= bare - 1) copyStretch(block + std::countr_zero(bare), end, from, out);
+  for (; bare != 0; bare &= bare - 1) copyStretch(group + std::countr_zero(bare), end, from, out);
 }
 
 // Returns the bits of the line feeds in `lf` that have no carriage return in
@@ -421,17 +422,17 @@ template <typename Masks>
                                                char* out) {
   if (end - begin < 64) return expandLineFeedsPlain(begin, end, out);
   const char* from = begin;
-  const char* block = begin;
+  const char* group = begin;
   uint64_t crBefore = 0;
   uint64_t cr = 0;
   uint64_t lf = 0;
-  for (; end - block >= 64; block += 64) {
-    masks(block, &cr, &lf);
-    copyStretches(block, bareLineFeeds(cr, lf, crBefore), end, &from, &out);
+  for (; end - group >= 64; group += 64) {
+    masks(group, &cr, &lf);
+    copyStretches(group, bareLineFeeds(cr, lf, crBefore), end, &from, &out);
     crBefore = cr >> 63;
   }
-  if (block != end) {
-    const auto seen = static_cast<int>(64 - (end - block));
+  if (group != end) {
+    const auto seen = static_cast<int>(64 - (end - group));
     masks(end - 64, &cr, &lf);
     copyStretches(end - 64, bareLineFeeds(cr, lf, 0) >> seen << seen, end, &from, &out);
   }

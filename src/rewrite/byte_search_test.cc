@@ -105,7 +105,7 @@ std::string randomText(unsigned seed, size_t length) {
   return text;
 }
 
-// Each wide loop over texts held in blocks of their exact size, so that the
+// Each wide loop over texts held in buffers of their exact size, so that the
 // sanitizer catches a read past either end, against the plain loop.
 TEST(ByteSearch, WideVersionsAgreeWithPlainLoops) {
   for (unsigned round = 0; round < 6000; ++round) {
@@ -131,7 +131,7 @@ TEST(ByteSearch, WideVersionsAgreeWithPlainLoops) {
   }
 }
 
-// Where the wide loops change step: the first byte, the 64-byte blocks, the
+// Where the wide loops change step: the first byte, the 64-byte groups, the
 // last look, and a CR LF pair split by any of them.
 TEST(ByteSearch, ExpandsLineFeedsAtEveryBoundary) {
   struct Case {

@@ -1,6 +1,7 @@
 #include "rewrite/file_pass.h"
 
 #include <charconv>
+#include <optional>
 
 #include "rewrite/plunge_scanner.h"
 #include "rewrite/word_scanner.h"
@@ -62,7 +63,7 @@ class InputWatch {
 // their plunges, and everything else is copied in long stretches, given CR LF
 // line ends where `crLfOnly` does not promise them.
 template <typename Scanner>
-void rewriteLines(std::string_view lines, bool crLfOnly, Scanner& scanner, NcWriter& writer) {
+void rewriteLines(std::string_view lines, bool crLfOnly, Scanner& scanner, TextWriter& writer) {
   const auto copy = [&](std::string_view text) {
     if (crLfOnly) {
       writer.write(text);
@@ -93,10 +94,11 @@ size_t endOfMarkLine(std::string_view text) {
 }
 
 // Writes the header line and the rewritten program read by `reader`, its
-// moves read by `scanner`; returns how the reading ended.
+// moves read by `scanner`, telling `progress` (if any) of each run read;
+// returns how the reading ended.
 template <typename Scanner>
-ReadResult rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
-                       const RewriteSettings& settings) {
+ReadResult rewriteWith(Scanner& scanner, TextReader& reader, TextWriter& writer,
+                       const RewriteSettings& settings, ProgressMeter* progress) {
   std::string_view lines;
   ReadResult read = reader.next(&lines);
   // Where the program starts with a '%' line, controllers expect the program
@@ -109,8 +111,9 @@ ReadResult rewriteWith(Scanner& scanner, NcReader& reader, NcWriter& writer,
   writer.write(headerLine(settings));
   writer.writeLineEnd();
   for (; read == ReadResult::lines && writer.ok(); read = reader.next(&lines)) {
+    if (progress != nullptr) progress->update(reader.bytesRead());
     // The compact scan on text that needs no converting leaves this thread
-    // time to write some of its blocks itself.
+    // time to write some of its chunks itself.
     writer.shareWriting(!settings.words && !reader.bareLineFeeds());
     rewriteLines(lines, !reader.bareLineFeeds(), scanner, writer);
   }
@@ -149,24 +152,25 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
 }
 
 PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings,
-                         Savings* savings) {
+                         Savings* savings, ProgressMeter* progress) {
   // One thread beside this one reads ahead and writes behind, and checks CR
   // LF text for line ends to convert while this one scans.
   Background background;
-  NcReader reader(source, background, NcReader::Check::ahead);
-  NcWriter writer(sink, background);
+  TextReader reader(source, background);
+  TextWriter writer(sink, background);
   ReadResult read = ReadResult::end;
   Savings saved;
   if (settings.words) {
     WordScanner scanner(settings.heights);
-    read = rewriteWith(scanner, reader, writer, settings);
+    read = rewriteWith(scanner, reader, writer, settings, progress);
     saved = scanner.savings();
   } else {
     PlungeScanner scanner(settings.heights);
-    read = rewriteWith(scanner, reader, writer, settings);
+    read = rewriteWith(scanner, reader, writer, settings, progress);
     saved = scanner.savings();
   }
   if (savings != nullptr) *savings = saved;
+  if (progress != nullptr && read == ReadResult::end) progress->update(reader.bytesRead());
   // What is left in the writer's buffer is not written then.
   if (read == ReadResult::error) return PassResult::readFailed;
   if (read == ReadResult::textAfterEnd) return PassResult::textAfterEnd;
@@ -217,7 +221,8 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
 }
 
 PassResult streamFile(FileSystem& fileSystem, const std::string& path,
-                      const RewriteSettings& settings, Savings* savings) {
+                      const RewriteSettings& settings, Savings* savings,
+                      ProgressMeter::Report report) {
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
   // Standard output that goes into the input would be read back without end.
@@ -231,24 +236,15 @@ PassResult streamFile(FileSystem& fileSystem, const std::string& path,
     fileSystem.close(input);
     return PassResult::inputChanged;
   }
+  // Only a file has a size to measure the reading against.
+  FileSystem::Version version;
+  std::optional<ProgressMeter> progress;
+  if (report != nullptr && fileSystem.version(input, &version))
+    progress.emplace(version.size, report);
   FileSource source(fileSystem, input);
   FileSink sink(fileSystem, output);
-  const PassResult result = watch.judge(rewriteStream(source, sink, settings, savings));
+  const PassResult result = watch.judge(
+      rewriteStream(source, sink, settings, savings, progress ? &progress.value() : nullptr));
   fileSystem.close(input);
   return result;
-}
-
-FileSystem::Found readWholeFile(FileSystem& fileSystem, const std::string& path,
-                                std::string* text) {
-  constexpr size_t kLargest = size_t{1} << 20;
-  FileSystem::Handle file = 0;
-  const FileSystem::Found found = fileSystem.openRegular(path, &file);
-  if (found != FileSystem::Found::file) return found;
-  char buffer[4096];
-  std::ptrdiff_t got = 0;
-  while (text->size() <= kLargest && (got = fileSystem.read(file, buffer, sizeof buffer)) > 0) {
-    text->append(buffer, static_cast<size_t>(got));
-  }
-  fileSystem.close(file);
-  return got == 0 && text->size() <= kLargest ? found : FileSystem::Found::unreadable;
 }

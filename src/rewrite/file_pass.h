@@ -6,21 +6,10 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "rewrite/approach_rule.h"
-#include "rewrite/nc_text.h"
+#include "rewrite/progress_meter.h"
 #include "rewrite/savings.h"
-
-// TARVELIN_VERSION comes from the build, which takes it from the project version.
-inline constexpr std::string_view kVersion = TARVELIN_VERSION;
-
-// How a file pass ended; textAfterEnd: a 0x1A with more of the program after it.
-enum class PassResult { done, openFailed, readFailed, writeFailed, inputChanged, textAfterEnd };
-
-// How a program is rewritten; the defaults give the compact-style rewrite.
-struct RewriteSettings {
-  bool words = false;  // read the moves word by word instead of as compact-style text
-  Heights heights;
-};
+#include "rewrite/settings.h"
+#include "rewrite/text_stream.h"
 
 // Reads an open file through `fileSystem`.
 class FileSource : public ByteSource {
@@ -61,9 +50,10 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
 // Writes the rewritten program read from `source` to `sink`: the header
 // line, then every line with approach moves in front of qualifying plunges,
 // all with CR LF line ends. Stores what the approaches save in `*savings`,
-// if given.
+// if given, and tells `progress`, if given, how many bytes of the source have
+// been read, once per run of lines and at the end.
 PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings = {},
-                         Savings* savings = nullptr);
+                         Savings* savings = nullptr, ProgressMeter* progress = nullptr);
 
 // Rewrites the file at `path` into outputPathFor(path). The output appears
 // only when complete; on failure nothing of it is left and an earlier output
@@ -74,17 +64,13 @@ PassResult processFile(platform::FileSystem& fileSystem, const std::string& path
                        const platform::PathRules& rules, const RewriteSettings& settings = {},
                        Savings* savings = nullptr);
 
-// Reads the whole of the small regular file at `path` into `*text`. Returns
-// `nothing` when there is nothing at `path`, and `unreadable` when what is
-// there cannot be read, is no regular file, or holds more than a settings
-// file ever should (1 MiB).
-platform::FileSystem::Found readWholeFile(platform::FileSystem& fileSystem, const std::string& path,
-                                          std::string* text);
-
 // Rewrites the file at `path` to standard output; refuses, as a file that
 // cannot be opened, standard output that is the input itself. Stores what
-// the approaches save in `*savings`, if given.
+// the approaches save in `*savings`, if given. With a `report`, a regular
+// file's reading is reported through it in percent (see ProgressMeter);
+// input of unknown size, such as a pipe, reports nothing.
 PassResult streamFile(platform::FileSystem& fileSystem, const std::string& path,
-                      const RewriteSettings& settings, Savings* savings = nullptr);
+                      const RewriteSettings& settings, Savings* savings = nullptr,
+                      ProgressMeter::Report report = nullptr);
 
 #endif  // TARVELIN_REWRITE_FILE_PASS_H_

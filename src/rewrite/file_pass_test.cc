@@ -213,7 +213,7 @@ TEST_P(LongLines, AreRewrittenWhole) {
 }
 
 // Longer than any piece the reader hands out, so that what follows lies in a later piece.
-const std::string kOverLimit(2 * NcReader::kMaxLine + 1000, 'X');
+const std::string kOverLimit(2 * TextReader::kMaxLine + 1000, 'X');
 const std::string kNextPass = "G00Z1.\nG00X1.\nG01Z-0.7F9\n";
 
 INSTANTIATE_TEST_SUITE_P(

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "rewrite/nc_text.h"
+#include "rewrite/text_stream.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ WordScanner::WordScanner(const Heights& heights)
 
 bool WordScanner::scanLine(std::string_view line) {
   const bool ended = line.back() == '\n';
-  if (midLine_ || line.size() > NcReader::kMaxLine) {
+  if (midLine_ || line.size() > TextReader::kMaxLine) {
     // A line too long to hold comes in pieces, which cannot be read as words.
     midLine_ = !ended;
     retractWatch_ = false;

@@ -1,8 +1,11 @@
-// Text-mode reading and writing of NC programs, over byte streams.
-#ifndef TARVELIN_REWRITE_NC_TEXT_H_
-#define TARVELIN_REWRITE_NC_TEXT_H_
+// Text-mode reading and writing of a file, over byte streams: the reader
+// hands out runs of whole lines under the old DOS rules for CR and 0x1A, the
+// writer writes CR LF text. Both move the file in chunks of half a mebibyte.
+#ifndef TARVELIN_REWRITE_TEXT_STREAM_H_
+#define TARVELIN_REWRITE_TEXT_STREAM_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -10,7 +13,7 @@
 
 #include "rewrite/background.h"
 
-// A heap block aligned to a page: the kernel copies to and from such blocks fastest.
+// Heap memory aligned to a page: the kernel copies to and from such memory fastest.
 class AlignedBuffer {
  public:
   explicit AlignedBuffer(size_t size) : data_(new (std::align_val_t{4096}) char[size]) {}
@@ -45,7 +48,7 @@ class ByteSink {
 // the 0x1A that ended the text.
 enum class ReadResult { lines, end, error, textAfterEnd };
 
-// Reads an NC program as a text file is read. The first byte 0x1A ends the
+// Reads a file as a text file is read. The first byte 0x1A ends the
 // text, as it marked the end of old DOS files, where only more 0x1A, line
 // ends, blanks and tabs follow it. Anything else after it is refused
 // (textAfterEnd) as soon as it is found, since controllers read on past a
@@ -60,21 +63,17 @@ enum class ReadResult { lines, end, error, textAfterEnd };
 // of more than kMaxLine bytes, never cut between CR and LF, so that memory
 // stays bounded whatever the input.
 //
-// While the caller works on one run, the next block is read into a second
-// buffer on the `background` thread, and checked there if so chosen.
-class NcReader {
+// While the caller works on one run, the next chunk is read into a second
+// buffer on the `background` thread; where the text is in CR LF throughout,
+// it is checked there too, for stray carriage returns and 0x1A.
+class TextReader {
  public:
   static constexpr size_t kMaxLine = size_t{1} << 20;
   // The first read, which also decides the line-end convention, and each one after it.
   static constexpr size_t kFirstRead = kMaxLine + (size_t{256} << 10) + 64;
   static constexpr size_t kReadSize = size_t{512} << 10;
 
-  // Where blocks of text in CR LF throughout are checked for stray carriage
-  // returns and 0x1A: on the background thread as they are read, or on the
-  // caller's as they are handed out, which also brings them into its cache.
-  enum class Check { ahead, onHandOut };
-
-  NcReader(ByteSource& source, Background& background, Check check = Check::onHandOut);
+  TextReader(ByteSource& source, Background& background);
 
   // Stores the next run of lines in `*lines`; it stays valid until the next call.
   ReadResult next(std::string_view* lines);
@@ -83,52 +82,55 @@ class NcReader {
   // so that its text can be written as it is.
   bool bareLineFeeds() const { return bareLineFeeds_; }
 
+  // Returns the count of bytes taken from the source so far: those of the
+  // runs handed out, of the chunk they came from, and those read past a 0x1A.
+  uint64_t bytesRead() const { return bytesRead_; }
+
  private:
-  // What normalise() made of a block.
-  struct Block {
+  // What normalise() made of a chunk.
+  struct Normalised {
     size_t size = 0;         // bytes of text left
-    bool leadingCr = false;  // the carriage return held back from the block before goes first
+    bool leadingCr = false;  // the carriage return held back from the chunk before goes first
     bool stopped = false;    // a 0x1A ended the input
-    bool textAfter = false;  // something other than padding follows it in the block
-    bool bare = false;       // this block or one before held text not in CR LF
+    bool textAfter = false;  // something other than padding follows it in the chunk
+    bool bare = false;       // this chunk or one before held text not in CR LF
   };
 
   // Chooses between the two line-end conventions, reading ahead if it must.
   bool start();
   // Reads at kHead until `*filled` is kFirstRead or the input ends; returns false on error.
   bool fillUp(size_t* filled);
-  // Starts reading the next block into the spare buffer, at kHead.
+  // Starts reading the next chunk into the spare buffer, at kHead.
   void startReadAhead();
-  // Reads the next block, and normalises it if it is checked ahead and the
-  // text is in CR LF throughout; runs on the background thread.
+  // Reads the next chunk, and normalises it if the text is in CR LF
+  // throughout; runs on the background thread.
   void readAhead();
-  // Waits for the block read ahead and goes on in its buffer, with the
+  // Waits for the chunk read ahead and goes on in its buffer, with the
   // unfinished line in front of it; returns false on error.
   bool takeReadAhead();
   // Returns the buffer that is not handed out, making it at first use.
   char* spareBuffer();
-  // Checks what follows the 0x1A that ended the text in `block`: the rest of
-  // the block, and unless `inputEnded`, the rest of the input, read into the
+  // Checks what follows the 0x1A that ended the text in `chunk`: the rest of
+  // the chunk, and unless `inputEnded`, the rest of the input, read into the
   // spare buffer. Returns false on a read error, and when anything but
   // padding follows, noted in textAfterEnd_.
-  bool checkAfterStop(const Block& block, bool inputEnded);
+  bool checkAfterStop(const Normalised& chunk, bool inputEnded);
   // Returns what ended the reading early.
   ReadResult failure() const {
     return textAfterEnd_ ? ReadResult::textAfterEnd : ReadResult::error;
   }
   // Applies 0x1A and the carriage-return rule to the `size` bytes read at
   // `text`, in place. A carriage return that ends them waits for the next
-  // block, unless `inputEnds`.
-  Block normalise(char* text, size_t size, bool inputEnds);
+  // chunk, unless `inputEnds`.
+  Normalised normalise(char* text, size_t size, bool inputEnds);
 
-  // Where every block starts: after room for an unfinished line and a carriage
-  // return held back from the block before, on a page boundary. Only the pages
+  // Where every chunk starts: after room for an unfinished line and a carriage
+  // return held back from the chunk before, on a page boundary. Only the pages
   // from there on are touched, but for as much of an unfinished line as there is.
   static constexpr size_t kHead = kMaxLine + 4096;
   static constexpr size_t kCapacity = kHead + (kFirstRead > kReadSize ? kFirstRead : kReadSize);
 
   ByteSource& source_;
-  const bool checkAhead_;
   AlignedBuffer first_;
   std::unique_ptr<AlignedBuffer> second_;  // made for the first read ahead
   char* current_ = first_.get();           // being handed out
@@ -140,27 +142,28 @@ class NcReader {
   bool textAfterEnd_ = false;  // text followed the 0x1A
   bool atEnd_ = false;         // nothing more is to be read from the source
   bool bareLineFeeds_ = false;
+  uint64_t bytesRead_ = 0;  // from the source, as the caller's thread knows of them
   // The state of the carriage-return rule, used by whichever thread normalises.
   bool crEndsLines_ = false;
   bool bareSeen_ = false;  // a line feed without CR, or a stray CR, was seen
-  bool crWaits_ = false;   // the last block ended in a carriage return, held back
+  bool crWaits_ = false;   // the last chunk ended in a carriage return, held back
   // What the read ahead found, set on the background thread.
   size_t aheadSize_ = 0;
   bool aheadAtEnd_ = false;
   bool aheadFailed_ = false;
-  bool aheadNormalised_ = false;  // normalise() ran on the block, and found `ahead_`
-  Block ahead_;
+  bool aheadNormalised_ = false;  // normalise() ran on the chunk, and found `ahead_`
+  Normalised ahead_;
   Background::Lane background_;  // last, so that its task ends before the buffers go
 };
 
-// Writes NC text in large blocks, on the `background` thread or on the
+// Writes text in chunks of half a mebibyte, on the `background` thread or on the
 // caller's own. The first failed write is kept: later writes are dropped and
 // flush() reports it.
-class NcWriter {
+class TextWriter {
  public:
-  NcWriter(ByteSink& sink, Background& background);
+  TextWriter(ByteSink& sink, Background& background);
 
-  // Chooses how the blocks filled from now on are written: all on the
+  // Chooses how the chunks filled from now on are written: all on the
   // background thread, or, iff `share`, every other one on this thread.
   void shareWriting(bool share) { share_ = share; }
 
@@ -191,25 +194,25 @@ class NcWriter {
   // Waits for the write under way, then writes `size` bytes at `data`, or
   // starts writing them behind; returns true iff it did the latter.
   bool writeOut(const char* data, size_t size);
-  // Writes the block handed over: on the background thread, or on this one.
-  void writeBlock() { sinkFailed_ = !sink_.write(blockData_, blockSize_); }
+  // Writes the chunk handed over: on the background thread, or on this one.
+  void writeChunk() { sinkFailed_ = !sink_.write(chunkData_, chunkSize_); }
   // Writes the filled buffer, or starts writing it and goes on in the other one.
   void handOver();
 
   ByteSink& sink_;
   bool share_ = false;
-  unsigned blocks_ = 0;  // blocks written while sharing
+  unsigned sharedChunks_ = 0;  // chunks written while sharing
   AlignedBuffer buffers_[2];
   char* current_ = buffers_[0].get();  // being filled
   char* spare_ = buffers_[1].get();    // being written, or free
   size_t used_ = 0;
   bool failed_ = false;
-  bool handedOver_ = false;  // a full block went to be written
-  // What the block write writes.
-  const char* blockData_ = nullptr;
-  size_t blockSize_ = 0;
-  bool sinkFailed_ = false;      // the last block could not be written; used by writeBlock()
+  bool handedOver_ = false;  // a full chunk went to be written
+  // What writeChunk() writes.
+  const char* chunkData_ = nullptr;
+  size_t chunkSize_ = 0;
+  bool sinkFailed_ = false;      // the last chunk could not be written; used by writeChunk()
   Background::Lane background_;  // last, so that its task ends before the buffers go
 };
 
-#endif  // TARVELIN_REWRITE_NC_TEXT_H_
+#endif  // TARVELIN_REWRITE_TEXT_STREAM_H_

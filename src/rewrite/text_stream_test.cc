@@ -1,4 +1,4 @@
-#include "rewrite/nc_text.h"
+#include "rewrite/text_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ Lines readLines(const std::string& data, size_t chunk = SIZE_MAX, bool seekable 
   MemorySource source(data, chunk);
   source.seekable = seekable;
   Background background;
-  NcReader reader(source, background);
+  TextReader reader(source, background);
   Lines lines;
   std::string_view run;
   ReadResult result;
@@ -86,16 +86,16 @@ INSTANTIATE_TEST_SUITE_P(TextMode, ReaderCases, testing::ValuesIn(kReadCases),
                            return info.param.name;
                          });
 
-TEST(NcReader, KeepsLinesWholeUpToTheLimit) {
-  const std::string longLine(NcReader::kMaxLine, 'a');
+TEST(TextReader, KeepsLinesWholeUpToTheLimit) {
+  const std::string longLine(TextReader::kMaxLine, 'a');
   for (size_t chunk : {size_t{4096}, SIZE_MAX}) {
     EXPECT_EQ(readLines("X\r\n" + longLine + "\r\nY", chunk),
               (Lines{"X\r\n", longLine + "\r\n", "Y"}));
   }
 }
 
-TEST(NcReader, CutsOverlongLinesIntoLargePiecesAndLosesNothing) {
-  std::string data(3 * NcReader::kMaxLine + 5, 'b');
+TEST(TextReader, CutsOverlongLinesIntoLargePiecesAndLosesNothing) {
+  std::string data(3 * TextReader::kMaxLine + 5, 'b');
   data += "\nZ";
   for (size_t chunk : {size_t{100000}, SIZE_MAX}) {
     const Lines lines = readLines(data, chunk);
@@ -103,7 +103,7 @@ TEST(NcReader, CutsOverlongLinesIntoLargePiecesAndLosesNothing) {
     std::string joined;
     for (size_t i = 0; i < lines.size(); ++i) {
       if (i + 2 < lines.size()) {
-        EXPECT_GT(lines[i].size(), NcReader::kMaxLine);
+        EXPECT_GT(lines[i].size(), TextReader::kMaxLine);
       }
       joined += lines[i];
     }
@@ -111,8 +111,9 @@ TEST(NcReader, CutsOverlongLinesIntoLargePiecesAndLosesNothing) {
   }
 }
 
-TEST(NcReader, NeverCutsAPieceBetweenCrAndLf) {
-  for (size_t length : {NcReader::kMaxLine + 1, NcReader::kMaxLine + 2, 2 * NcReader::kMaxLine}) {
+TEST(TextReader, NeverCutsAPieceBetweenCrAndLf) {
+  for (size_t length :
+       {TextReader::kMaxLine + 1, TextReader::kMaxLine + 2, 2 * TextReader::kMaxLine}) {
     const std::string data = std::string(length, 'c') + "\r\nE";
     for (size_t chunk : {size_t{4096}, size_t{1}, SIZE_MAX}) {
       const Lines lines = readLines(data, chunk);
@@ -126,9 +127,9 @@ TEST(NcReader, NeverCutsAPieceBetweenCrAndLf) {
   }
 }
 
-TEST(NcReader, DecidesLineEndsBeyondTheFirstBuffer) {
+TEST(TextReader, DecidesLineEndsBeyondTheFirstBuffer) {
   std::string crOnly;
-  while (crOnly.size() < 3 * NcReader::kMaxLine) crOnly += "G00X1.\r";
+  while (crOnly.size() < 3 * TextReader::kMaxLine) crOnly += "G00X1.\r";
   const Lines lines = readLines(crOnly);
   ASSERT_EQ(lines.size(), crOnly.size() / 7);
   EXPECT_EQ(lines.back(), "G00X1.\n");
@@ -141,9 +142,9 @@ TEST(NcReader, DecidesLineEndsBeyondTheFirstBuffer) {
   EXPECT_EQ(all.find('\r'), all.size() - 2);
 }
 
-TEST(NcReader, DecidesLineEndsOfAPipeOnWhatItReadFirst) {
+TEST(TextReader, DecidesLineEndsOfAPipeOnWhatItReadFirst) {
   std::string crOnly;
-  while (crOnly.size() < 3 * NcReader::kMaxLine) crOnly += "G00X1.\r";
+  while (crOnly.size() < 3 * TextReader::kMaxLine) crOnly += "G00X1.\r";
   for (const size_t chunk : {size_t{65536}, SIZE_MAX}) {
     const Lines lines = readLines(crOnly, chunk, false);
     ASSERT_EQ(lines.size(), crOnly.size() / 7);
@@ -152,9 +153,9 @@ TEST(NcReader, DecidesLineEndsOfAPipeOnWhatItReadFirst) {
 }
 
 // Stray carriage returns go wherever they stand, in the first buffer and long after it.
-TEST(NcReader, DropsStrayCarriageReturnsInEveryBlock) {
+TEST(TextReader, DropsStrayCarriageReturnsInEveryChunk) {
   std::string data;
-  for (int line = 0; data.size() < 3 * NcReader::kMaxLine; ++line) {
+  for (int line = 0; data.size() < 3 * TextReader::kMaxLine; ++line) {
     data += line % 7 == 0 ? "G01\rX1.\r\n" : line % 5 == 0 ? "G01X2.\r\r\n" : "G01X3.\n";
   }
   for (size_t chunk : {size_t{4093}, SIZE_MAX}) {
@@ -187,39 +188,37 @@ std::string readerModel(std::string data) {
   return kept.append(data, from);
 }
 
-// Checks that the reader gives `data` as the plain model does, wherever it
-// checks the text; and that no run it hands out as CR LF throughout holds a
-// bare line feed. Where text follows the 0x1A, what comes before the refusal
-// is a part of what the model gives.
+// Checks that the reader gives `data` as the plain model does, and that no
+// run it hands out as CR LF throughout holds a bare line feed. Where text
+// follows the 0x1A, what comes before the refusal is a part of what the model
+// gives.
 void expectReadAsModel(const std::string& data, size_t chunk, const std::string& what) {
   const std::string model = readerModel(data);
   const bool refused = textAfterEnd(data);
-  for (const auto check : {NcReader::Check::ahead, NcReader::Check::onHandOut}) {
-    MemorySource source(data, chunk);
-    Background background;
-    NcReader reader(source, background, check);
-    std::string joined;
-    std::string_view run;
-    ReadResult result = ReadResult::lines;
-    while ((result = reader.next(&run)) == ReadResult::lines) {
-      if (!reader.bareLineFeeds()) {
-        for (size_t lf = run.find('\n'); lf != std::string_view::npos;
-             lf = run.find('\n', lf + 1)) {
-          ASSERT_TRUE(lf != 0 && run[lf - 1] == '\r') << what;
-        }
+  MemorySource source(data, chunk);
+  Background background;
+  TextReader reader(source, background);
+  std::string joined;
+  std::string_view run;
+  ReadResult result = ReadResult::lines;
+  while ((result = reader.next(&run)) == ReadResult::lines) {
+    if (!reader.bareLineFeeds()) {
+      for (size_t lf = run.find('\n'); lf != std::string_view::npos; lf = run.find('\n', lf + 1)) {
+        ASSERT_TRUE(lf != 0 && run[lf - 1] == '\r') << what;
       }
-      joined += run;
     }
-    EXPECT_EQ(result, refused ? ReadResult::textAfterEnd : ReadResult::end) << what;
-    EXPECT_TRUE(refused ? model.starts_with(joined) : joined == model) << what;
+    joined += run;
   }
+  EXPECT_EQ(result, refused ? ReadResult::textAfterEnd : ReadResult::end) << what;
+  EXPECT_TRUE(refused ? model.starts_with(joined) : joined == model) << what;
 }
 
-// Every kind of line end, and the 0x1A, on both sides of the first two block
+// Every kind of line end, and the 0x1A, on both sides of the first two chunk
 // boundaries, after text in CR LF throughout.
-TEST(NcReader, KeepsTheRulesAtBlockBoundaries) {
+TEST(TextReader, KeepsTheRulesAtChunkBoundaries) {
   const char* const tails[] = {"\n", "\r", "\r\n", "\rX\r\n", "\r\r\n", "\x1A\r\n", "\n\n"};
-  for (const size_t boundary : {NcReader::kFirstRead, NcReader::kFirstRead + NcReader::kReadSize}) {
+  for (const size_t boundary :
+       {TextReader::kFirstRead, TextReader::kFirstRead + TextReader::kReadSize}) {
     std::string lines;
     while (lines.size() + 8 <= boundary) lines += "G01X1.\r\n";
     for (size_t shift = 0; shift < 3; ++shift) {
@@ -237,7 +236,7 @@ TEST(NcReader, KeepsTheRulesAtBlockBoundaries) {
 // Programs of several megabytes whose lines are mostly CR LF but for a few
 // kinds of fault, in reads of every size: the change from text in CR LF
 // throughout to bare line feeds and stray carriage returns falls anywhere.
-TEST(NcReader, KeepsTheRulesThroughLongPrograms) {
+TEST(TextReader, KeepsTheRulesThroughLongPrograms) {
   std::mt19937 random(7);
   for (int round = 0; round < 12; ++round) {
     std::string data;
@@ -258,11 +257,11 @@ TEST(NcReader, KeepsTheRulesThroughLongPrograms) {
 // What follows a 0x1A is read to the end of the input, however long and
 // however the reads cut it: padding alone ends the text at the mark, and
 // anything else, however far on, is refused.
-TEST(NcReader, ReadsPastTheEndMarkToItsEnd) {
+TEST(TextReader, ReadsPastTheEndMarkToItsEnd) {
   const std::string line = "G01X1.\r\n";
   std::string padding;
   while (padding.size() < (size_t{3} << 20)) padding += "\r\n \t\x1A\n";
-  for (const size_t mark : {size_t{0}, NcReader::kFirstRead - 3, NcReader::kFirstRead + 5}) {
+  for (const size_t mark : {size_t{0}, TextReader::kFirstRead - 3, TextReader::kFirstRead + 5}) {
     std::string lines;
     while (lines.size() < mark) lines += line;
     for (const char* after : {"", "%", "\r\nM30\r\n"}) {
@@ -274,18 +273,53 @@ TEST(NcReader, ReadsPastTheEndMarkToItsEnd) {
   }
 }
 
-TEST(NcReader, ReportsReadErrors) {
+TEST(TextReader, ReportsReadErrors) {
   const std::string data = std::string(3000000, 'x') + "\n";
   for (size_t failAt : {size_t{0}, size_t{3}, size_t{2000000}}) {
     MemorySource source(data, 1000, failAt);
     Background background;
-    NcReader reader(source, background);
+    TextReader reader(source, background);
     std::string_view line;
     ReadResult result;
     while ((result = reader.next(&line)) == ReadResult::lines) {
     }
     EXPECT_EQ(result, ReadResult::error) << failAt;
     EXPECT_EQ(reader.next(&line), ReadResult::error) << failAt;  // and stays so
+  }
+}
+
+// The count of bytes read rises run by run and ends at the input's size,
+// counting each byte once, however the input is read.
+TEST(TextReader, CountsEveryByteReadOnce) {
+  std::string crOnly;
+  while (crOnly.size() < 3 * TextReader::kMaxLine) crOnly += "G00X1.\r";
+  std::string crLf;
+  while (crLf.size() < 3 * TextReader::kMaxLine) crLf += "G01X1.Y2.\r\n";
+  struct Case {
+    const char* name;
+    std::string data;
+    bool seekable;
+  } const cases[] = {
+      {"empty", "", true},
+      {"one line", "G00Z5.\n", true},
+      {"CR LF over many chunks", crLf, true},
+      {"CR alone, decided on a second look", crOnly, true},
+      {"CR alone from a pipe", crOnly, false},
+      {"padding after the 0x1A past the first chunk",
+       "G00Z5.\r\n\x1A" + std::string(2 * TextReader::kMaxLine, '\n'), true},
+  };
+  for (const Case& c : cases) {
+    MemorySource source(c.data, 1000);
+    source.seekable = c.seekable;
+    Background background;
+    TextReader reader(source, background);
+    std::string_view run;
+    uint64_t last = 0;
+    while (reader.next(&run) == ReadResult::lines) {
+      EXPECT_GE(reader.bytesRead(), last) << c.name;
+      last = reader.bytesRead();
+    }
+    EXPECT_EQ(reader.bytesRead(), c.data.size()) << c.name;
   }
 }
 
@@ -299,12 +333,12 @@ class ThreadSink : public StringSink {
   std::vector<std::thread::id> threads;
 };
 
-TEST(NcWriter, PassesLargeTextThroughInOrderWhereverItWrites) {
+TEST(TextWriter, PassesLargeTextThroughInOrderWhereverItWrites) {
   const std::string big(3 << 20, 'q');
   for (const int share : {0, 1, 2}) {
     ThreadSink sink;
     Background background;
-    NcWriter writer(sink, background);
+    TextWriter writer(sink, background);
     writer.shareWriting(share == 1);
     writer.write("a");
     writer.write(big);
@@ -327,7 +361,7 @@ TEST(NcWriter, PassesLargeTextThroughInOrderWhereverItWrites) {
 // Text bigger than the buffers, handed over whole and in pieces of whole
 // lines, comes out with CR LF line ends, whatever CR LF pairs the buffer
 // boundaries cut.
-TEST(NcWriter, GivesBareLineFeedsCarriageReturnsAcrossBuffers) {
+TEST(TextWriter, GivesBareLineFeedsCarriageReturnsAcrossBuffers) {
   struct Case {
     const char* name;
     std::string line;
@@ -347,7 +381,7 @@ TEST(NcWriter, GivesBareLineFeedsCarriageReturnsAcrossBuffers) {
     for (size_t piece : {size_t{1} << 30, size_t{100003}, size_t{1300}}) {
       StringSink sink;
       Background background;
-      NcWriter writer(sink, background);
+      TextWriter writer(sink, background);
       for (size_t from = 0; from < text.size();) {
         // Pieces start at line starts, as the file pass hands them over.
         const size_t to = std::min(text.size(), text.rfind('\n', from + piece) + 1);
@@ -360,12 +394,12 @@ TEST(NcWriter, GivesBareLineFeedsCarriageReturnsAcrossBuffers) {
   }
 }
 
-TEST(NcWriter, KeepsTheFirstWriteFailure) {
+TEST(TextWriter, KeepsTheFirstWriteFailure) {
   for (const bool share : {false, true}) {
     StringSink sink;
     sink.limit = 10;
     Background background;
-    NcWriter writer(sink, background);
+    TextWriter writer(sink, background);
     writer.shareWriting(share);
     writer.write(std::string(4 << 20, 'x'));
     EXPECT_FALSE(writer.ok()) << share;

@@ -1,4 +1,4 @@
-#include "rewrite/nc_text.h"
+#include "rewrite/text_stream.h"
 
 #include <algorithm>
 #include <cstring>
@@ -46,13 +46,10 @@ char* dropCarriageReturns(char* begin, char* end, Stray stray) {
 
 }  // namespace
 
-NcReader::NcReader(ByteSource& source, Background& background, Check check)
-    : source_(source),
-      checkAhead_(check == Check::ahead),
-      first_(kCapacity),
-      background_(background) {}
+TextReader::TextReader(ByteSource& source, Background& background)
+    : source_(source), first_(kCapacity), background_(background) {}
 
-ReadResult NcReader::next(std::string_view* lines) {
+ReadResult TextReader::next(std::string_view* lines) {
   // After a failed read the buffers hold no known state: the error stands.
   if (failed_) return failure();
   if (!started_) {
@@ -84,7 +81,7 @@ ReadResult NcReader::next(std::string_view* lines) {
   }
 }
 
-bool NcReader::start() {
+bool TextReader::start() {
   size_t filled = 0;
   if (!fillUp(&filled)) return false;
   // The convention depends only on the bytes before the first 0x1A.
@@ -117,16 +114,17 @@ bool NcReader::start() {
       if (!fillUp(&filled)) return false;
     }
   }
-  const Block block = normalise(buffer, filled, atEnd_);
-  ready_ = kHead + block.size;
-  bareLineFeeds_ = block.bare;
-  if (block.stopped && !checkAfterStop(block, atEnd_)) return false;
-  atEnd_ = atEnd_ || block.stopped;
+  bytesRead_ = filled;
+  const Normalised chunk = normalise(buffer, filled, atEnd_);
+  ready_ = kHead + chunk.size;
+  bareLineFeeds_ = chunk.bare;
+  if (chunk.stopped && !checkAfterStop(chunk, atEnd_)) return false;
+  atEnd_ = atEnd_ || chunk.stopped;
   if (!atEnd_) startReadAhead();
   return true;
 }
 
-bool NcReader::fillUp(size_t* filled) {
+bool TextReader::fillUp(size_t* filled) {
   while (*filled < kFirstRead && !atEnd_) {
     const std::ptrdiff_t n = source_.read(current_ + kHead + *filled, kFirstRead - *filled);
     if (n < 0) return false;
@@ -136,7 +134,7 @@ bool NcReader::fillUp(size_t* filled) {
   return true;
 }
 
-char* NcReader::spareBuffer() {
+char* TextReader::spareBuffer() {
   // Input that fits in the first read needs no second buffer.
   if (spare_ == nullptr) {
     second_ = std::make_unique<AlignedBuffer>(kCapacity);
@@ -145,24 +143,25 @@ char* NcReader::spareBuffer() {
   return spare_;
 }
 
-void NcReader::startReadAhead() {
+void TextReader::startReadAhead() {
   spareBuffer();
   background_.start([this] { readAhead(); });
 }
 
-bool NcReader::checkAfterStop(const Block& block, bool inputEnded) {
-  textAfterEnd_ = block.textAfter;
+bool TextReader::checkAfterStop(const Normalised& chunk, bool inputEnded) {
+  textAfterEnd_ = chunk.textAfter;
   char* scratch = spareBuffer() + kHead;
   for (bool ended = inputEnded; !ended && !textAfterEnd_;) {
     const std::ptrdiff_t n = source_.read(scratch, kReadSize);
     if (n < 0) return false;
+    bytesRead_ += static_cast<size_t>(n);
     ended = n == 0;
     textAfterEnd_ = !onlyPadding(scratch, scratch + n);
   }
   return !textAfterEnd_;
 }
 
-void NcReader::readAhead() {
+void TextReader::readAhead() {
   char* text = spare_ + kHead;
   size_t size = 0;
   bool atEnd = false;
@@ -177,44 +176,45 @@ void NcReader::readAhead() {
   aheadSize_ = size;
   aheadAtEnd_ = atEnd;
   // Text that needs more than a check is left to the caller's thread, which
-  // has time to spare then: its blocks are written on this one.
-  aheadNormalised_ = !failed && checkAhead_ && !crEndsLines_ && !bareSeen_;
+  // has time to spare then: its chunks are written on this one.
+  aheadNormalised_ = !failed && !crEndsLines_ && !bareSeen_;
   if (aheadNormalised_) ahead_ = normalise(text, size, atEnd);
 }
 
-bool NcReader::takeReadAhead() {
+bool TextReader::takeReadAhead() {
   background_.wait();
   if (aheadFailed_) return false;
-  const Block block =
+  bytesRead_ += aheadSize_;
+  const Normalised chunk =
       aheadNormalised_ ? ahead_ : normalise(spare_ + kHead, aheadSize_, aheadAtEnd_);
   const size_t rest = ready_ - pos_;
-  const size_t from = kHead - (block.leadingCr ? 1 : 0) - rest;
+  const size_t from = kHead - (chunk.leadingCr ? 1 : 0) - rest;
   std::memcpy(spare_ + from, current_ + pos_, rest);
-  if (block.leadingCr) spare_[kHead - 1] = '\r';
+  if (chunk.leadingCr) spare_[kHead - 1] = '\r';
   pos_ = from;
-  ready_ = kHead + block.size;
-  bareLineFeeds_ = block.bare;
+  ready_ = kHead + chunk.size;
+  bareLineFeeds_ = chunk.bare;
   std::swap(current_, spare_);
-  if (block.stopped && !checkAfterStop(block, aheadAtEnd_)) return false;
-  atEnd_ = aheadAtEnd_ || block.stopped;
+  if (chunk.stopped && !checkAfterStop(chunk, aheadAtEnd_)) return false;
+  atEnd_ = aheadAtEnd_ || chunk.stopped;
   return true;
 }
 
-NcReader::Block NcReader::normalise(char* text, size_t size, bool inputEnds) {
-  Block block;
+TextReader::Normalised TextReader::normalise(char* text, size_t size, bool inputEnds) {
+  Normalised chunk;
   char* end = text + size;
-  // A carriage return held back at the end of the last block stays only
+  // A carriage return held back at the end of the last chunk stays only
   // before a line feed.
   if (crWaits_) {
     crWaits_ = false;
-    block.leadingCr = size != 0 && *text == '\n';
-    bareSeen_ = bareSeen_ || !block.leadingCr;
+    chunk.leadingCr = size != 0 && *text == '\n';
+    bareSeen_ = bareSeen_ || !chunk.leadingCr;
   }
   if (crEndsLines_) {
     if (char* stop = find(text, end, kEndOfText)) {
-      block.textAfter = !onlyPadding(stop + 1, end);
+      chunk.textAfter = !onlyPadding(stop + 1, end);
       end = stop;
-      block.stopped = true;
+      chunk.stopped = true;
     }
     std::replace(text, end, '\r', '\n');
     bareSeen_ = true;
@@ -223,7 +223,7 @@ NcReader::Block NcReader::normalise(char* text, size_t size, bool inputEnds) {
     // pass looks both for a pair out of step and for the 0x1A.
     const char* from = text;
     if (!bareSeen_) {
-      const bool loneFirst = size != 0 && *text == '\n' && !block.leadingCr;
+      const bool loneFirst = size != 0 && *text == '\n' && !chunk.leadingCr;
       from = loneFirst ? text : findUnpaired(text, end, '\r', '\n', kEndOfText);
       bareSeen_ = from != end && *from != kEndOfText;
     }
@@ -232,9 +232,9 @@ NcReader::Block NcReader::normalise(char* text, size_t size, bool inputEnds) {
     const bool crsLeft = first != end && *first == '\r';
     const char* stop = crsLeft ? findEither(first, end, kEndOfText, kEndOfText) : first;
     if (stop != end) {
-      block.textAfter = !onlyPadding(stop + 1, end);
+      chunk.textAfter = !onlyPadding(stop + 1, end);
       end = text + (stop - text);
-      block.stopped = true;
+      chunk.stopped = true;
       inputEnds = true;
     }
     // A carriage return at the end waits for its successor, unless none can come.
@@ -250,17 +250,17 @@ NcReader::Block NcReader::normalise(char* text, size_t size, bool inputEnds) {
                                 [last](const char* cr) { return cr + 1 == last || cr[1] != '\n'; });
     }
   }
-  block.bare = bareSeen_;
-  block.size = static_cast<size_t>(end - text);
-  return block;
+  chunk.bare = bareSeen_;
+  chunk.size = static_cast<size_t>(end - text);
+  return chunk;
 }
 
-NcWriter::NcWriter(ByteSink& sink, Background& background)
+TextWriter::TextWriter(ByteSink& sink, Background& background)
     : sink_(sink),
       buffers_{AlignedBuffer(kCapacity), AlignedBuffer(kCapacity)},
       background_(background) {}
 
-void NcWriter::writeText(std::string_view text) {
+void TextWriter::writeText(std::string_view text) {
   // Converted as it is copied, on the scanning thread, which has time to
   // spare while the background thread reads and writes.
   constexpr size_t kLeast = 4096;
@@ -277,33 +277,33 @@ void NcWriter::writeText(std::string_view text) {
   }
 }
 
-bool NcWriter::writeOut(const char* data, size_t size) {
+bool TextWriter::writeOut(const char* data, size_t size) {
   background_.wait();
   failed_ = failed_ || sinkFailed_;
   if (failed_ || size == 0) return false;
-  blockData_ = data;
-  blockSize_ = size;
-  // A block written here is copied out fastest, while it is still in this
+  chunkData_ = data;
+  chunkSize_ = size;
+  // A chunk written here is copied out fastest, while it is still in this
   // thread's cache; but writing all of them here leaves this thread the
   // busier one, and the other idle.
-  if (share_ && ++blocks_ % 2 == 0) {
-    writeBlock();
+  if (share_ && ++sharedChunks_ % 2 == 0) {
+    writeChunk();
     failed_ = sinkFailed_;
     return false;
   }
   // Only `this` is captured, so that the task needs no memory of its own.
-  background_.start([this] { writeBlock(); });
+  background_.start([this] { writeChunk(); });
   return true;
 }
 
-void NcWriter::handOver() {
+void TextWriter::handOver() {
   handedOver_ = true;
-  // A block written here leaves its buffer free at once.
+  // A chunk written here leaves its buffer free at once.
   if (writeOut(current_, used_)) std::swap(current_, spare_);
   used_ = 0;
 }
 
-void NcWriter::putSlow(const char* data, size_t size) {
+void TextWriter::putSlow(const char* data, size_t size) {
   // Fill the buffer to the brim, so that every write but the last is full-sized.
   while (size > kCapacity - used_) {
     const size_t part = kCapacity - used_;
@@ -317,12 +317,12 @@ void NcWriter::putSlow(const char* data, size_t size) {
   used_ += size;
 }
 
-bool NcWriter::flush() {
+bool TextWriter::flush() {
   if (!handedOver_ && !failed_ && used_ != 0) {
-    // All of it fits in one block: written here, with no thread to start.
-    blockData_ = current_;
-    blockSize_ = used_;
-    writeBlock();
+    // All of it fits in one chunk: written here, with no thread to start.
+    chunkData_ = current_;
+    chunkSize_ = used_;
+    writeChunk();
     used_ = 0;
     failed_ = sinkFailed_;
     return !failed_;

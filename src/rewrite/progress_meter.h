@@ -1,0 +1,36 @@
+// How much of an input has been read, in whole percent, for a progress bar.
+#ifndef TARVELIN_REWRITE_PROGRESS_METER_H_
+#define TARVELIN_REWRITE_PROGRESS_METER_H_
+
+#include <cstdint>
+
+// Reports 0 first, then each whole percent of the input that a later count
+// of bytes read reaches, rising, and 100 once all of it is read: at most 101
+// reports, whatever the input's size. Counts are given once per run of lines,
+// so the cost per byte is nil.
+class ProgressMeter {
+ public:
+  // Called with the percent reached; it may print.
+  using Report = void (*)(int percent);
+
+  // Reports 0 for an input of `size` bytes.
+  ProgressMeter(uint64_t size, Report report) : size_(size), report_(report) { report_(0); }
+
+  // Reports the percent that `bytesRead` bytes of the input make, iff it rose.
+  void update(uint64_t bytesRead) {
+    const int percent =
+        bytesRead >= size_
+            ? 100
+            : static_cast<int>(static_cast<double>(bytesRead) * 100 / static_cast<double>(size_));
+    if (percent <= percent_) return;
+    percent_ = percent;
+    report_(percent);
+  }
+
+ private:
+  uint64_t size_;
+  Report report_;
+  int percent_ = 0;  // the last percent reported
+};
+
+#endif  // TARVELIN_REWRITE_PROGRESS_METER_H_
