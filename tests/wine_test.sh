@@ -320,6 +320,12 @@ suite() {
   status=$?
   check "--stdout: status 0" test "$status" = 0
   check "--stdout: the rewrite only" cmp "$work/.out" "$work/options/words.linux"
+  # The summary line, in Japanese, as the Linux build says it.
+  local summary
+  summary=$("$linux" --words --summary --stdout "$work/options/w.ngc" 2>&1 >/dev/null </dev/null |
+    sed -n 4p)
+  (cd "$work/options" && wine "$win/tarvelin.exe" --words --summary w.ngc </dev/null >"$work/.out" 2>"$work/.err")
+  check "--summary: console" console_is "$banner"$'w\n'"$summary"$'\n'"$all_done"
 }
 
 label=all
@@ -339,7 +345,7 @@ if [ -n "$zip" ]; then
   mkdir -p "$unpacked"
   unzip -q "$zip" -d "$unpacked"
   check "files in the zip" test "$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')" = \
-    "./LICENSE.txt ./README-Windows.txt ./tarvelin.exe ./tarvelin.ini "
+    "./LICENSE.txt ./README-Windows.txt ./THIRD-PARTY-NOTICES.txt ./tarvelin.exe ./tarvelin.ini "
   cp "$tests/programs/spaced_pocket.ngc" "$unpacked/p.ngc"
   cp "$tests/programs/spaced_pocket.ngc" "$root/p.ngc"
   (cd "$unpacked" && wine ./tarvelin.exe p.ngc </dev/null >/dev/null 2>&1)
