@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr double kMillimetresPerInch = 25.4;
-
 // Returns `value` in fixed notation with `decimals` places, whatever the locale.
 std::string fixed(double value, int decimals) {
   char text[64];
@@ -15,20 +13,18 @@ std::string fixed(double value, int decimals) {
   return {text, printed.ptr};
 }
 
-// Returns the feed travel with its unit: the one the program used, or
-// millimetres where it used both.
+// Returns the feed travel in each unit the program used: millimetres,
+// inches, or none it named.
 std::string travel(const Savings& savings) {
-  const bool millimetres = savings.millimetres != 0;
-  const bool inches = savings.inches != 0;
-  const bool unnamed = savings.unnamedUnits != 0;
-  if (inches && !millimetres && !unnamed) return fixed(savings.inches, 2) + " インチ";
-  if (unnamed && !millimetres && !inches) {
-    return fixed(savings.unnamedUnits, 1) + " (プログラムの単位)";
-  }
-  // A length in no named unit beside millimetres is taken for millimetres.
-  const double total =
-      savings.millimetres + savings.unnamedUnits + savings.inches * kMillimetresPerInch;
-  return fixed(total, 1) + " mm";
+  std::string text;
+  const auto add = [&](double length, int decimals, const char* unit) {
+    if (length == 0) return;
+    text += (text.empty() ? "" : " + ") + fixed(length, decimals) + unit;
+  };
+  add(savings.millimetres, 1, " mm");
+  add(savings.inches, 2, " インチ");
+  add(savings.unnamedUnits, 1, " (プログラムの単位)");
+  return text.empty() ? "0.0 mm" : text;
 }
 
 // Returns the time rounded to seconds: "約 42秒", or from a minute on "約 4分12秒".
@@ -45,7 +41,10 @@ std::string summaryLine(const Savings& savings, bool words) {
   std::string line = "  早送りを " + std::to_string(savings.approaches) + " か所に入れました";
   if (!words) return line + "\n";
   line += " (最初の高さより下へ " + std::to_string(savings.belowFirst) + " か所)。";
-  line += "空中の切削送り " + travel(savings) + (savings.travelUnknown ? " 以上" : "");
+  line += "空中の切削送り " + travel(savings);
+  if (savings.timeUnknown && savings.minutes == 0) {
+    return line + " の短縮です (送り時間は分かりません)\n";
+  }
   line += "、" + duration(savings.minutes) + (savings.timeUnknown ? "以上" : "") + "の短縮です\n";
   return line;
 }

@@ -8,9 +8,9 @@
 
 // Returns the line, in the program's voice, on what `savings` says: how many
 // approaches went in and, in the word mode (`words`), how many end below the
-// first height, the feed travel through air they turn into rapid travel and
-// the feed time it took, each marked "以上" (at least) where some of it was
-// not known.
+// first height, the feed travel through air they turn into rapid travel, in
+// each unit the program used, and the feed time it took, marked "以上" (at
+// least) where some plunge's time was not known.
 std::string summaryLine(const Savings& savings, bool words);
 
 #endif  // TARVELIN_APP_SUMMARY_H_

@@ -34,11 +34,11 @@ TEST(Summary, SaysWhatTheRewriteSaves) {
        true,
        "  早送りを 2 か所に入れました (最初の高さより下へ 1 か所)。空中の切削送り 0.95 "
        "インチ、約 6秒の短縮です\n"},
-      {"BothUnitsInMillimetres",
-       {.approaches = 2, .millimetres = 1, .inches = 1, .minutes = 1.0},
+      {"EachUnitApart",
+       {.approaches = 3, .millimetres = 1, .inches = 1, .unnamedUnits = 2, .minutes = 1.0},
        true,
-       "  早送りを 2 か所に入れました (最初の高さより下へ 0 か所)。空中の切削送り 26.4 mm、約 "
-       "1分0秒の短縮です\n"},
+       "  早送りを 3 か所に入れました (最初の高さより下へ 0 か所)。空中の切削送り 1.0 mm + "
+       "1.00 インチ + 2.0 (プログラムの単位)、約 1分0秒の短縮です\n"},
       {"UnnamedUnits",
        {.approaches = 1, .unnamedUnits = 4.95, .minutes = 0.0495},
        true,
@@ -49,11 +49,11 @@ TEST(Summary, SaysWhatTheRewriteSaves) {
        true,
        "  早送りを 2 か所に入れました (最初の高さより下へ 0 か所)。空中の切削送り 9.9 mm、約 "
        "3秒以上の短縮です\n"},
-      {"TravelNotKnown",
-       {.approaches = 1, .travelUnknown = true, .timeUnknown = true},
+      {"NoTimeKnown",
+       {.approaches = 1, .millimetres = 4.95, .timeUnknown = true},
        true,
-       "  早送りを 1 か所に入れました (最初の高さより下へ 0 か所)。空中の切削送り 0.0 mm "
-       "以上、約 0秒以上の短縮です\n"},
+       "  早送りを 1 か所に入れました (最初の高さより下へ 0 か所)。空中の切削送り 5.0 mm "
+       "の短縮です (送り時間は分かりません)\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(summaryLine(c.savings, c.words), c.line) << c.name;
 }

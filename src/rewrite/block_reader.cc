@@ -78,6 +78,7 @@ enum class Effect : uint8_t {
   newFrame,     // G10 G43.1 G52 G92: offsets change and the axis words are no move
   home,         // G28 G30: every axis, rotary ones included, goes home or to a stored place
   newPlace,     // G28.1 G30.1 G53: the machine goes somewhere not written
+  call,         // G65 G66 G66.1: a macro call, which may return to a block number here
   units,        // G20 G21
   frame,        // tool length offsets, coordinate systems
   absolute,     // G90
@@ -100,6 +101,7 @@ constexpr std::array<Effect, 1000> makeEffects() {
   set(Effect::newFrame, {100, 431, 432, 520, 920, 921, 922, 923});
   set(Effect::home, {280, 300});
   set(Effect::newPlace, {281, 301, 530});
+  set(Effect::call, {650, 660, 661});
   set(Effect::units, {200, 210});
   set(Effect::frame, {430, 440, 490, 540, 541, 550, 560, 570, 580, 590, 591, 592, 593});
   set(Effect::absolute, {900});
@@ -149,7 +151,7 @@ class LineReader {
   const char* p_;
   const char* end_;
   Block& block_;
-  bool jumpCall_ = false;  // M97 or M99, which jump where a P word says
+  bool jumpCall_ = false;  // M99, which jumps where a P word says
 };
 
 void LineReader::read() {
@@ -199,7 +201,8 @@ void LineReader::readWord(char letter) {
 void LineReader::readKeyword(const char* start) {
   while (p_ < end_ && isLetter(*p_)) ++p_;
   const std::string_view keyword(start, static_cast<size_t>(p_ - start));
-  for (const std::string_view jump : {"GOTO", "IF", "WHILE"}) {
+  for (const std::string_view jump : {"GOTO", "GOTOF", "GOTOB", "GOTOC", "GOTOS", "IF", "WHILE",
+                                      "REPEAT", "CALL", "PCALL", "MCALL"}) {
     bool same = keyword.size() == jump.size();
     for (size_t i = 0; same && i < jump.size(); ++i) same = upper(keyword[i]) == jump[i];
     block_.mayJump = block_.mayJump || same;
@@ -276,6 +279,9 @@ bool LineReader::takeG(int g) {
     case Effect::home:
       b.notAMove = b.forgetsPoints = b.losesPlace = true;
       return true;
+    case Effect::call:
+      b.mayJump = true;
+      return false;
     case Effect::newPlace:
       b.notAMove = b.losesPlace = true;
       return true;
@@ -319,8 +325,11 @@ bool LineReader::takeM(int m) {
     case 90:  // coolant
       return true;
     case 970:  // a jump to a block number and back
+    case 980:  // a call, which may return to a block number here
+      block_.mayJump = true;
+      return false;
     case 990:  // a return, to a block number where a P word says
-      jumpCall_ = true;
+      jumpCall_ = block_.returns = true;
       return false;
     default:
       // Program ends, calls, and the codes a machine gives meanings of its

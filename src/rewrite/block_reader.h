@@ -32,11 +32,17 @@ enum class Units : int8_t { none = -1, inches, millimetres };
 struct Block {
   // False when the line holds anything the reader does not know: a word,
   // code, parameter, expression or keyword, a number it cannot read, two
-  // motions or twice the same axis. Then nothing else here but mayJump holds.
+  // motions or twice the same axis. Then nothing else here but mayJump and
+  // returns holds.
   bool understood = true;
-  // GOTO, IF, WHILE, or M97 or M99 with a P word: the program may go on at
-  // any line with a block number.
+  // A word that may jump or call: GOTO (and GOTOF, GOTOB, GOTOC, GOTOS), IF,
+  // WHILE, REPEAT, CALL, PCALL, MCALL, M97, M98, M99 with a P word, G65, G66.
+  // The program may then go on at any line with a block number, from a
+  // subprogram or from later in the program.
   bool mayJump = false;
+  // M99: the program is a subprogram, or runs again from its start, in modes
+  // set elsewhere.
+  bool returns = false;
   // A program number alone ("O1234"), which only names the program where it
   // starts it.
   bool programNumber = false;

@@ -13,6 +13,7 @@ std::string describe(const Block& b) {
   const auto add = [&](const std::string& word) { text += (text.empty() ? "" : " ") + word; };
   if (!b.understood) add("?");
   if (b.mayJump) add("jump");
+  if (b.returns) add("returns");
   if (b.programNumber) add("program");
   if (b.motion >= 0) add("motion=" + std::to_string(b.motion));
   if (b.distance >= 0) add(b.distance == 0 ? "G90" : "G91");
@@ -100,14 +101,14 @@ TEST(BlockReader, ReadsEachLine) {
       {"G81 X1 Y1 Z-3 R1", "motion=810 R X=1000000 Y=1000000 Z=-3000000"},
       {"G1.5", "?"},
       {"G-1", "?"},
-      {"G65 P9810", "?"},
+      {"G65 P9810", "? jump"},
       {"M6 T2", "toolChange T"},
       {"M0", "toolChange"},
       {"M61 Q2", "toolChange Q"},
       {"M3 S1000 M8", "S"},
       {"M50", "?"},
       {"M19", "?"},
-      {"M98 P100", "?"},
+      {"M98 P100", "? jump"},
       {"M30", "?"},
       {"T1 T2", "?"},
       {"A90", "otherAxes A"},
@@ -125,9 +126,14 @@ TEST(BlockReader, ReadsEachLine) {
       {"IF [#1 GT 2] GOTO 10", "? jump"},
       {"WHILE [#1 LT 5] DO1", "? jump"},
       {"END1", "?"},
-      {"M99 P10", "? jump"},
+      {"M99 P10", "? jump returns"},
       {"P10 M97", "? jump"},
-      {"M99", "?"},
+      {"M99", "? returns"},
+      {"GOTOF N200", "? jump"},
+      {"gotob label", "? jump"},
+      {"REPEAT N10 N20 P=2", "? jump"},
+      {"CALL \"SUB\"", "? jump"},
+      {"GOTOX 10", "?"},
       {"(GOTO 10) G1 X1 ; IF", "motion=10 X=1000000"},
   };
   for (const Case& c : cases) {
@@ -137,6 +143,7 @@ TEST(BlockReader, ReadsEachLine) {
                                               : describe(Block{
                                                     .understood = false,
                                                     .mayJump = block.mayJump,
+                                                    .returns = block.returns,
                                                 });
     EXPECT_EQ(said, c.block) << c.line;
   }

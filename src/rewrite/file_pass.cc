@@ -128,6 +128,27 @@ void nameSetting(std::string& header, const char* name, double value, double byD
   header.append(" ").append(name).append("=").append(text, printed.ptr);
 }
 
+// Reads the program from `source` through once, for what only its whole text
+// tells the word mode, and goes back to its start; a source that cannot go
+// back, such as a pipe, is taken for the worst it could be. Tells `progress`
+// (if any) of each run read; returns how the reading ended.
+ReadResult lookAhead(ByteSource& source, Outlook* outlook, ProgressMeter* progress) {
+  if (!source.rewind()) {
+    *outlook = Outlook::worst();
+    return ReadResult::end;
+  }
+  Background background;
+  TextReader reader(source, background);
+  std::string_view lines;
+  ReadResult read = ReadResult::end;
+  while ((read = reader.next(&lines)) == ReadResult::lines) {
+    if (progress != nullptr) progress->update(reader.bytesRead());
+    outlook->read(lines);
+  }
+  if (read == ReadResult::end && !source.rewind()) return ReadResult::error;
+  return read;
+}
+
 }  // namespace
 
 std::string headerLine(const RewriteSettings& settings) {
@@ -153,6 +174,16 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
 
 PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings,
                          Savings* savings, ProgressMeter* progress) {
+  // The word mode reads the program through once first, and nothing is
+  // written before that reading is done.
+  Outlook outlook;
+  if (settings.words) {
+    if (progress != nullptr) progress->startPass(0, 2);
+    const ReadResult ahead = lookAhead(source, &outlook, progress);
+    if (ahead == ReadResult::error) return PassResult::readFailed;
+    if (ahead == ReadResult::textAfterEnd) return PassResult::textAfterEnd;
+    if (progress != nullptr) progress->startPass(1, 2);
+  }
   // One thread beside this one reads ahead and writes behind, and checks CR
   // LF text for line ends to convert while this one scans.
   Background background;
@@ -161,7 +192,7 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
   ReadResult read = ReadResult::end;
   Savings saved;
   if (settings.words) {
-    WordScanner scanner(settings.heights);
+    WordScanner scanner(settings.heights, outlook);
     read = rewriteWith(scanner, reader, writer, settings, progress);
     saved = scanner.savings();
   } else {

@@ -182,6 +182,35 @@ TEST(HeaderLine, FollowsALeadingPercentLineInWordMode) {
   }
 }
 
+// The word mode reads the program through before rewriting it: a jump at its
+// end takes away the deep approach after the block it jumps back to. A source
+// that cannot go back, a pipe, is taken to jump and return: nothing deep
+// after a block number, and nothing before the modes are set.
+TEST(WordMode, ReadsTheProgramThroughFirst) {
+  const std::string pocket =
+      "G90 G40 G94\nG0 Z5\nG0 X10 Y10\nG1 Z-1 F100\nG1 X20\nG1 X10\nG0 Z5\n"
+      "N100 G0 X10 Y10\nG1 Z-2\n";
+  struct Case {
+    const char* name;
+    std::string input;
+    bool seekable;
+    int deep;  // approaches below the first height
+  };
+  for (const Case& c : {Case{"as it is", pocket + "M30\n", true, 1},
+                        Case{"with a jump back", pocket + "M99 P100\n", true, 0},
+                        Case{"from a pipe", pocket + "M30\n", false, 0}}) {
+    MemorySource source(c.input);
+    source.seekable = c.seekable;
+    StringSink sink;
+    RewriteSettings settings;
+    settings.words = true;
+    ASSERT_EQ(rewriteStream(source, sink, settings), PassResult::done) << c.name;
+    EXPECT_EQ(sink.text.find("G00 Z0.050000\r\nG1 Z-1") != std::string::npos, true) << c.name;
+    EXPECT_EQ(sink.text.find("G00 Z-0.980000\r\nG1 Z-2") != std::string::npos, c.deep == 1)
+        << c.name;
+  }
+}
+
 // Returns `unit` repeated until the text holds at least `bytes` bytes.
 std::string repeat(const std::string& unit, size_t bytes) {
   std::string text;

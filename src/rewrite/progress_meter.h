@@ -16,12 +16,19 @@ class ProgressMeter {
   // Reports 0 for an input of `size` bytes.
   ProgressMeter(uint64_t size, Report report) : size_(size), report_(report) { report_(0); }
 
+  // Counts from now on are of the reading `pass` (from 0) of `passes` that
+  // the input is read in.
+  void startPass(int pass, int passes) {
+    pass_ = pass;
+    passes_ = passes;
+  }
+
   // Reports the percent that `bytesRead` bytes of the input make, iff it rose.
   void update(uint64_t bytesRead) {
-    const int percent =
-        bytesRead >= size_
-            ? 100
-            : static_cast<int>(static_cast<double>(bytesRead) * 100 / static_cast<double>(size_));
+    const double read = static_cast<double>(pass_) * static_cast<double>(size_) +
+                        static_cast<double>(bytesRead < size_ ? bytesRead : size_);
+    const double all = static_cast<double>(passes_) * static_cast<double>(size_);
+    const int percent = read >= all ? 100 : static_cast<int>(read * 100 / all);
     if (percent <= percent_) return;
     percent_ = percent;
     report_(percent);
@@ -31,6 +38,8 @@ class ProgressMeter {
   uint64_t size_;
   Report report_;
   int percent_ = 0;  // the last percent reported
+  int pass_ = 0;
+  int passes_ = 1;
 };
 
 #endif  // TARVELIN_REWRITE_PROGRESS_METER_H_

@@ -1,6 +1,6 @@
-// What the approaches of one program save: how many there are, and, where
-// the word mode knows where the tool came from and how fast it was fed, the
-// feed travel through air they turn into rapid travel and its feed time.
+// What the approaches of one program save: how many there are, and, in the
+// word mode, which knows where the tool comes from and how fast it was fed,
+// the feed travel through air they turn into rapid travel and its feed time.
 #ifndef TARVELIN_REWRITE_SAVINGS_H_
 #define TARVELIN_REWRITE_SAVINGS_H_
 
@@ -14,9 +14,8 @@ struct Savings {
   double millimetres = 0;
   double inches = 0;
   double unnamedUnits = 0;
-  double minutes = 0;          // the feed time that travel took, at the programmed rates
-  bool travelUnknown = false;  // an approach began where the tool's Z was not known
-  bool timeUnknown = false;    // a plunge's feed time was not known: G93, G95, no F
+  double minutes = 0;        // the feed time that travel took, at the programmed rates
+  bool timeUnknown = false;  // a plunge's feed time was not known: G95, no F in force
 };
 
 #endif  // TARVELIN_REWRITE_SAVINGS_H_

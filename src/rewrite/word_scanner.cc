@@ -14,8 +14,27 @@ constexpr int64_t kFarthest = 1'000'000'000'000'000;
 // Heights are rounded up to millionths, the places approach lines are
 // written with, so that writing one never takes it below the first height or
 // closer than the gap to the pass it goes down to.
-WordScanner::WordScanner(const Heights& heights)
-    : heights_(inMillionths(heights)), rule_(heights_) {}
+WordScanner::WordScanner(const Heights& heights, const Outlook& outlook)
+    : heights_(inMillionths(heights)), rule_(heights_), mayJump_(outlook.jumps()) {
+  // A subprogram runs in the modes of whoever calls it; a program that runs
+  // again from its start, in those it ended in.
+  if (outlook.returns()) beUnsure();
+}
+
+void Outlook::read(std::string_view text) {
+  forEachLine(text, [this](size_t, std::string_view line) {
+    const bool ended = line.back() == '\n';
+    if (midLine_ || line.size() > TextReader::kMaxLine) {
+      // A line too long to hold is not read, and may hold anything.
+      midLine_ = !ended;
+      jumps_ = returns_ = true;
+      return;
+    }
+    const Block block = readBlock(line);
+    jumps_ = jumps_ || block.mayJump;
+    returns_ = returns_ || block.returns;
+  });
+}
 
 bool WordScanner::scanLine(std::string_view line) {
   const bool ended = line.back() == '\n';
@@ -90,8 +109,9 @@ void WordScanner::applyModes(const Block& block) {
 }
 
 void WordScanner::changeFeed(const Block& block) {
-  // A number of F means another thing in another feed mode or unit.
-  if ((block.feedMode != FeedMode::none && block.feedMode != feedMode_) ||
+  // A feed mode word, even the one in force, asks for F anew, as LinuxCNC
+  // has it; an F of other units is no rate either.
+  if (block.feedMode != FeedMode::none ||
       (block.units != Units::none && units_ != Units::none && block.units != units_)) {
     feedRate_ = 0;
   }
@@ -188,8 +208,8 @@ bool WordScanner::plunge(double depth, bool allowed, const Place& from) {
       depth, [&](double reached) { return xyKnown && fed_.reached(from.x, from.y, reached); });
   if (!height || !allowed) return false;
   // Only ever down: where the tool already is at or below the approach's
-  // end, the plunge is left as it is.
-  if (from.zKnown && std::llround(*height * 1e6) >= from.z) return false;
+  // end, or may be, the plunge is left as it is.
+  if (!from.zKnown || std::llround(*height * 1e6) >= from.z) return false;
   approachLine_ = approachText_.format(*height);
   retractWatch_ = true;
   save(*height, from);
@@ -199,10 +219,6 @@ bool WordScanner::plunge(double depth, bool allowed, const Place& from) {
 void WordScanner::save(double height, const Place& from) {
   ++savings_.approaches;
   if (height < heights_.first) ++savings_.belowFirst;
-  if (!from.zKnown) {
-    savings_.travelUnknown = savings_.timeUnknown = true;
-    return;
-  }
   const double travel = static_cast<double>(from.z) / 1e6 - height;
   double& total = units_ == Units::millimetres ? savings_.millimetres
                   : units_ == Units::inches    ? savings_.inches

@@ -15,9 +15,49 @@
 #include "rewrite/fed_points.h"
 #include "rewrite/savings.h"
 
+// Calls visit(offset, line) for each line of `text` in order, its line feed
+// included; the last may have none.
+template <typename Visit>
+void forEachLine(std::string_view text, Visit&& visit) {
+  for (size_t from = 0; from < text.size();) {
+    const size_t lineFeed = text.find('\n', from);
+    const size_t end = lineFeed == std::string_view::npos ? text.size() : lineFeed + 1;
+    visit(from, text.substr(from, end - from));
+    from = end;
+  }
+}
+
+// What only the whole of a program tells, read through once before it is
+// rewritten: a word near its end can change what a line near its start does.
+class Outlook {
+ public:
+  // The worst a program could be, taken for one that cannot be read ahead.
+  static Outlook worst() { return {true, true}; }
+  Outlook() = default;
+
+  // Reads the program's next stretch, as WordScanner::scanRun() does.
+  void read(std::string_view text);
+
+  // True iff it may jump or call: a line with a block number may be reached
+  // from anywhere, from later in the program or from a subprogram.
+  bool jumps() const { return jumps_; }
+  // True iff it returns (M99): it runs as a subprogram, or again from its
+  // start, in modes set elsewhere.
+  bool returns() const { return returns_; }
+
+ private:
+  Outlook(bool jumps, bool returns) : jumps_(jumps), returns_(returns) {}
+
+  bool jumps_ = false;
+  bool returns_ = false;
+  bool midLine_ = false;  // the next stretch continues an over-long line
+};
+
 class WordScanner {
  public:
-  explicit WordScanner(const Heights& heights = {});
+  // A scanner for a program of the `outlook` given; by default one that is
+  // learnt as the program is read, which suits programs that never jump back.
+  explicit WordScanner(const Heights& heights = {}, const Outlook& outlook = {});
 
   // Scans the lines of `text`, the program's next stretch, in order, and
   // calls onApproach(offset, approachLine) for each line that gets an
@@ -26,12 +66,9 @@ class WordScanner {
   // continued by the next.
   template <typename OnApproach>
   void scanRun(std::string_view text, OnApproach&& onApproach) {
-    for (size_t from = 0; from < text.size();) {
-      const size_t lineFeed = text.find('\n', from);
-      const size_t end = lineFeed == std::string_view::npos ? text.size() : lineFeed + 1;
-      if (scanLine(text.substr(from, end - from))) onApproach(from, approachLine_);
-      from = end;
-    }
+    forEachLine(text, [&](size_t at, std::string_view line) {
+      if (scanLine(line)) onApproach(at, approachLine_);
+    });
   }
 
   // Returns what the approaches so far save.
@@ -53,7 +90,7 @@ class WordScanner {
   // Applies what a block does to the modal state, the tool and the points fed.
   void applyModes(const Block& block);
   // Takes the feed mode and the units a block sets: the F in force is no rate
-  // in another of either.
+  // after a feed mode word or in other units.
   void changeFeed(const Block& block);
   // Follows the move of a block; returns true iff it is a plunge that gets an
   // approach, which `keepsModes` allows when the block changed no mode the
@@ -86,7 +123,7 @@ class WordScanner {
   bool retractWatch_ = false;  // an approach was just inserted: watch the next line
   bool midLine_ = false;       // the next stretch continues an over-long line
   bool started_ = false;       // a line with words was read
-  bool mayJump_ = false;       // a word that may jump came: a block number may be landed on
+  bool mayJump_ = false;       // the program may jump: a block number may be landed on
   Savings savings_;
 };
 

@@ -139,18 +139,18 @@ const Case kCases[] = {
     // Where the tool went is not followed: LinuxCNC moves it to a dwell's
     // axis words, and G43.1 takes a tool length offset from them.
     {"DwellsAndDynamicOffsetsLoseThePlace",
-     {"G0 Z5", "G0 X10 Y10", "G1 Z-1", "G1 X20", "G1 X10", "G0 Z5", "G4 P0.1 X40", "G0 Y10",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-1", "G1 X20", "G1 X10", "G4 P0.1 X40", "G0 Z5", "G0 Y10",
       "G1 Z-2", "G1 X30 Y30", "G0 Z5", "G43.1 Z-3", "G1 X10 Y10", "G0 Z5", "G0 X10 Y10",
       "G1 Z-2.5"},
-     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "G0 Z5", "G4 P0.1 X40",
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "G4 P0.1 X40", "G0 Z5",
       "G0 Y10", "G00 Z0.050000", "G1 Z-2", "G1 X30 Y30", "G0 Z5", "G43.1 Z-3", "G1 X10 Y10",
       "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-2.5"}},
     // Many machines have their tools changed by hand at a pause.
     {"APauseMayChangeTheTool",
-     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G1 X20", "G1 X10", "G0 Z5", "M1", "G0 X10 Y10", "G1 Z-1",
-      "G1 X20", "G1 X10", "G0 Z5", "M0", "G0 X10 Y10", "G1 Z-1.5"},
-     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5", "G1 X20", "G1 X10", "G0 Z5", "M1",
-      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "G0 Z5", "M0", "G0 X10 Y10",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G1 X20", "G1 X10", "M1", "G0 Z5", "G0 X10 Y10", "G1 Z-1",
+      "G1 X20", "G1 X10", "M0", "G0 Z5", "G0 X10 Y10", "G1 Z-1.5"},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5", "G1 X20", "G1 X10", "M1", "G0 Z5",
+      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "M0", "G0 Z5", "G0 X10 Y10",
       "G00 Z0.050000", "G1 Z-1.5"}},
     // The approach runs before its line, in the modes the line is about to change.
     {"NoApproachInFrontOfALineThatChangesModes",
@@ -167,11 +167,11 @@ const Case kCases[] = {
     // written again, and a plunge there is no feed to (0, 0); another tool,
     // then restored modes, forget every point.
     {"CyclesRestoredModesAndToolNumbersForgetTheTool",
-     {"G0 Z5",    "G0 X0 Y0", "G1 Z-1", "G1 Y1",    "G0 Z5",    "G91 G81 X1 R-4.9 Z-0.1 L5",
-      "G80 G90",  "G0 Z5",    "G0 Y0",  "G1 Z-2",   "G1 Y1",    "G0 Z5",
-      "G0 X0 Y0", "G1 Z-3",   "G1 Y1",  "G0 Z5",    "G0 X0 Y0", "M61 Q2",
-      "G1 Z-4",   "G1 Y1",    "G0 Z5",  "G0 X0 Y0", "M72",      "G90 G40 G94",
-      "G0 X0 Y0", "G1 Z-5"},
+     {"G0 Z5",    "G0 X0 Y0", "G1 Z-1", "G1 Y1",       "G0 Z5", "G91 G81 X1 R-4.9 Z-0.1 L5",
+      "G80 G90",  "G0 Z5",    "G0 Y0",  "G1 Z-2",      "G1 Y1", "G0 Z5",
+      "G0 X0 Y0", "G1 Z-3",   "G1 Y1",  "M61 Q2",      "G0 Z5", "G0 X0 Y0",
+      "G1 Z-4",   "G1 Y1",    "M72",    "G90 G40 G94", "G0 Z5", "G0 X0 Y0",
+      "G1 Z-5"},
      {"G0 Z5",
       "G0 X0 Y0",
       "G00 Z0.050000",
@@ -190,16 +190,15 @@ const Case kCases[] = {
       "G00 Z0.050000",
       "G1 Z-3",
       "G1 Y1",
+      "M61 Q2",
       "G0 Z5",
       "G0 X0 Y0",
-      "M61 Q2",
       "G00 Z0.050000",
       "G1 Z-4",
       "G1 Y1",
-      "G0 Z5",
-      "G0 X0 Y0",
       "M72",
       "G90 G40 G94",
+      "G0 Z5",
       "G0 X0 Y0",
       "G00 Z0.050000",
       "G1 Z-5"}},
@@ -288,11 +287,11 @@ const Case kCases[] = {
     // G28 and G30 send every axis home, rotary ones too: what was cut before
     // may now stand elsewhere.
     {"HomingForgetsThePointsFed",
-     {"G0 Z5", "G0 X10 Y10", "G1 Z-1", "G1 X20", "G1 X10", "G0 Z5", "G30", "G0 X10 Y10", "G1 Z-2",
-      "G1 X20", "G1 X10", "G0 Z5", "G28 G91 Z0", "G90 G0 X10 Y10", "G1 Z-3"},
-     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "G0 Z5", "G30",
-      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-2", "G1 X20", "G1 X10", "G0 Z5", "G28 G91 Z0",
-      "G90 G0 X10 Y10", "G00 Z0.050000", "G1 Z-3"}},
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-1", "G1 X20", "G1 X10", "G30", "G0 Z5", "G0 X10 Y10", "G1 Z-2",
+      "G1 X20", "G1 X10", "G28 G91 Z0", "G90 G0 Z5", "G0 X10 Y10", "G1 Z-3"},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "G30", "G0 Z5",
+      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-2", "G1 X20", "G1 X10", "G28 G91 Z0", "G90 G0 Z5",
+      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-3"}},
     // Under inverse time F says how long a move takes: a shorter plunge would
     // be fed faster. Points fed then still count.
     {"NoApproachUnderInverseTime",
@@ -387,7 +386,7 @@ TEST(WordScanner, PassesOverOnlyTheSpindleAndCoolantCodes) {
       {"M100", ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(lastApproach({"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G1 X1", "G0 Z5", c.code,
+    EXPECT_EQ(lastApproach({"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G1 X1", c.code, "G0 Z5",
                             "G0 X1 Y1", "G1 Z-2"}),
               c.approach)
         << c.code;
@@ -416,9 +415,60 @@ TEST(WordScanner, AfterAJumpWordBlockNumbersForgetEverything) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(lastApproach({c.line, "G90 G40 G94", "G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G1 X1",
-                            "G0 Z5", "N20 G90 G40 G94 G0 X1 Y1", "G1 Z-2"}),
+                            "G0 Z5", "N20 G90 G40 G94 G0 X1 Y1 Z5", "G1 Z-2"}),
               c.jumps ? "G00 Z0.050000" : "G00 Z-0.980000")
         << c.line;
+  }
+}
+
+// Returns how many approaches `program` gets, read through first for its
+// outlook as the file pass reads it, or, without `ahead`, as it comes.
+size_t approachCount(const Lines& program, bool ahead) {
+  std::string text;
+  for (const std::string& line : program) text.append(line).append("\n");
+  Outlook outlook;
+  if (ahead) outlook.read(text);
+  WordScanner scanner({}, outlook);
+  size_t count = 0;
+  scanner.scanRun(text, [&](size_t, std::string_view) { ++count; });
+  return count;
+}
+
+// A word near the end of a program can change what a line near its start
+// does: a jump back to a block number runs what follows it again, in the
+// state the jump left (here another work offset, or another pallet, where
+// nothing was cut); a subprogram runs in the modes of its caller (here G91,
+// where an absolute approach would be a move down by its height).
+TEST(WordScanner, WhatComesLaterIsReadFirst) {
+  struct Case {
+    const char* name;
+    Lines program;
+    size_t ahead;  // approaches when the program is read through first
+    size_t asItComes;
+  };
+  const Lines pocket = {"G0 Z5", "G0 X0 Y0", "G1 Z-1 F100", "G1 X10", "G0 Z5"};
+  const auto withEnd = [&](const char* target, const Lines& end) {
+    Lines program = {"G90 G40 G94 G21 G54"};
+    program.insert(program.end(), pocket.begin(), pocket.end());
+    program.insert(program.end(), {target, "G1 Z-2 F100", "G1 X10", "G0 Z5"});
+    program.insert(program.end(), end.begin(), end.end());
+    return program;
+  };
+  const Case cases[] = {
+      {"GotoBack", withEnd("N100 G0 X0 Y0", {"G55", "#1=#1+1", "IF [#1 LT 2] GOTO 100", "M30"}), 1,
+       2},
+      {"ReturnToABlock", withEnd("N100 G0 X0 Y0", {"M60", "M99 P100"}), 1, 2},
+      {"CallThatMayReturnToABlock", withEnd("N100 G0 X0 Y0", {"M98 P2000", "M30"}), 1, 2},
+      {"NoJump", withEnd("N100 G0 X0 Y0", {"M30"}), 2, 2},
+      {"Subprogram",
+       {"O1000", "G0 Z5.", "G0 X10. Y0.", "G1 Z-6. F100.", "G1 X5.", "G0 Z6.", "G0 X10. Y0.",
+        "G1 Z-7. F100.", "G1 X5.", "G0 Z7.", "M99"},
+       0,
+       2},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(approachCount(c.program, true), c.ahead) << c.name;
+    EXPECT_EQ(approachCount(c.program, false), c.asItComes) << c.name;
   }
 }
 
@@ -462,10 +512,8 @@ TEST(WordScanner, SavesTheFeedTravelThroughAir) {
        {"G21 G1 F200", "G0 Z5", "G0 X10 Y10", "G1 Z-1"},
        {.approaches = 1, .millimetres = 4.95, .minutes = 0.02475}},
       {"InverseTimeGetsNone", {"G21", "G0 Z5", "G0 X10 Y10", "G93 G1 Z-1 F20"}, {}},
-      // The tool's Z is not known where the program starts.
-      {"FromNoKnownHeight",
-       {"G21", "G0 X0 Y0", "G1 Z-1 F100"},
-       {.approaches = 1, .travelUnknown = true, .timeUnknown = true}},
+      // Where the program starts the tool's Z is not known: no approach.
+      {"NoKnownHeight", {"G21", "G0 X0 Y0", "G1 Z-1 F100"}, {}},
   };
   for (const Case& c : cases) {
     WordScanner scanner;
@@ -479,7 +527,6 @@ TEST(WordScanner, SavesTheFeedTravelThroughAir) {
     EXPECT_NEAR(saved.inches, c.saved.inches, 1e-9) << c.name;
     EXPECT_NEAR(saved.unnamedUnits, c.saved.unnamedUnits, 1e-9) << c.name;
     EXPECT_NEAR(saved.minutes, c.saved.minutes, 1e-9) << c.name;
-    EXPECT_EQ(saved.travelUnknown, c.saved.travelUnknown) << c.name;
     EXPECT_EQ(saved.timeUnknown, c.saved.timeUnknown) << c.name;
   }
 }
