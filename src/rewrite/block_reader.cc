@@ -151,7 +151,6 @@ class LineReader {
   const char* p_;
   const char* end_;
   Block& block_;
-  bool jumpCall_ = false;  // M99, which jumps where a P word says
 };
 
 void LineReader::read() {
@@ -174,7 +173,8 @@ void LineReader::read() {
       block_.understood = false;
     }
   }
-  block_.mayJump = block_.mayJump || (jumpCall_ && block_.has('P'));
+  // M99 with a P word returns to a block number.
+  block_.mayJump = block_.mayJump || (block_.returns && block_.has('P'));
 }
 
 void LineReader::readWord(char letter) {
@@ -329,7 +329,7 @@ bool LineReader::takeM(int m) {
       block_.mayJump = true;
       return false;
     case 990:  // a return, to a block number where a P word says
-      jumpCall_ = block_.returns = true;
+      block_.returns = true;
       return false;
     default:
       // Program ends, calls, and the codes a machine gives meanings of its

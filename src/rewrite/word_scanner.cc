@@ -9,6 +9,15 @@ namespace {
 // Places are kept in millionths below a billion units, so that sums of them stay exact.
 constexpr int64_t kFarthest = 1'000'000'000'000'000;
 
+// True iff `line` is too long to hold, or the rest of such a line: it comes in
+// pieces, which cannot be read as words. `*midLine` says whether `line`
+// continues one begun earlier, and is set to whether the next does.
+bool isPiece(std::string_view line, bool* midLine) {
+  if (!*midLine && line.size() <= TextReader::kMaxLine) return false;
+  *midLine = line.back() != '\n';
+  return true;
+}
+
 }  // namespace
 
 // Heights are rounded up to millionths, the places approach lines are
@@ -23,10 +32,8 @@ WordScanner::WordScanner(const Heights& heights, const Outlook& outlook)
 
 void Outlook::read(std::string_view text) {
   forEachLine(text, [this](size_t, std::string_view line) {
-    const bool ended = line.back() == '\n';
-    if (midLine_ || line.size() > TextReader::kMaxLine) {
+    if (isPiece(line, &midLine_)) {
       // A line too long to hold is not read, and may hold anything.
-      midLine_ = !ended;
       jumps_ = returns_ = true;
       return;
     }
@@ -37,10 +44,7 @@ void Outlook::read(std::string_view text) {
 }
 
 bool WordScanner::scanLine(std::string_view line) {
-  const bool ended = line.back() == '\n';
-  if (midLine_ || line.size() > TextReader::kMaxLine) {
-    // A line too long to hold comes in pieces, which cannot be read as words.
-    midLine_ = !ended;
+  if (isPiece(line, &midLine_)) {
     retractWatch_ = false;
     beUnsure();
     return false;
