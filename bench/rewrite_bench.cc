@@ -12,10 +12,10 @@
 
 #include "memory_streams.h"
 #include "program_generator.h"
-#include "rewrite/byte_search.h"
+#include "stream/byte_search.h"
 #include "rewrite/file_pass.h"
 #include "rewrite/plunge_scanner.h"
-#include "rewrite/text_stream.h"
+#include "stream/text_stream.h"
 #include "rewrite/word_scanner.h"
 
 namespace {

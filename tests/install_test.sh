@@ -57,7 +57,7 @@ lists_messages() {
     sed -n 's/.*kReadFailed = "\(.*\)\\n";/\1/p' src/app/messages.h
     sed -n 's/.*kWriteFailed = "\(.*\)\\n";/\1/p' src/app/messages.h
     sed -n 's/.*kInputChanged = "\(.*\)\\n";/\1/p' src/app/messages.h
-    sed -n 's/.*print("\(続行[^"]*\)");/\1/p' src/platform/platform_posix.cc  # the key prompt
+    sed -n 's/.*print("\(続行[^"]*\)");/\1/p' src/platform/platform_linux.cc  # the key prompt
   } | sort -u | while IFS= read -r line; do
     [ -z "$line" ] || [ "$line" = a ] || grep -qF -- "$line" <<<"$text" || { echo "not in the man page: $line"; exit 1; }
   done

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks that the includes between the layers point one way only:
-# app -> rewrite -> platform; and that the option and message headers of the
+# app -> rewrite -> stream -> platform; that the word mode reaches nothing of
+# the streaming machinery; and that the option and message headers of the
 # app reach nothing of the file pass, even through other headers.
 set -uo pipefail
 cd "$(dirname "$0")/../src"
@@ -39,13 +40,23 @@ reach() {
 }
 
 uses_only platform platform
-uses_only rewrite rewrite platform
-uses_only app app rewrite platform
+uses_only stream stream platform
+uses_only rewrite rewrite stream platform
+uses_only app app rewrite stream platform
+# The word mode decides where a rapid may go deep: it stays plain G-code reading.
+for header in rewrite/block_reader.h rewrite/word_scanner.h rewrite/fed_points.h; do
+  for file in "$header" "${header%.h}.cc"; do
+    if [[ $'\n'$(includes "$file"; reach "$header")$'\n' == *$'\nstream/'* ]]; then
+      echo "FAILED: $file reaches the stream folder"
+      failed=1
+    fi
+  done
+done
 for header in app/options.h app/messages.h; do
   if [[ $'\n'$(reach "$header")$'\n' == *$'\nrewrite/file_pass.h\n'* ]]; then
     echo "FAILED: $header reaches rewrite/file_pass.h"
     failed=1
   fi
 done
-[ "$failed" = 0 ] && echo "The includes point app -> rewrite -> platform only."
+[ "$failed" = 0 ] && echo "The includes point app -> rewrite -> stream -> platform only."
 exit "$failed"

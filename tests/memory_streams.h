@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "rewrite/text_stream.h"
+#include "stream/text_stream.h"
 
 // Serves bytes that the caller keeps alive, in reads of at most `chunk` bytes,
 // failing once `failAt` bytes were served.

@@ -1,6 +1,6 @@
 // The one narrow layer between the program and the operating system:
 // files, console, arguments, the wait for a key and the process end.
-// platform_posix.cc and platform_win32.cc implement it.
+// platform_linux.cc and platform_win32.cc implement it.
 #ifndef TARVELIN_PLATFORM_PLATFORM_H_
 #define TARVELIN_PLATFORM_PLATFORM_H_
 

@@ -13,9 +13,6 @@ constexpr std::array<uint64_t, 20> makePowers() {
 }
 constexpr std::array<uint64_t, 20> kPowers = makePowers();
 
-// Places are kept in millionths below a billion units, so that sums of them stay exact.
-constexpr uint64_t kFarthest = kPowers[15];
-
 // The most digits a number keeps, leading zeros included: past them, a whole
 // part is too long to be a place or a code, and a fraction's digits only
 // round the place.
@@ -49,7 +46,7 @@ struct Number {
     *rounded = dropped || rest != 0;
     // Digits left out never turn a half: they come after the digits kept.
     magnitude += static_cast<uint64_t>(up ? !negative && *rounded : rest * 2 >= unit);
-    if (magnitude >= kFarthest) return false;
+    if (magnitude >= static_cast<uint64_t>(kFarthest)) return false;
     *out = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
     return true;
   }

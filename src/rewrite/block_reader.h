@@ -18,6 +18,9 @@ constexpr uint32_t letterBits(std::string_view letters) {
   return bits;
 }
 
+// Places are kept in millionths below a billion units, so that sums of them stay exact.
+inline constexpr int64_t kFarthest = 1'000'000'000'000'000;
+
 // Axes that may turn or shift the tool: what X Y Z say of its place no longer holds.
 constexpr uint32_t kOtherAxes = letterBits("ABCUVW");
 

@@ -6,6 +6,9 @@
 #include "rewrite/plunge_scanner.h"
 #include "rewrite/word_scanner.h"
 
+static_assert(WordScanner::kLongestLine == TextReader::kMaxLine,
+              "the word mode knows the pieces of a line by the reader's cap");
+
 namespace {
 
 using platform::FileSystem;

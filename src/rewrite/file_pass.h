@@ -6,10 +6,10 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "rewrite/progress_meter.h"
+#include "stream/progress_meter.h"
 #include "rewrite/savings.h"
 #include "rewrite/settings.h"
-#include "rewrite/text_stream.h"
+#include "stream/text_stream.h"
 
 // Reads an open file through `fileSystem`.
 class FileSource : public ByteSource {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <optional>
 
-#include "rewrite/byte_search.h"
+#include "stream/byte_search.h"
 
 namespace {
 

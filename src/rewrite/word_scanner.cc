@@ -2,18 +2,13 @@
 
 #include <cmath>
 
-#include "rewrite/text_stream.h"
-
 namespace {
-
-// Places are kept in millionths below a billion units, so that sums of them stay exact.
-constexpr int64_t kFarthest = 1'000'000'000'000'000;
 
 // True iff `line` is too long to hold, or the rest of such a line: it comes in
 // pieces, which cannot be read as words. `*midLine` says whether `line`
 // continues one begun earlier, and is set to whether the next does.
 bool isPiece(std::string_view line, bool* midLine) {
-  if (!*midLine && line.size() <= TextReader::kMaxLine) return false;
+  if (!*midLine && line.size() <= WordScanner::kLongestLine) return false;
   *midLine = line.back() != '\n';
   return true;
 }

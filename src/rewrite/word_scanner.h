@@ -55,6 +55,10 @@ class Outlook {
 
 class WordScanner {
  public:
+  // The longest line read as words: a longer one comes in pieces, which may
+  // hold anything. The text reader hands lines out whole up to this length.
+  static constexpr size_t kLongestLine = size_t{1} << 20;
+
   // A scanner for a program of the `outlook` given; by default one that is
   // learnt as the program is read, which suits programs that never jump back.
   explicit WordScanner(const Heights& heights = {}, const Outlook& outlook = {});

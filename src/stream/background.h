@@ -2,8 +2,8 @@
 // overlaps the scanning. The reader and the writer share it: one thread
 // beside the scanning one keeps both of two cores busy without a third
 // taking turns with them.
-#ifndef TARVELIN_REWRITE_BACKGROUND_H_
-#define TARVELIN_REWRITE_BACKGROUND_H_
+#ifndef TARVELIN_STREAM_BACKGROUND_H_
+#define TARVELIN_STREAM_BACKGROUND_H_
 
 #include <algorithm>
 #include <atomic>
@@ -93,4 +93,4 @@ class Background {
   std::thread thread_;  // last, so that it starts after everything it uses
 };
 
-#endif  // TARVELIN_REWRITE_BACKGROUND_H_
+#endif  // TARVELIN_STREAM_BACKGROUND_H_

@@ -1,4 +1,4 @@
-#include "rewrite/background.h"
+#include "stream/background.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // How much of an input has been read, in whole percent, for a progress bar.
-#ifndef TARVELIN_REWRITE_PROGRESS_METER_H_
-#define TARVELIN_REWRITE_PROGRESS_METER_H_
+#ifndef TARVELIN_STREAM_PROGRESS_METER_H_
+#define TARVELIN_STREAM_PROGRESS_METER_H_
 
 #include <cstdint>
 
@@ -42,4 +42,4 @@ class ProgressMeter {
   int passes_ = 1;
 };
 
-#endif  // TARVELIN_REWRITE_PROGRESS_METER_H_
+#endif  // TARVELIN_STREAM_PROGRESS_METER_H_

@@ -1,10 +1,10 @@
-#include "rewrite/text_stream.h"
+#include "stream/text_stream.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "rewrite/byte_search.h"
+#include "stream/byte_search.h"
 
 namespace {
 

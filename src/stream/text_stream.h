@@ -1,8 +1,8 @@
 // Text-mode reading and writing of a file, over byte streams: the reader
 // hands out runs of whole lines under the old DOS rules for CR and 0x1A, the
 // writer writes CR LF text. Both move the file in chunks of half a mebibyte.
-#ifndef TARVELIN_REWRITE_TEXT_STREAM_H_
-#define TARVELIN_REWRITE_TEXT_STREAM_H_
+#ifndef TARVELIN_STREAM_TEXT_STREAM_H_
+#define TARVELIN_STREAM_TEXT_STREAM_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <new>
 #include <string_view>
 
-#include "rewrite/background.h"
+#include "stream/background.h"
 
 // Heap memory aligned to a page: the kernel copies to and from such memory fastest.
 class AlignedBuffer {
@@ -215,4 +215,4 @@ class TextWriter {
   Background::Lane background_;  // last, so that its task ends before the buffers go
 };
 
-#endif  // TARVELIN_REWRITE_TEXT_STREAM_H_
+#endif  // TARVELIN_STREAM_TEXT_STREAM_H_

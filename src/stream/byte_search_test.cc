@@ -1,4 +1,4 @@
-#include "rewrite/byte_search.h"
+#include "stream/byte_search.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "rewrite/progress_meter.h"
+#include "stream/progress_meter.h"
 
 #include <gtest/gtest.h>
 

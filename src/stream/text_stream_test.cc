@@ -1,4 +1,4 @@
-#include "rewrite/text_stream.h"
+#include "stream/text_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "memory_streams.h"
-#include "rewrite/byte_search.h"
+#include "stream/byte_search.h"
 
 namespace {
 

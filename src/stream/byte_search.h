@@ -6,8 +6,8 @@
 // bytes they care about. Each wide loop has a plain twin that the tests hold
 // it to, and looks at a group of 16, 32 or 64 bytes at once. The word
 // reader uses none of this: it reads a byte at a time.
-#ifndef TARVELIN_REWRITE_BYTE_SEARCH_H_
-#define TARVELIN_REWRITE_BYTE_SEARCH_H_
+#ifndef TARVELIN_STREAM_BYTE_SEARCH_H_
+#define TARVELIN_STREAM_BYTE_SEARCH_H_
 
 #include <bit>
 #include <cstddef>
@@ -472,4 +472,4 @@ inline char* expandLineFeeds(const char* begin, const char* end, char* out) {
 #endif
 }
 
-#endif  // TARVELIN_REWRITE_BYTE_SEARCH_H_
+#endif  // TARVELIN_STREAM_BYTE_SEARCH_H_
