@@ -132,7 +132,7 @@ TEST_F(EndToEnd, EveryFailureNamesItsFileAndItsCauseInBothLanguages) {
        {"ファイルの途中に終端文字(0x1A)があります。\n",
         "3行目の終端文字 (0x1A, Ctrl-Z) の後にもプログラムが続いています"},
        {"There is an end-of-file character (0x1A) in the middle of a file.\n",
-        "More of the program follows the end-of-file character (0x1A, Ctrl-Z) on line 3"}},
+        "More of the program follows the 0x1A (Ctrl-Z) on line 3"}},
   };
   writeFile(path("closed.nc"), kProgram);
   ASSERT_EQ(chmod(path("closed.nc").c_str(), 0), 0);

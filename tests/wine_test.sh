@@ -104,7 +104,7 @@ texts_in() {
     bad_line_2() { printf '設定ファイル「%s」の2行目が正しくありません。\n' "$1"; }
   else
     banner=$'Tarvelin Ver 1.07: embeds G00 Z0.050 and the like in NC code\n\n'
-    usage=$'Tarvelin has no window of its own.\nDrag the files to convert onto Tarvelin.exe, or name them after the command.\nA shortcut in the Send To menu makes it easier.\n'
+    usage=$'Tarvelin has no window of its own.\nDrop the files to convert onto Tarvelin.exe, or name them after it.\nA shortcut in the Send To menu makes it easier.\n'
     all_done=$'All files are done.\n'
     open_failed=$'A file could not be opened.\n'
     text_after_end=$'There is an end-of-file character (0x1A) in the middle of a file.\n'
@@ -117,7 +117,7 @@ texts_in() {
     hidden_file='A hidden or system file; not replaced'
     output_is_input='Leads to the input file itself; not replaced'
     standard_output_is_input='Standard output goes into this file'
-    text_after_line_2='More of the program follows the end-of-file character (0x1A, Ctrl-Z) on line 2'
+    text_after_line_2='More of the program follows the 0x1A (Ctrl-Z) on line 2'
     bad_line_2() { printf 'Line 2 of the settings file "%s" is not valid.\n' "$1"; }
   fi
 }

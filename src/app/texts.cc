@@ -85,7 +85,7 @@ constexpr Texts kEnglish{
     .banner = "Tarvelin Ver " TARVELIN_VERSION ": embeds G00 Z0.050 and the like in NC code\n\n",
     .usage =
         "Tarvelin has no window of its own.\n"
-        "Drag the files to convert onto Tarvelin.exe, or name them after the command.\n"
+        "Drop the files to convert onto Tarvelin.exe, or name them after it.\n"
         "A shortcut in the Send To menu makes it easier.\n",
     .allDone = "All files are done.\n",
     .keyPrompt = "Press any key to continue . . .",
@@ -133,9 +133,8 @@ constexpr Texts kEnglish{
     .outputIsInput = "Leads to the input file itself; not replaced",
     .standardOutputIsInput = "Standard output goes into this file",
     .changedWhileRead = "Being written while it was read; run again once it is complete",
-    .textAfterEndOnLine =
-        "More of the program follows the end-of-file character (0x1A, Ctrl-Z) on line %1",
-    .textAfterEndSomewhere = "More of the program follows an end-of-file character (0x1A, Ctrl-Z)",
+    .textAfterEndOnLine = "More of the program follows the 0x1A (Ctrl-Z) on line %1",
+    .textAfterEndSomewhere = "More of the program follows a 0x1A (Ctrl-Z)",
     .noApproach = "  No approach went in\n",
     .oneApproach = "  %1 approach went in",
     .approaches = "  %1 approaches went in",
