@@ -78,7 +78,8 @@ class Input {
   Input& operator=(const Input&) = delete;
 
   // Opens the file at `path`. Where `leadsHere(file)` tells that the output
-  // would go into it, it is refused: a failure on `output`, with `finding`.
+  // would go into it, it is refused: a failure on `output`, with `finding`;
+  // and where another program is writing it, as changed.
   PassResult open(const std::string& path, const std::function<bool(FileSystem::Handle)>& leadsHere,
                   Subject output, PassResult::Finding finding) {
     if (const Error error = fs_.openRead(path, &file_)) {
