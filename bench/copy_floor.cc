@@ -42,8 +42,8 @@ int main(int argc, char** argv) {
   FileSystem& files = platform::systemFileSystem();
   FileSystem::Handle input = 0;
   FileSystem::Handle output = 0;
-  if (!files.openRead(argv[1], &input)) return 1;
-  if (!files.createTemp(argv[2], &output)) return 1;
+  if (files.openRead(argv[1], &input)) return 1;
+  if (files.createTemp(argv[2], &output)) return 1;
   files.reserve(output, input);
   FileSource source(files, input);
   FileSink sink(files, output);
@@ -53,5 +53,6 @@ int main(int argc, char** argv) {
     files.discard(output);
     return 1;
   }
-  return files.commit(output, argv[2]) == FileSystem::Commit::done ? 0 : 1;
+  platform::Error error;
+  return files.commit(output, argv[2], &error) == FileSystem::Commit::done ? 0 : 1;
 }

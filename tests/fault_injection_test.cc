@@ -1,12 +1,12 @@
 // Fails every file operation of a rewrite in turn, the first, the second, and
-// so on, and checks after each that the failure is reported and nothing is
-// lost: no temporary file left, an earlier output and the input untouched.
+// so on, and checks after each that the failure is reported, on the file it
+// concerns and with the system's error, and that nothing is lost: no
+// temporary file left, an earlier output and the input untouched.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
 #include "memory_file_system.h"
 #include "rewrite/file_pass.h"
 
@@ -32,18 +32,23 @@ std::vector<std::string> samplePrograms() {
   return {"", pocket, "G00Z5.\nG00X1.\nG01Z-1.F9\nA\rB\r\n\x1A\r\n", big, crOnly, padded};
 }
 
-// The result a run must report when the operation named failed on `path`;
-// `firstRewind` tells that it was the reader's first rewind.
-PassResult expectedResult(const std::string& operation, const std::string& path, bool firstRewind) {
-  if (operation == "openRead" || operation == "createTemp" || operation == "rename") {
-    return PassResult::openFailed;
+// The result a run must report when the operation named failed on `path`
+// with `error`; `firstRewind` tells that it was the reader's first rewind.
+PassResult expectedResult(const std::string& operation, const std::string& path, bool firstRewind,
+                          platform::Error error) {
+  using Subject = PassResult::Subject;
+  if (operation == "openRead") return {PassResult::openFailed, Subject::input, error};
+  if (operation == "createTemp" || operation == "rename") {
+    return {PassResult::openFailed, Subject::output, error};
   }
   // Input that cannot go back to its start is read on, and its line ends are
   // decided on what was read: for these programs, as if it could.
   if (firstRewind) return PassResult::done;
-  if (operation == "read" || operation == "rewind") return PassResult::readFailed;
+  if (operation == "read" || operation == "rewind") {
+    return {PassResult::readFailed, Subject::input, error};
+  }
   if (operation == "close" && path == kInput) return PassResult::done;  // nothing of it was lost
-  return PassResult::writeFailed;
+  return {PassResult::writeFailed, Subject::output, error};
 }
 
 TEST(FaultInjection, EveryFailedOperationIsReportedAndLosesNothing) {
@@ -75,9 +80,12 @@ TEST(FaultInjection, EveryFailedOperationIsReportedAndLosesNothing) {
       }
       const bool firstRewind = fs.failedOperation == "rewind" && !rewound;
       rewound = rewound || fs.failedOperation == "rewind";
-      const PassResult expected = expectedResult(fs.failedOperation, fs.failedPath, firstRewind);
-      EXPECT_EQ(result, expected);
-      EXPECT_EQ(failureMessage(result), failureMessage(expected));
+      const PassResult expected =
+          expectedResult(fs.failedOperation, fs.failedPath, firstRewind, fs.failure);
+      EXPECT_TRUE(result == expected)
+          << "ending " << static_cast<int>(result.ending) << " ("
+          << static_cast<int>(expected.ending) << "), file " << static_cast<int>(result.subject)
+          << ", error " << result.error.number << " (" << expected.error.number << ")";
       EXPECT_EQ(fs.files[kOutput], result == PassResult::done ? rewritten : kEarlier);
     }
   }

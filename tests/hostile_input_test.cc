@@ -133,7 +133,7 @@ TEST_F(HostileInput, InputDeletedBetweenArguments) {
   close(fifo);
   const ProgramRun run = program.finish();
   EXPECT_EQ(run.status, 255);
-  EXPECT_EQ(run.out, kBanner + "first\n" + kOpenFailed);
+  EXPECT_EQ(run.out, kBanner + "first\n" + kOpenFailed + cause(path("second.nc"), kNoSuchFile));
   EXPECT_EQ(readFile(path("first" + kDone + ".ncd")),
             kHeader + "G00Z1.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r\n");
   EXPECT_FALSE(exists(path("third" + kDone + ".ncd")));
@@ -163,12 +163,13 @@ TEST_F(HostileInput, InputsThatAreNeitherFilesNorPipesAreRefused) {
   ASSERT_EQ(symlink("/dev/null", path("n.nc").c_str()), 0);
   ASSERT_EQ(mkdir(path("folder.nc").c_str(), 0777), 0);
   const std::vector<std::string> before = listDir(dir);
-  for (const std::string& input :
-       {std::string("/dev/zero"), path("z.nc"), path("n.nc"), path("folder.nc")}) {
+  for (const auto& [input, why] :
+       {std::pair{std::string("/dev/zero"), kNotAFile}, std::pair{path("z.nc"), kNotAFile},
+        std::pair{path("n.nc"), kNotAFile}, std::pair{path("folder.nc"), kFolder}}) {
     const ProgramRun run = RunningProgram({input}, false, [] { alarm(10); }).finish();
     EXPECT_EQ(run.signal, 0) << input;
     EXPECT_EQ(run.status, 255) << input;
-    EXPECT_EQ(run.out, kBanner + kOpenFailed) << input;
+    EXPECT_EQ(run.out, kBanner + kOpenFailed + cause(input, why)) << input;
     EXPECT_EQ(listDir(dir), before) << input;
   }
 }
@@ -177,7 +178,7 @@ TEST_F(HostileInput, InputsThatAreNeitherFilesNorPipesAreRefused) {
 // DOS file. Controllers read on past it, so with more of the program after
 // it a copy cut there would lose the rest: the run stops with its message,
 // an earlier output stays, and standard output gets nothing of a program that
-// fits in the first read.
+// fits in the first read. The message names the line of the 0x1A.
 TEST_F(HostileInput, TextAfterAnEndMarkStopsTheRun) {
   const std::string textAfter = "ファイルの途中に終端文字(0x1A)があります。\n";
   const std::string program = "G00Z5.\r\nG01X12.345Y67.890F9\r\n";  // copied as it is
@@ -201,15 +202,20 @@ TEST_F(HostileInput, TextAfterAnEndMarkStopsTheRun) {
     SCOPED_TRACE(c.name);
     writeFile(path("part.nc"), c.data);
     writeFile(path("part" + kDone + ".ncd"), "earlier output");
+    const auto lineFeeds = std::count(c.data.begin(), c.data.begin() + c.data.find('\x1A'), '\n');
+    const std::string refused =
+        textAfter + cause(path("part.nc"), std::to_string(lineFeeds + 1) +
+                                               "行目の終端文字 (0x1A, Ctrl-Z) "
+                                               "の後にもプログラムが続いています");
     const ProgramRun run = runProgram({path("part.nc")});
     EXPECT_EQ(run.status, c.refused ? 255 : 0);
-    EXPECT_EQ(run.out, kBanner + (c.refused ? textAfter : "part\n" + kAllDone));
+    EXPECT_EQ(run.out, kBanner + (c.refused ? refused : "part\n" + kAllDone));
     EXPECT_TRUE(readFile(path("part" + kDone + ".ncd")) ==
                 (c.refused ? "earlier output" : asRewritten(c.data)));
     EXPECT_EQ(listDir(dir).size(), 2u);
     const ProgramRun toStandardOutput = runProgram({"--stdout", path("part.nc")});
     EXPECT_EQ(toStandardOutput.status, c.refused ? 255 : 0);
-    EXPECT_EQ(toStandardOutput.err, kBanner + (c.refused ? textAfter : "part\n" + kAllDone));
+    EXPECT_EQ(toStandardOutput.err, kBanner + (c.refused ? refused : "part\n" + kAllDone));
     if (c.data.size() < (size_t{1} << 20)) {
       EXPECT_TRUE(toStandardOutput.out == (c.refused ? "" : asRewritten(c.data)));
     }
@@ -229,7 +235,9 @@ TEST_F(HostileInput, ReadOnlyFolderIsAnOpenFailure) {
   umount(dir.c_str());
   ASSERT_TRUE(readOnly);
   EXPECT_EQ(run.status, 255);
-  EXPECT_EQ(run.out, kBanner + kOpenFailed);
+  EXPECT_EQ(run.out,
+            kBanner + kOpenFailed +
+                cause(path("part" + kDone + ".ncd"), "読み取り専用のファイルシステムです"));
   EXPECT_EQ(left, (std::vector<std::string>{"part.nc", "part" + kDone + ".ncd"}));
   EXPECT_EQ(earlier, "earlier output");
 }

@@ -42,22 +42,24 @@ reads_cleanly() {
   [ -z "$warnings" ] || { echo "$warnings"; return 1; }
 }
 
-# True iff every console line the program prints appears in the man page as it is printed.
+# True iff every console line the program prints, in both languages, appears
+# in the man page as it is printed: the lines of a few runs, a cause line
+# without the file's name in front and with N for its line number, and every
+# text of one line, with no value to fill in, of the tables in src/app/texts.cc.
 lists_messages() {
-  local program=$1 page=$2 dir text line
+  local program=$1 page=$2 dir text line language
   dir=$(mktemp -d -p "$scratch")
   text=$(render "$page")
   printf 'G00Z5.\n' >"$dir/a.nc"
   printf 'G00Z5.\n\032G01Z-1.\n' >"$dir/z.nc"
   {
-    (cd "$dir" && "$program" </dev/null)                # banner and usage
-    (cd "$dir" && "$program" a.nc </dev/null)           # all done
-    (cd "$dir" && "$program" missing.nc </dev/null)     # open failed
-    (cd "$dir" && "$program" z.nc </dev/null)           # text after the 0x1A
-    sed -n 's/.*kReadFailed = "\(.*\)\\n";/\1/p' src/app/messages.h
-    sed -n 's/.*kWriteFailed = "\(.*\)\\n";/\1/p' src/app/messages.h
-    sed -n 's/.*kInputChanged = "\(.*\)\\n";/\1/p' src/app/messages.h
-    sed -n 's/.*print("\(続行[^"]*\)");/\1/p' src/platform/platform_linux.cc  # the key prompt
+    for language in ja en; do
+      (cd "$dir" && "$program" --language=$language </dev/null)              # banner and usage
+      (cd "$dir" && "$program" --language=$language a.nc </dev/null)         # all done
+      (cd "$dir" && "$program" --language=$language missing.nc </dev/null)   # open failed
+      (cd "$dir" && "$program" --language=$language z.nc </dev/null)         # text after the 0x1A
+    done | sed 's/^[a-z]*\.nc: //; s/^2行目/N行目/; s/on line 2$/on line N/'
+    sed -n 's/^ *\.[a-zA-Z]* = "\([^"%]*\)",$/\1/p' src/app/texts.cc | sed 's/\\n$//; s/^ *//'
   } | sort -u | while IFS= read -r line; do
     [ -z "$line" ] || [ "$line" = a ] || grep -qF -- "$line" <<<"$text" || { echo "not in the man page: $line"; exit 1; }
   done

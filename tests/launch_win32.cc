@@ -4,7 +4,9 @@
 // With TARVELIN_KILL_WHEN set to a file pattern, it ends the program with
 // TerminateProcess as soon as a matching file holds 1 MiB, and returns 0 when
 // it did so, 4 when the program ended first. With TARVELIN_WITHOUT_COMSPEC
-// set, the program starts without the COMSPEC variable.
+// set, the program starts without the COMSPEC variable. With TARVELIN_LOCK set
+// to a file's name, that file is held open, shared with no one, while the
+// program runs, as another program in the shop may hold it; 5 when it cannot be.
 #include <windows.h>
 
 #include <string>
@@ -40,6 +42,11 @@ int main() {
   if (commandLine.empty()) return 2;
   const std::wstring killWhen = variable(L"TARVELIN_KILL_WHEN");
   if (!variable(L"TARVELIN_WITHOUT_COMSPEC").empty()) SetEnvironmentVariableW(L"COMSPEC", nullptr);
+  const std::wstring lock = variable(L"TARVELIN_LOCK");
+  HANDLE locked = lock.empty() ? INVALID_HANDLE_VALUE
+                               : CreateFileW(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                             OPEN_EXISTING, 0, nullptr);
+  if (!lock.empty() && locked == INVALID_HANDLE_VALUE) return 5;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};

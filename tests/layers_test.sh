@@ -52,7 +52,7 @@ for header in rewrite/block_reader.h rewrite/word_scanner.h rewrite/fed_points.h
     fi
   done
 done
-for header in app/options.h app/messages.h; do
+for header in app/options.h app/messages.h app/texts.h; do
   if [[ $'\n'$(reach "$header")$'\n' == *$'\nrewrite/file_pass.h\n'* ]]; then
     echo "FAILED: $header reaches rewrite/file_pass.h"
     failed=1

@@ -13,40 +13,46 @@
 
 class MemoryFileSystem : public platform::FileSystem {
  public:
+  using Error = platform::Error;
   std::map<std::string, std::string> files;
-  std::set<std::string> directories;  // open for reading, but unreadable
-  std::set<std::string> writers;      // files another program holds open for writing
-  int failAt = 0;                     // the operation to fail, counting from 1; 0 for none
-  int operations = 0;                 // operations so far
-  std::string failedOperation;        // the name of the operation failed, and its path
+  std::set<std::string> directories;      // open for reading, but unreadable
+  std::set<std::string> writers;          // files another program holds open for writing
+  int failAt = 0;                         // the operation to fail, counting from 1; 0 for none
+  Error failure{Error::Kind::system, 5};  // what the failed operation reports
+  int operations = 0;                     // operations so far
+  std::string failedOperation;            // the name of the operation failed, and its path
   std::string failedPath;
   // Called with a file's content after each read of it, as another program might change it.
   std::function<void(std::string&)> afterRead;
   int openHandles() const { return static_cast<int>(handles_.size()); }
   // The writer writes from a thread of its own, so every operation takes the lock.
 
-  Found openRegular(const std::string& path, Handle* file) override {
+  Found openRegular(const std::string& path, Handle* file, Error* error) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failNow("openRegular", path) || directories.count(path) != 0) return Found::unreadable;
+    if (failNow("openRegular", path) || directories.count(path) != 0) {
+      *error = directories.count(path) != 0 ? platform::refusal(Error::Kind::folder) : failure;
+      return Found::unreadable;
+    }
     if (files.count(path) == 0) return Found::nothing;
     *file = open(path);
     return Found::file;
   }
-  bool openRead(const std::string& path, Handle* file) override {
+  Error openRead(const std::string& path, Handle* file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failNow("openRead", path) || (files.count(path) == 0 && directories.count(path) == 0))
-      return false;
+    if (failNow("openRead", path)) return failure;
+    if (files.count(path) == 0 && directories.count(path) == 0) return kMissing;
     *file = open(path);
-    return true;
+    return {};
   }
-  bool createTemp(const std::string& target, Handle* file) override {
+  Error createTemp(const std::string& target, Handle* file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failNow("createTemp", target) || directories.count(target) != 0) return false;
+    if (failNow("createTemp", target)) return failure;
+    if (directories.count(target) != 0) return platform::refusal(Error::Kind::folder);
     const std::string tempPath =
         target.substr(0, target.rfind('/') + 1) + ".temp" + std::to_string(++temps_);
     files[tempPath];
     *file = open(tempPath);
-    return true;
+    return {};
   }
   void reserve(Handle /*file*/, Handle /*like*/) override {}
   // A file's content stands for its write time.
@@ -63,10 +69,13 @@ class MemoryFileSystem : public platform::FileSystem {
     const std::lock_guard<std::mutex> lock(mutex_);
     return writers.count(handles_.at(file).path) != 0;
   }
-  std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
+  std::ptrdiff_t read(Handle file, char* buffer, size_t size, Error* error) override {
     const std::lock_guard<std::mutex> lock(mutex_);
     Open& f = handles_.at(file);
-    if (failNow("read", f.path) || directories.count(f.path) != 0) return -1;
+    if (failNow("read", f.path) || directories.count(f.path) != 0) {
+      *error = directories.count(f.path) != 0 ? platform::refusal(Error::Kind::folder) : failure;
+      return -1;
+    }
     std::string& data = files.at(f.path);
     f.pos = std::min(f.pos, data.size());  // as for a file cut short meanwhile
     const size_t n = std::min({size, kChunk, data.size() - f.pos});
@@ -75,17 +84,17 @@ class MemoryFileSystem : public platform::FileSystem {
     if (afterRead) afterRead(data);
     return static_cast<std::ptrdiff_t>(n);
   }
-  bool rewind(Handle file) override {
+  Error rewind(Handle file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failNow("rewind", handles_.at(file).path)) return false;  // as from a pipe: stays put
+    if (failNow("rewind", handles_.at(file).path)) return failure;  // as from a pipe: stays put
     handles_.at(file).pos = 0;
-    return true;
+    return {};
   }
-  bool write(Handle file, const char* data, size_t size) override {
+  Error write(Handle file, const char* data, size_t size) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failNow("write", handles_.at(file).path)) return false;
+    if (failNow("write", handles_.at(file).path)) return failure;
     files.at(handles_.at(file).path).append(data, size);
-    return true;
+    return {};
   }
   // Files here have one name each, and these are no operations that can fail.
   bool isFileAt(Handle file, const std::string& path) override {
@@ -96,17 +105,19 @@ class MemoryFileSystem : public platform::FileSystem {
     const std::lock_guard<std::mutex> lock(mutex_);
     return handles_.at(a).path == handles_.at(b).path;
   }
-  bool close(Handle file) override {
+  Error close(Handle file) override {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return closeLocked(file);
+    return closeLocked(file) ? Error{} : failure;
   }
-  Commit commit(Handle file, const std::string& target) override {
+  Commit commit(Handle file, const std::string& target, Error* error) override {
     const std::lock_guard<std::mutex> lock(mutex_);
     const std::string tempPath = handles_.at(file).path;
     Commit result = Commit::done;
     if (!closeLocked(file)) {
+      *error = failure;
       result = Commit::writeFailed;
     } else if (failNow("rename", target) || directories.count(target) != 0) {
+      *error = directories.count(target) != 0 ? platform::refusal(Error::Kind::folder) : failure;
       result = Commit::replaceFailed;
     } else {
       files[target] = files[tempPath];
@@ -126,6 +137,8 @@ class MemoryFileSystem : public platform::FileSystem {
     return open(kStandardOutput);
   }
   static constexpr const char* kStandardOutput = "<standard output>";
+  // What opening a file that is not there reports.
+  static constexpr Error kMissing{Error::Kind::noSuchFile, 2};
 
  private:
   struct Open {

@@ -1,4 +1,5 @@
 // The options, the settings file and --stdout, run as a user would.
+#include "app/texts.h"
 #include "program_runner.h"
 
 namespace {
@@ -121,7 +122,8 @@ TEST_F(Options, AFolderInPlaceOfTheSettingsFileStopsTheRun) {
   ASSERT_EQ(mkdir(ini.c_str(), 0777), 0);
   const ProgramRun result = run({path("part.nc")});
   EXPECT_EQ(result.status, 255);
-  EXPECT_EQ(result.out, kBanner + "設定ファイル「" + ini + "」を読み込めませんでした。\n");
+  EXPECT_EQ(result.out, kBanner + "設定ファイル「" + ini + "」を読み込めませんでした。\n" +
+                            cause(ini, kFolder));
 }
 
 // A settings file that is there but cannot be read must not pass for none,
@@ -133,24 +135,25 @@ TEST_F(Options, ASettingsFileThatIsThereButCannotBeReadStopsTheRun) {
   struct Case {
     const char* name;
     std::function<void(const std::string& ini)> make;
-    bool stops;
+    std::string why;  // empty: no settings file, and no stop
   };
   const Case cases[] = {
       {"folder closed",
-       [](const std::string& ini) { chmod(ini.substr(0, ini.rfind('/')).c_str(), 0); }, true},
-      {"file closed", [](const std::string& ini) { chmod(ini.c_str(), 0); }, true},
+       [](const std::string& ini) { chmod(ini.substr(0, ini.rfind('/')).c_str(), 0); },
+       kNoPermission},
+      {"file closed", [](const std::string& ini) { chmod(ini.c_str(), 0); }, kNoPermission},
       {"a pipe",
        [](const std::string& ini) {
          std::remove(ini.c_str());
          mkfifo(ini.c_str(), 0666);
        },
-       true},
+       kNotAFile},
       {"a file in place of its folder",
        [this](const std::string&) {
          std::system(("rm -rf '" + path("config/tarvelin") + "'").c_str());
          writeFile(path("config/tarvelin"), "words = yes\n");
        },
-       false},
+       ""},
   };
   const bool root = geteuid() == 0;
   ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
@@ -171,12 +174,13 @@ TEST_F(Options, ASettingsFileThatIsThereButCannotBeReadStopsTheRun) {
                                   program)
                                   .finish();
     std::system(("chmod -R u+rwx '" + config + "'; rm -rf '" + config + "'").c_str());
-    EXPECT_EQ(result.status, c.stops ? 255 : 0);
-    EXPECT_EQ(result.out,
-              kBanner + (c.stops ? "設定ファイル「" + ini + "」を読み込めませんでした。\n"
-                                 : "part\n" + kAllDone));
-    EXPECT_EQ(exists(path("part" + kDone + ".ncd")), !c.stops);
-    if (!c.stops) {
+    const bool stops = !c.why.empty();
+    EXPECT_EQ(result.status, stops ? 255 : 0);
+    EXPECT_EQ(result.out, kBanner + (stops ? "設定ファイル「" + ini +
+                                                 "」を読み込めませんでした。\n" + cause(ini, c.why)
+                                           : "part\n" + kAllDone));
+    EXPECT_EQ(exists(path("part" + kDone + ".ncd")), !stops);
+    if (!stops) {
       EXPECT_EQ(output().find("(Tarvelin Ver 1.07)\r\n"), 0u);
     }
     std::remove(path("part" + kDone + ".ncd").c_str());
@@ -255,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
 // three approaches at F100, from Z5 down to Z0.05, Z-0.48 and Z-0.98.
 TEST_F(Options, ASummaryFollowsEachName) {
   const std::string wordsLine =
-      "  早送りを 3 か所に入れました (最初の高さより下へ 2 か所)。空中の切削送り 16.4 mm、約 "
+      "  早送りを 3か所に入れました (最初の高さより下へ 2か所)。空中の切削送り 16.4 mm、約 "
       "10秒の短縮です\n";
   struct Case {
     const char* name;
@@ -264,7 +268,7 @@ TEST_F(Options, ASummaryFollowsEachName) {
     std::string line;  // empty for none
   };
   const Case cases[] = {
-      {"compact", {"--summary"}, "", "  早送りを 3 か所に入れました\n"},
+      {"compact", {"--summary"}, "", "  早送りを 3か所に入れました\n"},
       {"words", {"--words", "--summary"}, "", wordsLine},
       {"from the file", {"--words"}, "summary = yes\n", wordsLine},
       {"turned off", {"--words", "--summary=no"}, "summary = yes\n", ""},
@@ -314,7 +318,8 @@ TEST_F(Options, TheShippedSettingsFileKeepsTheDefaultsUntilALineIsUncommented) {
   } const cases[] = {
       {"as shipped", shipped, defaults},
       {"words uncommented", uncommented({"words"}), wordMode},
-      {"every setting uncommented", uncommented({"words", "gap", "first", "summary"}), wordMode},
+      {"every setting uncommented", uncommented({"words", "gap", "first", "summary", "language"}),
+       wordMode},
   };
   for (const Case& c : cases) {
     settings(c.settingsFile);
@@ -342,7 +347,116 @@ TEST_F(Options, ASettingsLinkToNothingCannotBeRead) {
   ASSERT_EQ(symlink(path("nowhere").c_str(), ini.c_str()), 0);
   const ProgramRun result = run({path("part.nc")});
   EXPECT_EQ(result.status, 255);
-  EXPECT_EQ(result.out, kBanner + "設定ファイル「" + ini + "」を読み込めませんでした。\n");
+  EXPECT_EQ(result.out, kBanner + "設定ファイル「" + ini + "」を読み込めませんでした。\n" +
+                            cause(ini, "リンク先がありません"));
+}
+
+// The run speaks the user's language (the first of LC_ALL, LC_MESSAGES and
+// LANG that is set and not empty: Japanese where it starts with "ja"), unless
+// the settings file, and over it the command line, chooses another. What is
+// wrong with the settings file is said in the user's or the command line's.
+TEST_F(Options, TheLanguageIsTheUsersTheSettingsFilesOrTheCommandLines) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> environment;  // a null value unsets
+    std::string settingsFile;                                      // kFolder: a folder in its place
+    std::vector<std::string> arguments;
+    std::string out;  // with SETTINGS standing for the settings file's path
+  };
+  const std::string englishDone = "part\nAll files are done.\n";
+  const std::string japaneseDone = "part\n" + kAllDone;
+  const Case cases[] = {
+      {"LANG", {}, "", {"part.nc"}, kBanner + japaneseDone},
+      {"LC_ALL before LANG",
+       {{"LC_ALL", "en_US.UTF-8"}},
+       "",
+       {"part.nc"},
+       kEnglishBanner + englishDone},
+      {"LC_MESSAGES before LANG",
+       {{"LC_MESSAGES", "ja_JP.eucJP"}, {"LANG", "C.UTF-8"}},
+       "",
+       {"part.nc"},
+       kBanner + japaneseDone},
+      {"an empty LC_ALL is not set",
+       {{"LC_ALL", ""}, {"LC_MESSAGES", "POSIX"}},
+       "",
+       {"part.nc"},
+       kEnglishBanner + englishDone},
+      {"none set", {{"LANG", nullptr}}, "", {"part.nc"}, kEnglishBanner + englishDone},
+      {"the settings file's", {}, "language = en\n", {"part.nc"}, kEnglishBanner + englishDone},
+      {"the command line's",
+       {{"LANG", "C"}},
+       "language = en\n",
+       {"--language=JA", "part.nc"},
+       kBanner + japaneseDone},
+      {"help in the settings file's",
+       {},
+       "language = en\n",
+       {"--help"},
+       std::string(textsIn(platform::Language::english).help)},
+      {"usage",
+       {{"LANG", "en_GB.UTF-8"}},
+       "",
+       {},
+       kEnglishBanner + std::string(textsIn(platform::Language::english).usage)},
+      {"a bad settings file in the user's",
+       {},
+       "language = en\nbad\n",
+       {"part.nc"},
+       kBanner + "設定ファイル「SETTINGS」の2行目が正しくありません。\n"},
+      {"a bad settings file in the command line's",
+       {},
+       "first = 0\n",
+       {"--language=en", "part.nc"},
+       kEnglishBanner + "Line 1 of the settings file \"SETTINGS\" is not valid.\n"},
+      {"an unreadable settings file",
+       {{"LANG", "en"}},
+       kFolder,
+       {"part.nc"},
+       kEnglishBanner +
+           "The settings file \"SETTINGS\" could not be read.\nSETTINGS: Is a folder\n"},
+      {"a bad option before the settings file",
+       {},
+       "language = en\n",
+       {"--gap=0", "part.nc"},
+       kBanner + "オプション「--gap=0」の値が正しくありません。\n"},
+      {"a bad option in English",
+       {},
+       "",
+       {"--language=en", "--bogus", "part.nc"},
+       kEnglishBanner + "There is no option \"--bogus\".\n"},
+      {"a bad language",
+       {{"LANG", "de_DE.UTF-8"}},
+       "",
+       {"--language=de", "part.nc"},
+       kEnglishBanner + "The value of the option \"--language=de\" is not valid.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string ini = settings(c.settingsFile == kFolder ? "" : c.settingsFile);
+    if (c.settingsFile == kFolder) {
+      ASSERT_EQ(mkdir(ini.c_str(), 0777), 0);
+    }
+    const std::string config = path("config");
+    const ProgramRun result = RunningProgram(c.arguments, false, [&] {
+                                setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+                                for (const auto& [name, value] : c.environment) {
+                                  if (value == nullptr) {
+                                    unsetenv(name);
+                                  } else {
+                                    setenv(name, value, 1);
+                                  }
+                                }
+                                if (chdir(dir.c_str()) != 0) _exit(125);
+                              }).finish();
+    std::string out = c.out;
+    for (size_t at = 0; (at = out.find("SETTINGS", at)) != std::string::npos;) {
+      out.replace(at, 8, ini);
+    }
+    EXPECT_EQ(result.out, out);
+    std::system(
+        ("rm -rf '" + path("config") + "' '" + path("part" + kDone + ".ncd") + "'").c_str());
+  }
 }
 
 TEST_F(Options, HelpAndVersionPrintOnlyThat) {
@@ -443,7 +557,7 @@ TEST_F(Options, StandardOutputTakesExactlyOneFile) {
   const ProgramRun missing = run({"--stdout", path("none.nc")});
   EXPECT_EQ(missing.status, 255);
   EXPECT_EQ(missing.out, "");
-  EXPECT_EQ(missing.err, kBanner + kOpenFailed);
+  EXPECT_EQ(missing.err, kBanner + kOpenFailed + cause(path("none.nc"), kNoSuchFile));
 }
 
 }  // namespace

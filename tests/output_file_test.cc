@@ -291,8 +291,12 @@ TEST_F(OutputFile, AnOutputThatIsTheInputIsRefused) {
             },
             copy)
             .finish();
+    const std::string output = folder + "/" + (c.input == "in.nc" ? "in" : "part") + kDone + ".ncd";
     EXPECT_EQ(run.status, 255);
-    EXPECT_EQ(c.toStandardOutput ? run.err : run.out, kBanner + kOpenFailed);
+    EXPECT_EQ(c.toStandardOutput ? run.err : run.out,
+              kBanner + kOpenFailed +
+                  (c.toStandardOutput ? cause(input, "標準出力がこのファイルにつながっています")
+                                      : cause(output, kOutputIsInput)));
     EXPECT_EQ(readFile(folder + "/" + real), program);
     EXPECT_EQ(listDir(folder), before);
   }
@@ -310,7 +314,9 @@ TEST_F(OutputFile, AStrangersLinkInASharedFolderIsNotFollowed) {
   ASSERT_EQ(lchown(path("shared/" + kOutput).c_str(), 1234, 1234), 0);
   const ProgramRun run = runProgram({path("shared/part.nc")});
   EXPECT_EQ(run.status, 255);
-  EXPECT_EQ(run.out, kBanner + kOpenFailed);
+  EXPECT_EQ(run.out, kBanner + kOpenFailed +
+                         cause(path("shared/" + kOutput),
+                               "共有フォルダーにあるほかのユーザーのリンクなので、たどりません"));
   EXPECT_EQ(readFile(path("mine.ncd")), "the user's own file");
   EXPECT_EQ(listDir(path("shared")), (std::vector<std::string>{"part.nc", kOutput}));
 }

@@ -20,12 +20,26 @@
 #include <vector>
 
 inline const std::string kBanner = "NCコードにG00 Z0.050を埋め込んだりするソフトVer 1.07\n\n";
+inline const std::string kEnglishBanner =
+    "Tarvelin Ver 1.07: embeds G00 Z0.050 and the like in NC code\n\n";
 inline const std::string kAllDone = "全ての処理が終わりました(っ･ω･)っ\n";
 inline const std::string kOpenFailed = "ファイルのオープンに失敗しました。\n";
 inline const std::string kReadFailed = "ファイルの読み込みに失敗しました。\n";
 inline const std::string kWriteFailed = "ファイルの書き込みに失敗しました。\n";
 inline const std::string kDone = "済";
+// The causes that follow a failure's message, in Japanese.
+inline const std::string kNoSuchFile = "そのようなファイルやフォルダーはありません";
+inline const std::string kNoPermission = "アクセスが許可されていません";
+inline const std::string kFolder = "フォルダーです";
+inline const std::string kNotAFile = "通常のファイルではありません";
+inline const std::string kOutputIsInput =
+    "変換元ファイルそのものにつながっているので、置き換えません";
 inline const std::string kHeader = "(Tarvelin Ver 1.07)\r\n";
+
+// Returns the line that names the file a failure concerns, and its cause.
+inline std::string cause(const std::string& path, const std::string& words) {
+  return path + ": " + words + "\n";
+}
 
 struct ProgramRun {
   int status;       // exit status, or -1 when killed
@@ -40,8 +54,10 @@ struct ProgramRun {
 // `measureMemory`, it runs under /usr/bin/time, whose figure is not swollen
 // by the memory of the test that forked it. `inChild` runs in the new process
 // just before the program starts. The program looks for its settings file
-// under XDG_CONFIG_HOME, which points nowhere unless `inChild` sets it, and
-// reports no progress unless `inChild` sets AXIS_PROGRESS_BAR.
+// under XDG_CONFIG_HOME, which points nowhere unless `inChild` sets it,
+// reports no progress unless `inChild` sets AXIS_PROGRESS_BAR, and speaks
+// Japanese, the language of a Japanese locale (LANG), unless `inChild` says
+// otherwise.
 class RunningProgram {
  public:
   explicit RunningProgram(const std::vector<std::string>& args, bool measureMemory = false,
@@ -66,6 +82,9 @@ class RunningProgram {
       close(errFds[0]);
       setenv("XDG_CONFIG_HOME", "/nonexistent/tarvelin-test", 1);
       unsetenv("AXIS_PROGRESS_BAR");
+      setenv("LANG", "ja_JP.UTF-8", 1);
+      unsetenv("LC_ALL");
+      unsetenv("LC_MESSAGES");
       if (inChild) inChild();
       std::vector<char*> argv;
       if (measured_) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Windows program under Wine, once with a code page 932 locale
-# (ja_JP.UTF-8) and once with a code page 1252 one (en_US.UTF-8), and checks
-# console bytes, exit status and output files against the Linux build.
+# (ja_JP.UTF-8), where it speaks Japanese, and once with a code page 1252 one
+# (en_US.UTF-8), where it speaks English, and checks console bytes, exit
+# status and output files against the Linux build.
 # Usage: tests/wine_test.sh <windows build dir> <linux program>
 set -uo pipefail
 # Wine takes the code page from the locale: without both, every check would
@@ -80,12 +81,46 @@ holds() { [[ "$1" == *"$2"* ]] || { echo "console:"; printf '%s\n' "$1"; return 
 # True iff no temporary file is left in the folder $1.
 no_temporary_file() { [ -z "$(find "$1" -maxdepth 1 -iname '*.tmp')" ]; }
 
-banner=$'NCコードにG00 Z0.050を埋め込んだりするソフトVer 1.07\n\n'
-usage=$'TarvelinはGUIに対応していません(^･ω･^)\nTarvelin.exeに直接変換元ファイルをドラッグしてください(^･ω･^)\nSend Toにショートカットを登録しておくと何かと楽ですお(^･ω･^)\n'
-all_done=$'全ての処理が終わりました(っ･ω･)っ\n'
-open_failed=$'ファイルのオープンに失敗しました。\n'
-text_after_end=$'ファイルの途中に終端文字(0x1A)があります。\n'
 pocket="$tests/../examples/pocket.nc"
+
+# Sets the console texts of the language $1 (ja or en) that the checks expect.
+texts_in() {
+  if [ "$1" = ja ]; then
+    banner=$'NCコードにG00 Z0.050を埋め込んだりするソフトVer 1.07\n\n'
+    usage=$'TarvelinはGUIに対応していません(^･ω･^)\nTarvelin.exeに直接変換元ファイルをドラッグしてください(^･ω･^)\nSend Toにショートカットを登録しておくと何かと楽ですお(^･ω･^)\n'
+    all_done=$'全ての処理が終わりました(っ･ω･)っ\n'
+    open_failed=$'ファイルのオープンに失敗しました。\n'
+    text_after_end=$'ファイルの途中に終端文字(0x1A)があります。\n'
+    no_such_file='そのようなファイルやフォルダーはありません'
+    bad_name='ファイル名として使えない名前です'
+    a_folder='フォルダーです'
+    not_a_file='通常のファイルではありません'
+    in_use='ほかのプログラムが使用中です'
+    read_only_file='読み取り専用のファイルなので、置き換えません'
+    hidden_file='隠しファイルかシステムファイルなので、置き換えません'
+    output_is_input='変換元ファイルそのものにつながっているので、置き換えません'
+    standard_output_is_input='標準出力がこのファイルにつながっています'
+    text_after_line_2='2行目の終端文字 (0x1A, Ctrl-Z) の後にもプログラムが続いています'
+    bad_line_2() { printf '設定ファイル「%s」の2行目が正しくありません。\n' "$1"; }
+  else
+    banner=$'Tarvelin Ver 1.07: embeds G00 Z0.050 and the like in NC code\n\n'
+    usage=$'Tarvelin has no window of its own.\nDrop the files to convert onto Tarvelin.exe, or name them after it.\nA shortcut in the Send To menu makes it easier.\n'
+    all_done=$'All files are done.\n'
+    open_failed=$'A file could not be opened.\n'
+    text_after_end=$'There is an end-of-file character (0x1A) in the middle of a file.\n'
+    no_such_file='No such file or folder'
+    bad_name='Not a name a file can have'
+    a_folder='Is a folder'
+    not_a_file='Not a regular file'
+    in_use='In use by another program'
+    read_only_file='A read-only file; not replaced'
+    hidden_file='A hidden or system file; not replaced'
+    output_is_input='Leads to the input file itself; not replaced'
+    standard_output_is_input='Standard output goes into this file'
+    text_after_line_2='More of the program follows the 0x1A (Ctrl-Z) on line 2'
+    bad_line_2() { printf 'Line 2 of the settings file "%s" is not valid.\n' "$1"; }
+  fi
+}
 
 # A program large enough that a run can be ended while it is being rewritten.
 printf 'G00Z5.\r\nG00X1.Y2.\r\nG01Z-1.F9\r\nX12.345Y67.890\r\n' >"$root/block"
@@ -94,11 +129,13 @@ cp "$pocket" "$root/pocket.nc"  # the Linux build's output, to compare with
 "$linux" "$root/pocket.nc" </dev/null >/dev/null
 mv "$root/pocket済.ncd" "$root/pocket.linux"
 
-# The checks that do not depend on the system's code page; run once per locale.
+# The checks that do not depend on the system's code page; run once per
+# locale, in the language $4 that the locale gives.
 suite() {
   export LC_ALL=$1
   label=$2
   pause_prompt=$3
+  texts_in "$4"
   work="$root/$label"
   mkdir -p "$work"
 
@@ -116,7 +153,7 @@ suite() {
   cp "$work/日本 部品.nc" "$work/c.nc"
   run a.nc missing.nc c.nc
   check "missing file: status 255" test "$status" = 255
-  check "missing file: console" console_is "$banner"$'a\n'"$open_failed"
+  check "missing file: console" console_is "$banner"$'a\n'"${open_failed}missing.nc: $no_such_file"$'\n'
   check "missing file: third untouched" test ! -e "$work/c済.ncd"
 
   # A read-only earlier output cannot be opened for writing, so it is kept.
@@ -125,7 +162,7 @@ suite() {
   chmod 444 "$work/ro済.ncd"
   run ro.nc
   check "read-only output: status 255" test "$status" = 255
-  check "read-only output: console" console_is "$banner$open_failed"
+  check "read-only output: console" console_is "$banner${open_failed}ro済.ncd: $read_only_file"$'\n'
   check "read-only output: kept" test "$(cat "$work/ro済.ncd")" = earlier
   check "read-only output: no temporary file" no_temporary_file "$work"
 
@@ -135,7 +172,7 @@ suite() {
   (cd "$work" && wine attrib +h 'hid済.ncd' >/dev/null 2>&1)
   run hid.nc
   check "hidden output: status 255" test "$status" = 255
-  check "hidden output: console" console_is "$banner$open_failed"
+  check "hidden output: console" console_is "$banner${open_failed}hid済.ncd: $hidden_file"$'\n'
   check "hidden output: kept" test "$(cat "$work/hid済.ncd")" = earlier
   check "hidden output: no temporary file" no_temporary_file "$work"
 
@@ -146,28 +183,34 @@ suite() {
   ln -sfn self.nc "$work/self済.ncd"
   run self.nc
   check "output a link to the input: status 255" test "$status" = 255
-  check "output a link to the input: console" console_is "$banner$open_failed"
+  check "output a link to the input: console" console_is "$banner${open_failed}self済.ncd: $output_is_input"$'\n'
   check "output a link to the input: input kept" cmp "$work/self.nc" "$work/self.kept"
   rm -f "$work/self済.ncd"
   (cd "$work" && wine "$win/tarvelin.exe" --stdout self.nc </dev/null >>"$work/self.nc" 2>"$work/.err")
   status=$?
   check "standard output appended to the input: status 255" test "$status" = 255
-  check "standard output appended to the input: message" holds "$(iconv -f CP932 -t UTF-8 "$work/.err" | tr -d '\r')" "${open_failed%$'\n'}"
+  check "standard output appended to the input: message" holds "$(iconv -f CP932 -t UTF-8 "$work/.err" | tr -d '\r')" "${open_failed}self.nc: $standard_output_is_input"
   check "standard output appended to the input: input kept" cmp "$work/self.nc" "$work/self.kept"
 
   # A device is no program.
   run NUL
   check "device as input: status 255" test "$status" = 255
-  check "device as input: console" console_is "$banner$open_failed"
+  check "device as input: console" console_is "$banner${open_failed}NUL: $not_a_file"$'\n'
   check "device as input: no copy" test -z "$(find "$work" -maxdepth 1 -iname 'nul*')"
 
   # A program that goes on after a Ctrl-Z gets no copy.
   printf 'G00Z5.\r\nG01Z-1\x1A(more)\r\nG01Z-2.F9\r\n' >"$work/ctrl_z.nc"
   run ctrl_z.nc
   check "text after a Ctrl-Z: status 255" test "$status" = 255
-  check "text after a Ctrl-Z: console" console_is "$banner$text_after_end"
+  check "text after a Ctrl-Z: console" console_is "$banner${text_after_end}ctrl_z.nc: $text_after_line_2"$'\n'
   check "text after a Ctrl-Z: no copy" test ! -e "$work/ctrl_z済.ncd"
   check "text after a Ctrl-Z: no temporary file" no_temporary_file "$work"
+
+  # A folder is no program.
+  mkdir -p "$work/folder.nc"
+  run folder.nc
+  check "folder as input: status 255" test "$status" = 255
+  check "folder as input: console" console_is "$banner${open_failed}folder.nc: $a_folder"$'\n'
 
   # Raw command lines: the second byte of "表" in code page 932 is a
   # backslash just before a closing quote.
@@ -181,8 +224,15 @@ suite() {
   rm -f "$work/a済.ncd" "$work/c済.ncd"
   raw 'tarvelin.exe a.nc "x \"y" c.nc'
   check "raw line with escaped quote: status" test "$status" = 255
-  check "raw line with escaped quote: console" console_is "$banner"$'a\n'"$open_failed"
+  check "raw line with escaped quote: console" console_is "$banner"$'a\n'"${open_failed}x \"y: $bad_name"$'\n'
   check "raw line with escaped quote: stops there" test ! -e "$work/c済.ncd"
+
+  # A file that another program holds open, shared with no one.
+  cp "$work/a.nc" "$work/locked.nc"
+  TARVELIN_LOCK=locked.nc raw 'tarvelin.exe locked.nc'
+  check "locked file: status 255" test "$status" = 255
+  check "locked file: console" console_is "$banner${open_failed}locked.nc: $in_use"$'\n'
+  check "locked file: no copy" test ! -e "$work/locked済.ncd"
 
   # Names with characters that code page 932 lacks: each output is named
   # exactly; the redirected echo shows '?' for each such character.
@@ -314,13 +364,13 @@ suite() {
   printf '; bad\r\ngap = 0\r\n' >"$win/tarvelin.ini"
   run a.nc
   check "bad tarvelin.ini: status 255" test "$status" = 255
-  check "bad tarvelin.ini: console" console_is "$banner設定ファイル「Z:${win//\//\\}\\tarvelin.ini」の2行目が正しくありません。"$'\n'
+  check "bad tarvelin.ini: console" console_is "$banner$(bad_line_2 "Z:${win//\//\\}\\tarvelin.ini")"$'\n'
   rm -f "$win/tarvelin.ini"
   (cd "$work/options" && wine "$win/tarvelin.exe" --stdout --words w.ngc </dev/null >"$work/.out" 2>"$work/.err")
   status=$?
   check "--stdout: status 0" test "$status" = 0
   check "--stdout: the rewrite only" cmp "$work/.out" "$work/options/words.linux"
-  # The summary line, in Japanese, as the Linux build says it.
+  # The summary line, in the language of the locale, as the Linux build says it.
   local summary
   summary=$("$linux" --words --summary --stdout "$work/options/w.ngc" 2>&1 >/dev/null </dev/null |
     sed -n 4p)
@@ -353,8 +403,8 @@ if [ -n "$zip" ]; then
   check "the shipped tarvelin.ini keeps the defaults" cmp "$unpacked/p済.ncd" "$root/p済.ncd"
 fi
 
-suite ja_JP.UTF-8 cp932 'キー'
-suite en_US.UTF-8 cp1252 'Press any key'
+suite ja_JP.UTF-8 cp932 'キー' ja
+suite en_US.UTF-8 cp1252 'Press any key' en
 
 echo "Wine: $passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -8,46 +8,77 @@
 #include "app/messages.h"
 #include "app/options.h"
 #include "app/summary.h"
+#include "app/texts.h"
 #include "platform/platform.h"
 #include "rewrite/file_pass.h"
+
+using Found = platform::FileSystem::Found;
 
 // False when standard output carries a program: nobody is there to press a key.
 static bool waitAtEnd = true;
 
+// The texts of the run's language, chosen once the options and the settings
+// file have been read; the user's until then.
+static const Texts* texts = nullptr;
+
 // Prints the messages, waits for a key and ends the run with status -1.
 [[noreturn]] static void stopRun(std::initializer_list<std::string_view> messages) {
   for (const std::string_view message : messages) platform::printMessage(message);
-  if (waitAtEnd) platform::waitForKey();
+  if (waitAtEnd) platform::waitForKey(texts->keyPrompt);
   platform::exitProcess(-1);
 }
 
-// Returns the settings of the settings file, if there is one, overridden by
-// the command line; a bad file, or one that is there but cannot be read, ends
-// the run.
-static RunSettings chooseSettings(const CommandLine& line) {
-  using Found = platform::FileSystem::Found;
-  RunSettings settings;
-  const std::string path = platform::settingsPath();
+// The settings file: what it chose, or why it cannot be used.
+struct SettingsFile {
+  std::string path;  // empty when there is no place for one
+  Found found = Found::nothing;
+  platform::Error error;  // unreadable: why
+  BadChoice problem;      // its first bad line
+  SettingChoices choices;
+
+  bool usable() const { return found != Found::unreadable && !problem; }
+};
+
+// Reads the settings file, if there is one.
+static SettingsFile readSettingsFile() {
+  SettingsFile file;
+  file.path = platform::settingsPath();
+  if (file.path.empty()) return file;
   std::string text;
-  const Found found = path.empty()
-                          ? Found::nothing
-                          : platform::readWholeFile(platform::systemFileSystem(), path, &text);
-  if (found == Found::unreadable) stopRun({unreadableSettingsMessage(path)});
-  if (found == Found::file) {
-    SettingChoices choices;
-    const std::string problem = readSettings(text, path, &choices);
-    if (!problem.empty()) stopRun({problem});
-    choices.applyTo(&settings);
+  file.found = platform::readWholeFile(platform::systemFileSystem(), file.path, &text, &file.error);
+  if (file.found == Found::file) file.problem = readSettings(text, &file.choices);
+  return file;
+}
+
+// Ends the run where the settings file is there but cannot be used: a bad
+// file, or one that cannot be read, must not pass for none.
+static void checkSettings(const SettingsFile& file) {
+  if (file.found == Found::unreadable) {
+    stopRun({fill(texts->unreadableSettings, {file.path}),
+             causeLine(*texts, file.path, errorText(*texts, file.error))});
   }
-  line.choices.applyTo(&settings);
-  return settings;
+  if (file.problem) stopRun({badChoiceMessage(*texts, file.problem, file.path)});
+}
+
+// Ends the run with the message for a failed pass over `path`, and the line
+// that names the file it failed on and why.
+[[noreturn]] static void stopWith(const PassResult& result, const std::string& path) {
+  std::string name = path;
+  if (result.subject == PassResult::Subject::output) {
+    name = outputPathFor(path, platform::pathRules());
+  } else if (result.subject == PassResult::Subject::standardOutput) {
+    name = texts->standardOutput;
+  }
+  stopRun({failureMessage(*texts, result), causeLine(*texts, name, causeOf(*texts, result))});
 }
 
 // Prints the name of a file done, and what its rewrite saves if so chosen.
 static void reportDone(std::string_view name, const Savings& savings, const RunSettings& settings) {
   platform::printName(name);
   platform::printMessage("\n");
-  if (settings.summary) platform::printMessage(summaryLine(savings, settings.rewrite.words));
+  if (settings.summary) {
+    platform::printMessage(summaryLine(savings, settings.rewrite.words, *texts));
+  }
 }
 
 // Rewrites the files in order; the first failure ends the run there.
@@ -57,7 +88,7 @@ static void rewriteAll(const std::vector<std::string>& files, const RunSettings&
     Savings savings;
     const PassResult result =
         processFile(platform::systemFileSystem(), path, rules, settings.rewrite, &savings);
-    if (result != PassResult::done) stopRun({failureMessage(result)});
+    if (result != PassResult::done) stopWith(result, path);
     reportDone(echoNameFor(path, rules), savings, settings);
   }
 }
@@ -77,37 +108,45 @@ static void printProgress(int percent) {
 // progress where AXIS asks for it, by setting AXIS_PROGRESS_BAR.
 static void rewriteToStandardOutput(const std::vector<std::string>& files,
                                     const RunSettings& settings) {
-  if (files.size() != 1) stopRun({kStdoutNeedsOneFile});
+  if (files.size() != 1) stopRun({texts->stdoutNeedsOneFile});
   Savings savings;
   const ProgressMeter::Report report =
       platform::hasEnvironmentVariable("AXIS_PROGRESS_BAR") ? printProgress : nullptr;
   const PassResult result =
       streamFile(platform::systemFileSystem(), files[0], settings.rewrite, &savings, report);
-  if (result != PassResult::done) stopRun({failureMessage(result)});
+  if (result != PassResult::done) stopWith(result, files[0]);
   reportDone(echoNameFor(files[0], platform::pathRules()), savings, settings);
 }
 
 int main(int argc, char** argv) {
   CommandLine line;
-  const std::string problem = readCommandLine(platform::arguments(argc, argv), &line);
+  const BadChoice problem = readCommandLine(platform::arguments(argc, argv), &line);
   if (line.toStandardOutput) {
     platform::messagesToStandardError();
     waitAtEnd = false;
   }
-  if (problem.empty() && (line.help || line.version)) {
-    platform::printMessage(line.help ? kHelp : kVersionText);
+  // A bad option stops the run before the settings file is read.
+  const SettingsFile file = problem ? SettingsFile{} : readSettingsFile();
+  // The user's language, the settings file's where it can be used, the command line's.
+  RunSettings settings;
+  settings.language = platform::userLanguage();
+  if (file.usable()) file.choices.applyTo(&settings);
+  line.choices.applyTo(&settings);
+  texts = &textsIn(settings.language);
+  if (!problem && (line.help || line.version)) {
+    platform::printMessage(line.help ? texts->help : texts->version);
     platform::exitProcess(0);
   }
-  platform::printMessage(kBanner);
-  if (!problem.empty()) stopRun({problem});
-  const RunSettings settings = chooseSettings(line);
+  platform::printMessage(texts->banner);
+  if (problem) stopRun({badChoiceMessage(*texts, problem, file.path)});
+  checkSettings(file);
   if (line.toStandardOutput) {
     rewriteToStandardOutput(line.files, settings);
   } else {
-    if (line.files.empty()) stopRun({kUsage[0], kUsage[1], kUsage[2]});
+    if (line.files.empty()) stopRun({texts->usage});
     rewriteAll(line.files, settings);
   }
-  platform::printMessage(kAllDone);
-  if (waitAtEnd) platform::waitForKey();
+  platform::printMessage(texts->allDone);
+  if (waitAtEnd) platform::waitForKey(texts->keyPrompt);
   platform::exitProcess(0);
 }

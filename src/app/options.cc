@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 
-#include "app/messages.h"
 #include "platform/wide_text.h"
 
 namespace {
@@ -78,9 +77,21 @@ std::optional<bool> readYesNo(std::string_view text) {
   return std::nullopt;
 }
 
+// Reads "ja" or "en", in any case.
+std::optional<platform::Language> readLanguage(std::string_view text) {
+  const std::string lower = lowerCase(text);
+  if (lower == "ja") return platform::Language::japanese;
+  if (lower == "en") return platform::Language::english;
+  return std::nullopt;
+}
+
 // Sets the setting `key` from `value` in `choices`; returns false when the
 // key is unknown or the value cannot be used.
 bool choose(std::string_view key, std::string_view value, SettingChoices* choices) {
+  if (key == "language") {
+    choices->language = readLanguage(value);
+    return choices->language.has_value();
+  }
   if (key == "words" || key == "summary") {
     std::optional<bool>& choice = key == "words" ? choices->words : choices->summary;
     choice = readYesNo(value);
@@ -100,29 +111,29 @@ bool choose(std::string_view key, std::string_view value, SettingChoices* choice
   return false;
 }
 
-// Reads one option; returns an empty string or the message that names it.
-std::string readOption(std::string_view option, CommandLine* line) {
+// Reads one option; returns what is wrong with it, if anything.
+BadChoice readOption(std::string_view option, CommandLine* line) {
   const size_t equals = option.find('=');
   const std::string_view name = option.substr(0, equals);
   const bool hasValue = equals != std::string_view::npos;
   const std::string_view value = hasValue ? option.substr(equals + 1) : "";
+  BadChoice badValue{BadChoice::Kind::badValue, std::string(option)};
   if (name == "--words" || name == "--summary") {
-    if (hasValue)
-      return choose(name.substr(2), value, &line->choices) ? "" : badValueMessage(option);
+    if (hasValue) return choose(name.substr(2), value, &line->choices) ? BadChoice{} : badValue;
     (name == "--words" ? line->choices.words : line->choices.summary) = true;
-    return "";
+    return {};
   }
-  if (name == "--gap" || name == "--first") {
-    return hasValue && choose(name.substr(2), value, &line->choices) ? "" : badValueMessage(option);
+  if (name == "--gap" || name == "--first" || name == "--language") {
+    return hasValue && choose(name.substr(2), value, &line->choices) ? BadChoice{} : badValue;
   }
   bool* flag = name == "--stdout"    ? &line->toStandardOutput
                : name == "--help"    ? &line->help
                : name == "--version" ? &line->version
                                      : nullptr;
-  if (flag == nullptr) return unknownOptionMessage(option);
-  if (hasValue) return badValueMessage(option);
+  if (flag == nullptr) return {BadChoice::Kind::unknownOption, std::string(option)};
+  if (hasValue) return badValue;
   *flag = true;
-  return "";
+  return {};
 }
 
 }  // namespace
@@ -132,19 +143,21 @@ void SettingChoices::applyTo(RunSettings* settings) const {
   if (gap) settings->rewrite.heights.gap = *gap;
   if (first) settings->rewrite.heights.first = *first;
   if (summary) settings->summary = *summary;
+  if (language) settings->language = *language;
 }
 
-std::string readCommandLine(const std::vector<std::string>& arguments, CommandLine* line) {
-  std::string problem;
+BadChoice readCommandLine(const std::vector<std::string>& arguments, CommandLine* line) {
+  BadChoice problem;
   bool optionsEnded = false;
   for (const std::string& argument : arguments) {
     if (!optionsEnded && argument == "--") {
       optionsEnded = true;
     } else if (!optionsEnded && argument.starts_with("--")) {
       // The first problem is the one reported, but every option is read, so
-      // that --stdout decides where the report goes wherever it stands.
-      std::string found = readOption(argument, line);
-      if (problem.empty()) problem = std::move(found);
+      // that --stdout decides where the report goes, and --language in what
+      // words, wherever they stand.
+      BadChoice found = readOption(argument, line);
+      if (!problem) problem = std::move(found);
     } else {
       line->files.push_back(argument);
     }
@@ -152,7 +165,7 @@ std::string readCommandLine(const std::vector<std::string>& arguments, CommandLi
   return problem;
 }
 
-std::string readSettings(std::string_view file, const std::string& path, SettingChoices* choices) {
+BadChoice readSettings(std::string_view file, SettingChoices* choices) {
   const std::string utf8 = inUtf8(file);
   std::string_view text = utf8;
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a byte order mark
@@ -168,8 +181,8 @@ std::string readSettings(std::string_view file, const std::string& path, Setting
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos ||
         !choose(lowerCase(trim(line.substr(0, equals))), trim(line.substr(equals + 1)), choices)) {
-      return badSettingMessage(path, number);
+      return {BadChoice::Kind::badLine, "", number};
     }
   }
-  return "";
+  return {};
 }

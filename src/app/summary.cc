@@ -5,46 +5,77 @@
 
 namespace {
 
-// Returns `value` in fixed notation with `decimals` places, whatever the locale.
+// Returns the number `text`, digits with perhaps a fraction, with the digits
+// of its whole part grouped by thousands: "1,234.5".
+std::string grouped(std::string_view text) {
+  const size_t point = std::min(text.find('.'), text.size());
+  std::string out;
+  for (size_t at = 0; at < text.size(); ++at) {
+    if (at != 0 && at < point && (point - at) % 3 == 0) out += ',';
+    out += text[at];
+  }
+  return out;
+}
+
+std::string grouped(uint64_t number) { return grouped(std::to_string(number)); }
+
+// Returns `value` in fixed notation with `decimals` places, grouped, whatever the locale.
 std::string fixed(double value, int decimals) {
   char text[64];
   const auto printed =
       std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-  return {text, printed.ptr};
+  return grouped(std::string(text, printed.ptr));
 }
 
 // Returns the feed travel in each unit the program used: millimetres,
 // inches, or none it named.
-std::string travel(const Savings& savings) {
+std::string travel(const Savings& savings, const Texts& texts) {
   std::string text;
-  const auto add = [&](double length, int decimals, const char* unit) {
+  const auto add = [&](double length, int decimals, std::string_view unit) {
     if (length == 0) return;
-    text += (text.empty() ? "" : " + ") + fixed(length, decimals) + unit;
+    text += (text.empty() ? "" : " + ") + fill(unit, {fixed(length, decimals)});
   };
-  add(savings.millimetres, 1, " mm");
-  add(savings.inches, 2, " インチ");
-  add(savings.unnamedUnits, 1, " (プログラムの単位)");
-  return text.empty() ? "0.0 mm" : text;
+  add(savings.millimetres, 1, texts.millimetres);
+  add(savings.inches, 2, texts.inches);
+  add(savings.unnamedUnits, 1, texts.programUnits);
+  return text.empty() ? fill(texts.millimetres, {"0.0"}) : text;
 }
 
-// Returns the time rounded to seconds: "約 42秒", or from a minute on "約 4分12秒".
-std::string duration(double minutes) {
-  const auto seconds = static_cast<long long>(std::llround(minutes * 60));
-  if (seconds < 60) return "約 " + std::to_string(seconds) + "秒";
-  return "約 " + std::to_string(seconds / 60) + "分" + std::to_string(seconds % 60) + "秒";
+// Returns `seconds`, at least 1, in words: seconds, then minutes and
+// seconds, and from an hour on hours and minutes, the seconds rounded to the
+// nearest minute, or down where `roundDown`.
+std::string duration(uint64_t seconds, bool roundDown, const Texts& texts) {
+  if (seconds < 60) return fill(texts.seconds, {grouped(seconds)});
+  if (seconds < 3600) {
+    return fill(texts.minutesSeconds, {grouped(seconds / 60), grouped(seconds % 60)});
+  }
+  const uint64_t minutes = (seconds + (roundDown ? 0 : 30)) / 60;
+  return fill(texts.hoursMinutes, {grouped(minutes / 60), grouped(minutes % 60)});
+}
+
+// Returns the feed time saved: about so much, to the nearest second; or,
+// where the time of some plunge is not known, at least so much, rounded
+// down, and empty when that is under a second.
+std::string timeSaved(const Savings& savings, const Texts& texts) {
+  const double seconds = savings.minutes * 60;
+  if (savings.timeUnknown) {
+    const auto whole = static_cast<uint64_t>(std::floor(seconds));
+    return whole == 0 ? "" : fill(texts.atLeast, {duration(whole, true, texts)});
+  }
+  const auto whole = static_cast<uint64_t>(std::llround(seconds));
+  return whole == 0 ? std::string(texts.underASecond)
+                    : fill(texts.about, {duration(whole, false, texts)});
 }
 
 }  // namespace
 
-std::string summaryLine(const Savings& savings, bool words) {
-  if (savings.approaches == 0) return "  早送りを入れる所はありませんでした\n";
-  std::string line = "  早送りを " + std::to_string(savings.approaches) + " か所に入れました";
+std::string summaryLine(const Savings& savings, bool words, const Texts& texts) {
+  if (savings.approaches == 0) return std::string(texts.noApproach);
+  std::string line = fill(savings.approaches == 1 ? texts.oneApproach : texts.approaches,
+                          {grouped(savings.approaches)});
   if (!words) return line + "\n";
-  line += " (最初の高さより下へ " + std::to_string(savings.belowFirst) + " か所)。";
-  line += "空中の切削送り " + travel(savings);
-  if (savings.timeUnknown && savings.minutes == 0) {
-    return line + " の短縮です (送り時間は分かりません)\n";
-  }
-  line += "、" + duration(savings.minutes) + (savings.timeUnknown ? "以上" : "") + "の短縮です\n";
-  return line;
+  if (savings.belowFirst != 0) line += fill(texts.belowFirst, {grouped(savings.belowFirst)});
+  const std::string time = timeSaved(savings, texts);
+  if (time.empty()) return fill(texts.savingTimeUnknown, {line, travel(savings, texts)});
+  return fill(texts.saving, {line, travel(savings, texts), time});
 }

@@ -34,7 +34,7 @@ TEST(SystemFileSystem, AFilesVersionChangesWithItsSizeOrWriteTime) {
   const fs::path path = scratchFile("version.nc");
   std::ofstream(path, std::ios::binary) << "G00Z5.\r\n";
   platform::FileSystem::Handle file = 0;
-  ASSERT_TRUE(files.openRead(utf8(path), &file));
+  ASSERT_FALSE(files.openRead(utf8(path), &file));
 
   Version opened;
   Version now;
@@ -53,7 +53,7 @@ TEST(SystemFileSystem, AFilesVersionChangesWithItsSizeOrWriteTime) {
   EXPECT_EQ(now.size, grown.size);
   EXPECT_NE(now.writeTime, grown.writeTime);
 
-  EXPECT_TRUE(files.close(file));
+  EXPECT_FALSE(files.close(file));
   fs::remove(path);
 }
 
@@ -63,11 +63,11 @@ TEST(SystemFileSystem, AFileHeldOpenForWritingIsBeingWritten) {
   auto writer = std::make_unique<std::ofstream>(path, std::ios::binary);
   *writer << "G00Z5.\r\n" << std::flush;
   platform::FileSystem::Handle file = 0;
-  ASSERT_TRUE(files.openRead(utf8(path), &file));
+  ASSERT_FALSE(files.openRead(utf8(path), &file));
   EXPECT_TRUE(files.beingWritten(file));
   writer.reset();
   EXPECT_FALSE(files.beingWritten(file));
-  EXPECT_TRUE(files.close(file));
+  EXPECT_FALSE(files.close(file));
   fs::remove(path);
 }
 
@@ -75,17 +75,31 @@ TEST(SystemFileSystem, AFolderHasNoVersion) {
   platform::FileSystem& files = platform::systemFileSystem();
   platform::FileSystem::Handle file = 0;
   // Only some systems open a folder for reading at all.
-  if (files.openRead(utf8(fs::temp_directory_path()), &file)) {
+  if (!files.openRead(utf8(fs::temp_directory_path()), &file)) {
     Version version;
     EXPECT_FALSE(files.version(file, &version));
     files.close(file);
   }
 }
 
-// A small file is read whole; anything else is nothing or unreadable, and
-// no file is left open either way.
+// The system's own words for an error are what a cause line falls back on,
+// in either language: one line without a final period. 5 is EIO on Linux and
+// ERROR_ACCESS_DENIED on Windows.
+TEST(SystemErrorText, IsOneLineWithoutAFinalPeriod) {
+  for (const platform::Language language :
+       {platform::Language::japanese, platform::Language::english}) {
+    const std::string text = platform::systemErrorText(5, language);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.back(), '.') << text;
+  }
+}
+
+// A small file is read whole; anything else is nothing or unreadable, with
+// why, and no file is left open either way.
 TEST(ReadWholeFile, ReadsASmallRegularFileAndRefusesTheRest) {
   using Found = platform::FileSystem::Found;
+  using Kind = platform::Error::Kind;
   const std::string largest(size_t{1} << 20, ';');
   struct Case {
     const char* name;
@@ -93,15 +107,16 @@ TEST(ReadWholeFile, ReadsASmallRegularFileAndRefusesTheRest) {
     const char* path;
     int failAt;  // the file system's operation to fail, 0 for none
     Found found;
+    Kind why;
   } const cases[] = {
-      {"a file", "words = yes\n", "a.ini", 0, Found::file},
-      {"an empty file", "", "a.ini", 0, Found::file},
-      {"1 MiB", largest, "a.ini", 0, Found::file},
-      {"more than 1 MiB", largest + "\n", "a.ini", 0, Found::unreadable},
-      {"nothing there", "", "b.ini", 0, Found::nothing},
-      {"a folder", "", "folder", 0, Found::unreadable},
-      {"a failed open", "", "a.ini", 1, Found::unreadable},
-      {"a failed read", "words = yes\n", "a.ini", 2, Found::unreadable},
+      {"a file", "words = yes\n", "a.ini", 0, Found::file, Kind::none},
+      {"an empty file", "", "a.ini", 0, Found::file, Kind::none},
+      {"1 MiB", largest, "a.ini", 0, Found::file, Kind::none},
+      {"more than 1 MiB", largest + "\n", "a.ini", 0, Found::unreadable, Kind::tooLarge},
+      {"nothing there", "", "b.ini", 0, Found::nothing, Kind::none},
+      {"a folder", "", "folder", 0, Found::unreadable, Kind::folder},
+      {"a failed open", "", "a.ini", 1, Found::unreadable, Kind::system},
+      {"a failed read", "words = yes\n", "a.ini", 2, Found::unreadable, Kind::system},
   };
   for (const Case& c : cases) {
     MemoryFileSystem files;
@@ -109,7 +124,9 @@ TEST(ReadWholeFile, ReadsASmallRegularFileAndRefusesTheRest) {
     files.directories.insert("folder");
     files.failAt = c.failAt;
     std::string text;
-    EXPECT_EQ(platform::readWholeFile(files, c.path, &text), c.found) << c.name;
+    platform::Error error;
+    EXPECT_EQ(platform::readWholeFile(files, c.path, &text, &error), c.found) << c.name;
+    EXPECT_EQ(error.kind, c.why) << c.name;
     if (c.found == Found::file) {
       EXPECT_EQ(text, c.content) << c.name;
     }

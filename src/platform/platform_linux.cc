@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -26,16 +27,18 @@ char consoleBuffer[4096];
 size_t consoleUsed = 0;
 int consoleFd = STDOUT_FILENO;
 
-// Writes all bytes to `fd`, retrying after interruptions; false on error.
-bool writeAll(int fd, const char* data, size_t size) {
+// Writes all bytes to `fd`, retrying after interruptions; returns 0, or the
+// error number of the write that failed.
+int writeAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;  // no progress and no error: nothing more will go
     data += n;
     size -= static_cast<size_t>(n);
   }
-  return true;
+  return 0;
 }
 
 // Appends text to the console buffer.
@@ -128,48 +131,54 @@ bool strangersLink(const struct stat& link, const std::string& dir) {
          link.st_uid != ::geteuid() && link.st_uid != folder.st_uid;
 }
 
+// Returns why `info`, which is there, is no input: a folder, or something
+// else that is neither a regular file nor a pipe.
+Error notInput(const struct stat& info) {
+  return refusal(S_ISDIR(info.st_mode) ? Error::Kind::folder : Error::Kind::notAFile);
+}
+
 // Follows `path` through symbolic links to the file that a plain open for
 // writing would write, which need not exist yet. A link to anything but a
 // regular file is not followed but replaced itself, as before, so that a
-// device or pipe it points to is never replaced. False for a stranger's link
+// device or pipe it points to is never replaced. Fails for a stranger's link
 // and for a loop.
-bool followLinks(const std::string& path, std::string* resolved) {
+Error followLinks(const std::string& path, std::string* resolved) {
   *resolved = path;
   for (int hop = 0; hop < 40; ++hop) {
     struct stat link {};
     struct stat end {};
     if (::lstat(resolved->c_str(), &link) != 0 || !S_ISLNK(link.st_mode) ||
         (::stat(resolved->c_str(), &end) == 0 && !S_ISREG(end.st_mode))) {
-      return true;
+      return {};
     }
     const std::string dir = folderOf(*resolved);
+    if (strangersLink(link, dir)) return refusal(Error::Kind::strangersLink);
     char target[PATH_MAX];
     const ssize_t n = ::readlink(resolved->c_str(), target, sizeof target);
-    if (strangersLink(link, dir) || n <= 0 || static_cast<size_t>(n) == sizeof target) {
-      return false;
-    }
+    if (n < 0) return systemError(errno);
+    if (n == 0 || static_cast<size_t>(n) == sizeof target) return systemError(ENAMETOOLONG);
     *resolved = (target[0] == '/' ? "" : dir) + std::string(target, static_cast<size_t>(n));
   }
-  return false;
+  return systemError(ELOOP);
 }
 
 // Tries `create` on fresh names in `dir` until one is free; on success keeps
 // the name in `*name` and for the interrupt handler. Interrupts must be held.
 template <typename Create>
-bool atFreshName(const std::string& dir, std::string* name, Create create) {
+Error atFreshName(const std::string& dir, std::string* name, Create create) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     *name =
         dir + ".tarvelin-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-    if (name->size() >= sizeof pendingTemp) return false;
+    if (name->size() >= sizeof pendingTemp) return systemError(ENAMETOOLONG);
     if (create(name->c_str())) {
       std::memcpy(pendingTemp, name->c_str(), name->size() + 1);
       tempPending.store(true);
-      return true;
+      return {};
     }
-    if (errno != EEXIST) return false;
+    if (errno != EEXIST) return systemError(errno);
   }
-  return false;
+  return systemError(EEXIST);
 }
 
 // Opens a file without a name in `dir`, to be named once complete; returns -1
@@ -193,17 +202,18 @@ bool unnamedUnsupported(int error) {
 
 // Gives the new file `fd` the permission bits of the file it replaces, and its
 // owner and group as far as the user may give them (only root may give a file
-// away); false when the bits cannot be set.
-bool keepOwnerAndMode(int fd, const struct stat& replaced) {
+// away); fails when the bits cannot be set.
+Error keepOwnerAndMode(int fd, const struct stat& replaced) {
   struct stat made {};
-  if (::fstat(fd, &made) != 0) return false;
+  if (::fstat(fd, &made) != 0) return systemError(errno);
   if ((made.st_uid != replaced.st_uid || made.st_gid != replaced.st_gid) &&
       ::fchown(fd, replaced.st_uid, replaced.st_gid) != 0 &&
       ::fchown(fd, static_cast<uid_t>(-1), replaced.st_gid) != 0) {
     // Neither owner nor group could be kept: the file stays the user's, as a new one would.
   }
   const mode_t bits = replaced.st_mode & 0777;
-  return (made.st_mode & 0777) == bits || ::fchmod(fd, bits) == 0;
+  if ((made.st_mode & 0777) == bits || ::fchmod(fd, bits) == 0) return {};
+  return systemError(errno);
 }
 
 // True for what may be read as a program: a regular file, or a pipe.
@@ -219,18 +229,30 @@ class PosixFileSystem : public FileSystem {
  public:
   // Looked at before it is opened, so that a pipe or device is never opened,
   // and opened without waiting in case it became one meanwhile.
-  Found openRegular(const std::string& path, Handle* file) override {
+  Found openRegular(const std::string& path, Handle* file, Error* error) override {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
+      const int number = errno;
+      const bool missing = number == ENOENT || number == ENOTDIR;
       // A link that leads nowhere is something, which then cannot be read.
-      const bool missing =
-          (errno == ENOENT || errno == ENOTDIR) && ::lstat(path.c_str(), &info) != 0;
-      return missing ? Found::nothing : Found::unreadable;
+      if (missing && ::lstat(path.c_str(), &info) != 0) return Found::nothing;
+      *error = missing ? refusal(Error::Kind::brokenLink) : systemError(number);
+      return Found::unreadable;
     }
-    if (!S_ISREG(info.st_mode)) return Found::unreadable;
+    if (!S_ISREG(info.st_mode)) {
+      *error = notInput(info);
+      return Found::unreadable;
+    }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return Found::unreadable;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fd < 0) {
+      *error = systemError(errno);
+      return Found::unreadable;
+    }
+    // The name may have been given to another file meanwhile.
+    *error = ::fstat(fd, &info) != 0 ? systemError(errno)
+             : S_ISREG(info.st_mode) ? Error{}
+                                     : notInput(info);
+    if (*error) {
       ::close(fd);
       return Found::unreadable;
     }
@@ -241,46 +263,48 @@ class PosixFileSystem : public FileSystem {
   // Anything else is refused before it is opened, since opening a device may
   // do something and reading one may never end (/dev/zero), and again once
   // open, in case the name was given to another file meanwhile.
-  bool openRead(const std::string& path, Handle* file) override {
+  Error openRead(const std::string& path, Handle* file) override {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !isInput(info)) return false;
+    if (::stat(path.c_str(), &info) != 0) return systemError(errno);
+    if (!isInput(info)) return notInput(info);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return false;
-    if (::fstat(fd, &info) != 0 || !isInput(info)) {
+    if (fd < 0) return systemError(errno);
+    const Error error = ::fstat(fd, &info) != 0 ? systemError(errno)
+                        : isInput(info)         ? Error{}
+                                                : notInput(info);
+    if (error) {
       ::close(fd);
-      return false;
+      return error;
     }
     *file = fd;
-    return true;
+    return {};
   }
 
   // The temporary file has no name until commit() where the file system
   // allows; elsewhere it has a hidden name that an interrupt removes.
-  bool createTemp(const std::string& target, Handle* file) override {
+  Error createTemp(const std::string& target, Handle* file) override {
     TempFile temp;
-    if (!followLinks(target, &temp.target)) return false;
+    if (const Error error = followLinks(target, &temp.target)) return error;
     struct stat existing {};
     const bool replacing = ::stat(temp.target.c_str(), &existing) == 0;
-    if (replacing && (S_ISDIR(existing.st_mode) || ::access(temp.target.c_str(), W_OK) != 0)) {
-      return false;
-    }
+    if (replacing && S_ISDIR(existing.st_mode)) return refusal(Error::Kind::folder);
+    if (replacing && ::access(temp.target.c_str(), W_OK) != 0) return systemError(errno);
     const std::string dir = folderOf(temp.target);
     const InterruptsHeld held;
     int fd = openUnnamed(dir);
-    if (fd < 0 && unnamedUnsupported(errno)) {
-      atFreshName(dir, &temp.name, [&fd](const char* name) {
+    Error error = fd < 0 ? systemError(errno) : Error{};
+    if (fd < 0 && unnamedUnsupported(error.number)) {
+      error = atFreshName(dir, &temp.name, [&fd](const char* name) {
         fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         return fd >= 0;
       });
     }
-    if (fd < 0) return false;
+    if (fd < 0) return error;
     *file = fd;
     temps_[fd] = temp;
-    if (replacing && !keepOwnerAndMode(fd, existing)) {
-      discard(fd);
-      return false;
-    }
-    return true;
+    if (replacing) error = keepOwnerAndMode(fd, existing);
+    if (error) discard(fd);
+    return error;
   }
 
   // Room past the end does not change the file's size. Only ext4 and XFS
@@ -327,17 +351,24 @@ class PosixFileSystem : public FileSystem {
     return errno == EAGAIN;
   }
 
-  std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
+  std::ptrdiff_t read(Handle file, char* buffer, size_t size, Error* error) override {
     for (;;) {
       const ssize_t n = ::read(static_cast<int>(file), buffer, size);
-      if (n >= 0 || errno != EINTR) return n;
+      if (n >= 0) return n;
+      if (errno != EINTR) {
+        *error = systemError(errno);
+        return -1;
+      }
     }
   }
 
-  bool rewind(Handle file) override { return ::lseek(static_cast<int>(file), 0, SEEK_SET) == 0; }
+  Error rewind(Handle file) override {
+    return ::lseek(static_cast<int>(file), 0, SEEK_SET) == 0 ? Error{} : systemError(errno);
+  }
 
-  bool write(Handle file, const char* data, size_t size) override {
-    return writeAll(static_cast<int>(file), data, size);
+  Error write(Handle file, const char* data, size_t size) override {
+    const int number = writeAll(static_cast<int>(file), data, size);
+    return number == 0 ? Error{} : systemError(number);
   }
 
   bool isFileAt(Handle file, const std::string& path) override {
@@ -350,27 +381,33 @@ class PosixFileSystem : public FileSystem {
     return ::fstat(static_cast<int>(b), &other) == 0 && isFile(static_cast<int>(a), other);
   }
 
-  bool close(Handle file) override { return ::close(static_cast<int>(file)) == 0; }
+  Error close(Handle file) override {
+    return ::close(static_cast<int>(file)) == 0 ? Error{} : systemError(errno);
+  }
 
   // An unnamed file is linked under a hidden name first, since the system can
   // only give it a name that is free; that name then replaces the target.
-  Commit commit(Handle file, const std::string& /*target*/) override {
+  Commit commit(Handle file, const std::string& /*target*/, Error* error) override {
     const int fd = static_cast<int>(file);
     TempFile temp = temps_.at(file);
     temps_.erase(file);
     if (temp.reserved) giveBackRoom(fd);
     const InterruptsHeld held;
-    if (temp.name.empty() &&
-        !atFreshName(folderOf(temp.target), &temp.name, [fd](const char* name) {
-          return ::linkat(AT_FDCWD, procPath(fd).c_str(), AT_FDCWD, name, AT_SYMLINK_FOLLOW) == 0;
-        })) {
-      ::close(fd);
-      return Commit::replaceFailed;
+    if (temp.name.empty()) {
+      *error = atFreshName(folderOf(temp.target), &temp.name, [fd](const char* name) {
+        return ::linkat(AT_FDCWD, procPath(fd).c_str(), AT_FDCWD, name, AT_SYMLINK_FOLLOW) == 0;
+      });
+      if (*error) {
+        ::close(fd);
+        return Commit::replaceFailed;
+      }
     }
     Commit result = Commit::done;
     if (::close(fd) != 0) {
+      *error = systemError(errno);
       result = Commit::writeFailed;
     } else if (::rename(temp.name.c_str(), temp.target.c_str()) != 0) {
+      *error = systemError(errno);
       result = Commit::replaceFailed;
     }
     if (result != Commit::done) ::unlink(temp.name.c_str());
@@ -407,6 +444,52 @@ class PosixFileSystem : public FileSystem {
 };
 
 }  // namespace
+
+Error systemError(int number) {
+  using Kind = Error::Kind;
+  switch (number) {
+    case ENOENT:
+    case ENOTDIR:
+      return Error{Kind::noSuchFile, number};
+    case EACCES:
+    case EPERM:
+      return Error{Kind::noPermission, number};
+    case EISDIR:
+      return Error{Kind::folder, number};
+    case ENOSPC:
+    case EDQUOT:
+      return Error{Kind::noSpace, number};
+    case EROFS:
+      return Error{Kind::readOnlyDisk, number};
+    case ETXTBSY:
+    case EBUSY:
+      return Error{Kind::inUse, number};
+    default:
+      return Error{Kind::system, number};
+  }
+}
+
+Language userLanguage() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') {
+      return std::string_view(value).starts_with("ja") ? Language::japanese : Language::english;
+    }
+  }
+  return Language::english;
+}
+
+// The C locale has the system's English words; the user's own locale, where
+// it is a Japanese one, its Japanese words.
+std::string systemErrorText(int number, Language language) {
+  locale_t locale = newlocale(LC_ALL_MASK, language == Language::japanese ? "" : "C", nullptr);
+  if (locale == nullptr) locale = newlocale(LC_ALL_MASK, "C", nullptr);
+  if (locale == nullptr) return "";
+  std::string text = strerror_l(number, locale);
+  freelocale(locale);
+  while (!text.empty() && (text.back() == '.' || text.back() == '\n')) text.pop_back();
+  return text;
+}
 
 PathRules pathRules() { return PathRules{"/", "\xE6\xB8\x88"}; }
 
@@ -449,11 +532,11 @@ void flushConsole() {
   consoleUsed = 0;
 }
 
-void waitForKey() {
+void waitForKey(std::string_view prompt) {
   flushConsole();
   termios saved{};
   if (isatty(STDIN_FILENO) == 0 || tcgetattr(STDIN_FILENO, &saved) != 0) return;
-  print("続行するには何かキーを押してください . . .");
+  print(prompt);
   flushConsole();
   // One key, unechoed and without Enter; Ctrl-C counts as a key too.
   termios raw = saved;

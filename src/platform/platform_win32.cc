@@ -67,16 +67,17 @@ std::string inCodePage932(std::wstring_view wide) {
   return bytes;
 }
 
-// Writes all bytes to `handle`; returns false on error.
-bool writeAll(HANDLE handle, const char* data, size_t size) {
+// Writes all bytes to `handle`; returns 0, or the error of the write that failed.
+DWORD writeAll(HANDLE handle, const char* data, size_t size) {
   while (size > 0) {
     const DWORD part = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!WriteFile(handle, data, part, &written, nullptr) || written == 0) return false;
+    if (!WriteFile(handle, data, part, &written, nullptr)) return GetLastError();
+    if (written == 0) return ERROR_WRITE_FAULT;  // no progress and no error: nothing more will go
     data += written;
     size -= written;
   }
-  return true;
+  return 0;
 }
 
 // Prints UTF-8 text, each line feed as CR LF: as characters on a console,
@@ -97,13 +98,21 @@ void print(std::string_view utf8) {
 }
 
 // Returns the full path of `path`, made absolute against the current folder
-// (of the path's own drive, for "D:part.nc"); empty on failure.
-std::wstring fullPathOf(const std::wstring& path) {
+// (of the path's own drive, for "D:part.nc"); empty on failure, with why in
+// `*error` if given.
+std::wstring fullPathOf(const std::wstring& path, Error* error = nullptr) {
   const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return {};
+  if (size == 0) {
+    if (error != nullptr) *error = systemError(static_cast<int>(GetLastError()));
+    return {};
+  }
   std::wstring full(size, L'\0');
   const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-  if (length == 0 || length >= size) return {};
+  if (length == 0 || length >= size) {
+    // The current folder changed between the two calls; only a thread could do that.
+    if (error != nullptr) *error = systemError(ERROR_INVALID_NAME);
+    return {};
+  }
   full.resize(length);
   return full;
 }
@@ -170,49 +179,72 @@ bool sameFileOnDisk(HANDLE a, HANDLE b) {
          std::memcmp(&first.FileId, &second.FileId, sizeof first.FileId) == 0;
 }
 
+// Returns why the file at `name`, as the system takes it, could not be
+// opened when the system said `number`: a folder, which does not open as a
+// file at all, and a link to nothing have words of their own.
+Error whyNotOpened(const std::wstring& name, DWORD number) {
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return refusal(Error::Kind::folder);
+    if (number == ERROR_FILE_NOT_FOUND || number == ERROR_PATH_NOT_FOUND) {
+      return refusal(Error::Kind::brokenLink);
+    }
+  }
+  return systemError(static_cast<int>(number));
+}
+
+// Returns why an existing output with the `attributes` of kUnwritable is not replaced.
+Error unwritable(DWORD attributes) {
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return refusal(Error::Kind::folder);
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return refusal(Error::Kind::readOnlyFile);
+  return refusal(Error::Kind::hiddenFile);
+}
+
 class WindowsFileSystem : public FileSystem {
  public:
-  Found openRegular(const std::string& path, Handle* file) override {
+  Found openRegular(const std::string& path, Handle* file, Error* error) override {
     const std::wstring name = systemPath(path);
     HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       // A link that leads nowhere is something, which then cannot be read.
-      const DWORD error = GetLastError();
-      const bool missing = (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) &&
-                           GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES;
-      return missing ? Found::nothing : Found::unreadable;
+      *error = whyNotOpened(name, GetLastError());
+      return error->kind == Error::Kind::noSuchFile ? Found::nothing : Found::unreadable;
     }
     if (GetFileType(h) != FILE_TYPE_DISK) {
       CloseHandle(h);
+      *error = refusal(Error::Kind::notAFile);
       return Found::unreadable;
     }
     *file = reinterpret_cast<Handle>(h);
     return Found::file;
   }
 
-  bool openRead(const std::string& path, Handle* file) override {
-    HANDLE h =
-        CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    // A device (CON, NUL, COM1) is no program; a folder does not open here at all.
+  Error openRead(const std::string& path, Handle* file) override {
+    const std::wstring name = systemPath(path);
+    HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return whyNotOpened(name, GetLastError());
+    // A device (CON, NUL, COM1) is no program.
     const DWORD type = GetFileType(h);
     if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE) {
       CloseHandle(h);
-      return false;
+      return refusal(Error::Kind::notAFile);
     }
     *file = reinterpret_cast<Handle>(h);
-    return true;
+    return {};
   }
 
   // The temporary file goes into the output's own folder, drive included, and
   // is marked for deletion at once: a run ended in any way leaves nothing.
-  bool createTemp(const std::string& target, Handle* file) override {
-    const std::wstring full = fullPathOf(wideOf(target));
-    if (full.empty()) return false;
+  Error createTemp(const std::string& target, Handle* file) override {
+    Error error;
+    const std::wstring full = fullPathOf(wideOf(target), &error);
+    if (full.empty()) return error;
     const DWORD attributes = GetFileAttributesW(systemForm(full).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kUnwritable) != 0) return false;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kUnwritable) != 0) {
+      return unwritable(attributes);
+    }
     const std::wstring folder = full.substr(0, full.rfind(L'\\') + 1);
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -224,11 +256,12 @@ class WindowsFileSystem : public FileSystem {
       if (h != INVALID_HANDLE_VALUE) {
         *file = reinterpret_cast<Handle>(h);
         temps_[*file] = TempFile{tempPath, markForDeletion(h, true)};
-        return true;
+        return {};
       }
-      if (GetLastError() != ERROR_FILE_EXISTS) return false;
+      const DWORD number = GetLastError();
+      if (number != ERROR_FILE_EXISTS) return systemError(static_cast<int>(number));
     }
-    return false;
+    return systemError(ERROR_FILE_EXISTS);
   }
 
   // Windows sets no room aside here: the file takes its room as it is written.
@@ -259,20 +292,26 @@ class WindowsFileSystem : public FileSystem {
     return GetLastError() == ERROR_SHARING_VIOLATION;
   }
 
-  std::ptrdiff_t read(Handle file, char* buffer, size_t size) override {
+  std::ptrdiff_t read(Handle file, char* buffer, size_t size, Error* error) override {
     const DWORD part = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD got = 0;
-    if (!ReadFile(handleOf(file), buffer, part, &got, nullptr)) return -1;
-    return got;
+    if (ReadFile(handleOf(file), buffer, part, &got, nullptr)) return got;
+    const DWORD number = GetLastError();
+    // A pipe whose writer has closed it is at its end.
+    if (number == ERROR_BROKEN_PIPE) return 0;
+    *error = systemError(static_cast<int>(number));
+    return -1;
   }
 
-  bool rewind(Handle file) override {
+  Error rewind(Handle file) override {
     LARGE_INTEGER zero{};
-    return SetFilePointerEx(handleOf(file), zero, nullptr, FILE_BEGIN) != 0;
+    if (SetFilePointerEx(handleOf(file), zero, nullptr, FILE_BEGIN) != 0) return {};
+    return systemError(static_cast<int>(GetLastError()));
   }
 
-  bool write(Handle file, const char* data, size_t size) override {
-    return writeAll(handleOf(file), data, size);
+  Error write(Handle file, const char* data, size_t size) override {
+    const DWORD number = writeAll(handleOf(file), data, size);
+    return number == 0 ? Error{} : systemError(static_cast<int>(number));
   }
 
   // The file at `path` is opened without any access, only to tell which it is.
@@ -288,30 +327,42 @@ class WindowsFileSystem : public FileSystem {
 
   bool sameFile(Handle a, Handle b) override { return sameFileOnDisk(handleOf(a), handleOf(b)); }
 
-  bool close(Handle file) override { return CloseHandle(handleOf(file)) != 0; }
+  Error close(Handle file) override {
+    if (CloseHandle(handleOf(file))) return {};
+    return systemError(static_cast<int>(GetLastError()));
+  }
 
   // Clears the deletion mark just before the rename, so that only the instant
   // between the two could leave the file behind.
-  Commit commit(Handle file, const std::string& target) override {
+  Commit commit(Handle file, const std::string& target, Error* error) override {
     const TempFile temp = temps_.extract(file).mapped();
     HANDLE h = handleOf(file);
-    const std::wstring full = fullPathOf(wideOf(target));
-    if (full.empty() || (temp.markedForDeletion && !markForDeletion(h, false))) {
+    Error failure;
+    const std::wstring full = fullPathOf(wideOf(target), &failure);
+    if (!full.empty() && temp.markedForDeletion && !markForDeletion(h, false)) {
+      failure = systemError(static_cast<int>(GetLastError()));
+    }
+    if (failure) {
+      *error = failure;
       closeAndDelete(h, temp);
       return Commit::replaceFailed;
     }
     if (renameByHandle(h, full)) {
       // The output is in place already; a failing close is still reported.
-      return CloseHandle(h) ? Commit::done : Commit::writeFailed;
+      if (CloseHandle(h)) return Commit::done;
+      *error = systemError(static_cast<int>(GetLastError()));
+      return Commit::writeFailed;
     }
     // Where the system cannot rename through the handle: close, then move by name.
     if (!CloseHandle(h)) {
+      *error = systemError(static_cast<int>(GetLastError()));
       DeleteFileW(temp.path.c_str());
       return Commit::writeFailed;
     }
     if (MoveFileExW(temp.path.c_str(), systemForm(full).c_str(), MOVEFILE_REPLACE_EXISTING)) {
       return Commit::done;
     }
+    *error = systemError(static_cast<int>(GetLastError()));
     DeleteFileW(temp.path.c_str());
     return Commit::replaceFailed;
   }
@@ -393,6 +444,63 @@ bool isFile(const std::string& path) {
 
 }  // namespace
 
+Error systemError(int number) {
+  using Kind = Error::Kind;
+  switch (static_cast<DWORD>(number)) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_INVALID_DRIVE:
+      return Error{Kind::noSuchFile, number};
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+      return Error{Kind::badName, number};
+    case ERROR_ACCESS_DENIED:
+      return Error{Kind::noPermission, number};
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case 1295:  // ERROR_DISK_QUOTA_EXCEEDED, which MinGW-w64 does not name
+      return Error{Kind::noSpace, number};
+    case ERROR_WRITE_PROTECT:
+      return Error{Kind::readOnlyDisk, number};
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+      return Error{Kind::inUse, number};
+    default:
+      return Error{Kind::system, number};
+  }
+}
+
+Language userLanguage() {
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? Language::japanese
+                                                                    : Language::english;
+}
+
+// In the language asked for where the system has its texts, else in the
+// system's own.
+std::string systemErrorText(int number, Language language) {
+  const LANGID wanted = language == Language::japanese
+                            ? MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN)
+                            : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+  for (const LANGID id : {wanted, LANGID{0}}) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(number), id, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (length == 0) continue;
+    std::wstring words(text, length);
+    LocalFree(text);
+    while (!words.empty() &&
+           std::wstring_view(L" \r\n.\u3002").find(words.back()) != std::wstring_view::npos) {
+      words.pop_back();
+    }
+    return utf8Of(words);
+  }
+  return "";
+}
+
 PathRules pathRules() { return PathRules{"\\/", "\xE6\xB8\x88"}; }
 
 FileSystem& systemFileSystem() {
@@ -437,7 +545,8 @@ void flushConsole() {
   out.pending.clear();
 }
 
-void waitForKey() {
+// The command processor's pause prompts in the system's language.
+void waitForKey(std::string_view /*prompt*/) {
   flushConsole();
   const std::string processor = findCommandProcessor(environment(), currentDirectory(), isFile);
   if (processor.empty()) return;

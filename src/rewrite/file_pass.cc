@@ -1,6 +1,7 @@
 #include "rewrite/file_pass.h"
 
 #include <charconv>
+#include <functional>
 #include <optional>
 
 #include "rewrite/plunge_scanner.h"
@@ -11,7 +12,9 @@ static_assert(WordScanner::kLongestLine == TextReader::kMaxLine,
 
 namespace {
 
+using platform::Error;
 using platform::FileSystem;
+using Subject = PassResult::Subject;
 
 // Where the file name starts in a path, and where its extension starts.
 struct NameSpan {
@@ -61,6 +64,77 @@ class InputWatch {
   FileSystem::Version opened_;
   bool watched_;
 };
+
+// The input of a pass, from its opening until it goes, when it is closed:
+// refused where the output leads to it or another program is writing it, and
+// watched for changes while it is read.
+class Input {
+ public:
+  explicit Input(FileSystem& fileSystem) : fs_(fileSystem) {}
+  ~Input() {
+    if (watch_) fs_.close(file_);
+  }
+  Input(const Input&) = delete;
+  Input& operator=(const Input&) = delete;
+
+  // Opens the file at `path`. Where `leadsHere(file)` tells that the output
+  // would go into it, it is refused: a failure on `output`, with `finding`;
+  // and where another program is writing it, as changed.
+  PassResult open(const std::string& path, const std::function<bool(FileSystem::Handle)>& leadsHere,
+                  Subject output, PassResult::Finding finding) {
+    if (const Error error = fs_.openRead(path, &file_)) {
+      return {PassResult::openFailed, Subject::input, error};
+    }
+    watch_.emplace(fs_, file_);
+    if (leadsHere(file_)) {
+      PassResult refused(PassResult::openFailed);
+      refused.subject = output;
+      refused.finding = finding;
+      return refused;
+    }
+    return watch_->settled() ? PassResult::done : PassResult::inputChanged;
+  }
+  FileSystem::Handle file() const { return file_; }
+  // Returns `result`, or inputChanged where the file changed while it was read.
+  PassResult judge(PassResult result) const { return watch_->judge(result); }
+
+ private:
+  FileSystem& fs_;
+  FileSystem::Handle file_ = 0;
+  std::optional<InputWatch> watch_;  // there while the file is open
+};
+
+// Returns the line, counting from 1, on which the first 0x1A of the file that
+// `source` reads stands: lines end in line feeds, or where there is none
+// before it, in carriage returns, as the reader takes them. 0 when it cannot
+// be told, for input that cannot be read again from its start (a pipe).
+uint64_t lineOfEndMark(FileSource& source) {
+  if (!source.rewind()) return 0;
+  uint64_t lineFeeds = 0;
+  uint64_t carriageReturns = 0;
+  char buffer[64 << 10];
+  for (std::ptrdiff_t n = 0; (n = source.read(buffer, sizeof buffer)) > 0;) {
+    for (const char c : std::string_view(buffer, static_cast<size_t>(n))) {
+      if (c == '\x1A') return 1 + (lineFeeds != 0 ? lineFeeds : carriageReturns);
+      lineFeeds += c == '\n' ? 1 : 0;
+      carriageReturns += c == '\r' ? 1 : 0;
+    }
+  }
+  return 0;
+}
+
+// Returns `result` with what made it fail, where the rewrite from `source`
+// into `sink` failed: a read of the input, a write of the `output`, or a 0x1A
+// with more after it, given the line it stands on.
+PassResult explained(PassResult result, FileSource& source, const FileSink& sink, Subject output) {
+  if (result.ending == PassResult::readFailed) result.error = source.error();
+  if (result.ending == PassResult::writeFailed) {
+    result.subject = output;
+    result.error = sink.error();
+  }
+  if (result.ending == PassResult::textAfterEnd) result.line = lineOfEndMark(source);
+  return result;
+}
 
 // Writes a run of whole lines as rewritten: approach lines go in front of
 // their plunges, and everything else is copied in long stretches, given CR LF
@@ -214,71 +288,58 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
 PassResult processFile(FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings,
                        Savings* savings) {
-  FileSystem::Handle input = 0;
-  if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
   // An output name that leads to the input (a link to it) would have the
   // program replaced by its own rewrite.
   const std::string outputPath = outputPathFor(path, rules);
-  if (fileSystem.isFileAt(input, outputPath)) {
-    fileSystem.close(input);
-    return PassResult::openFailed;
-  }
-  const InputWatch watch(fileSystem, input);
-  if (!watch.settled()) {
-    fileSystem.close(input);
-    return PassResult::inputChanged;
-  }
+  Input input(fileSystem);
+  const PassResult opened = input.open(
+      path, [&](FileSystem::Handle file) { return fileSystem.isFileAt(file, outputPath); },
+      Subject::output, PassResult::Finding::outputIsInput);
+  if (opened != PassResult::done) return opened;
   FileSystem::Handle output = 0;
-  if (!fileSystem.createTemp(outputPath, &output)) {
-    fileSystem.close(input);
-    return PassResult::openFailed;
+  if (const Error error = fileSystem.createTemp(outputPath, &output)) {
+    return {PassResult::openFailed, Subject::output, error};
   }
   // The output takes about as many bytes as the input.
-  fileSystem.reserve(output, input);
-  FileSource source(fileSystem, input);
+  fileSystem.reserve(output, input.file());
+  FileSource source(fileSystem, input.file());
   FileSink sink(fileSystem, output);
-  const PassResult result = watch.judge(rewriteStream(source, sink, settings, savings));
-  fileSystem.close(input);
+  const PassResult result = explained(input.judge(rewriteStream(source, sink, settings, savings)),
+                                      source, sink, Subject::output);
   if (result != PassResult::done) {
     fileSystem.discard(output);
     return result;
   }
-  switch (fileSystem.commit(output, outputPath)) {
+  Error error;
+  switch (fileSystem.commit(output, outputPath, &error)) {
     case FileSystem::Commit::done:
       return PassResult::done;
     case FileSystem::Commit::writeFailed:
-      return PassResult::writeFailed;
+      return {PassResult::writeFailed, Subject::output, error};
     default:
       // A target that cannot be replaced (a directory, say) is one that cannot be opened.
-      return PassResult::openFailed;
+      return {PassResult::openFailed, Subject::output, error};
   }
 }
 
 PassResult streamFile(FileSystem& fileSystem, const std::string& path,
                       const RewriteSettings& settings, Savings* savings,
                       ProgressMeter::Report report) {
-  FileSystem::Handle input = 0;
-  if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
   // Standard output that goes into the input would be read back without end.
   const FileSystem::Handle output = fileSystem.standardOutput();
-  if (fileSystem.sameFile(input, output)) {
-    fileSystem.close(input);
-    return PassResult::openFailed;
-  }
-  const InputWatch watch(fileSystem, input);
-  if (!watch.settled()) {
-    fileSystem.close(input);
-    return PassResult::inputChanged;
-  }
+  Input input(fileSystem);
+  const PassResult opened = input.open(
+      path, [&](FileSystem::Handle file) { return fileSystem.sameFile(file, output); },
+      Subject::input, PassResult::Finding::standardOutputIsInput);
+  if (opened != PassResult::done) return opened;
   // Only a file has a size to measure the reading against.
   FileSystem::Version version;
   std::optional<ProgressMeter> progress;
-  if (report != nullptr && fileSystem.version(input, &version))
+  if (report != nullptr && fileSystem.version(input.file(), &version))
     progress.emplace(version.size, report);
-  FileSource source(fileSystem, input);
+  FileSource source(fileSystem, input.file());
   FileSink sink(fileSystem, output);
-  const PassResult result = watch.judge(
-      rewriteStream(source, sink, settings, savings, progress ? &progress.value() : nullptr));
-  fileSystem.close(input);
-  return result;
+  return explained(input.judge(rewriteStream(source, sink, settings, savings,
+                                             progress ? &progress.value() : nullptr)),
+                   source, sink, Subject::standardOutput);
 }

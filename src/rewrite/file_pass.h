@@ -11,29 +11,45 @@
 #include "rewrite/settings.h"
 #include "stream/text_stream.h"
 
-// Reads an open file through `fileSystem`.
+// Reads an open file through `fileSystem`, keeping why it last failed.
 class FileSource : public ByteSource {
  public:
   FileSource(platform::FileSystem& fileSystem, platform::FileSystem::Handle file)
       : fs_(fileSystem), file_(file) {}
-  std::ptrdiff_t read(char* buffer, size_t size) override { return fs_.read(file_, buffer, size); }
-  bool rewind() override { return fs_.rewind(file_); }
+  std::ptrdiff_t read(char* buffer, size_t size) override {
+    return fs_.read(file_, buffer, size, &error_);
+  }
+  bool rewind() override {
+    const platform::Error failure = fs_.rewind(file_);
+    if (failure) error_ = failure;
+    return !failure;
+  }
+  // Returns why the last read or rewind that failed failed.
+  platform::Error error() const { return error_; }
 
  private:
   platform::FileSystem& fs_;
   platform::FileSystem::Handle file_;
+  platform::Error error_;
 };
 
-// Writes an open file through `fileSystem`.
+// Writes an open file through `fileSystem`, keeping why it last failed.
 class FileSink : public ByteSink {
  public:
   FileSink(platform::FileSystem& fileSystem, platform::FileSystem::Handle file)
       : fs_(fileSystem), file_(file) {}
-  bool write(const char* data, size_t size) override { return fs_.write(file_, data, size); }
+  bool write(const char* data, size_t size) override {
+    const platform::Error failure = fs_.write(file_, data, size);
+    if (failure) error_ = failure;
+    return !failure;
+  }
+  // Returns why the last write that failed failed.
+  platform::Error error() const { return error_; }
 
  private:
   platform::FileSystem& fs_;
   platform::FileSystem::Handle file_;
+  platform::Error error_;
 };
 
 // Returns the header line, without line end: "(Tarvelin Ver 1.07)", naming
@@ -57,15 +73,16 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
 
 // Rewrites the file at `path` into outputPathFor(path). The output appears
 // only when complete; on failure nothing of it is left and an earlier output
-// file of that name is untouched. An output name that leads to the input
-// itself is refused as one that cannot be opened. Stores what the approaches
-// save in `*savings`, if given.
+// file of that name is untouched, and the result names the file that failed
+// and why. An output name that leads to the input itself is refused as one
+// that cannot be opened. Stores what the approaches save in `*savings`, if given.
 PassResult processFile(platform::FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings = {},
                        Savings* savings = nullptr);
 
 // Rewrites the file at `path` to standard output; refuses, as a file that
-// cannot be opened, standard output that is the input itself. Stores what
+// cannot be opened, standard output that is the input itself. A failure names
+// the file and why, as processFile()'s does. Stores what
 // the approaches save in `*savings`, if given. With a `report`, a regular
 // file's reading is reported through it in percent (see ProgressMeter);
 // input of unknown size, such as a pipe, reports nothing.

@@ -95,23 +95,51 @@ TEST_F(FilePass, ReplacesAnEarlierOutput) {
   EXPECT_EQ(output(), "(Tarvelin Ver 1.07)\r\nA\r\n");
 }
 
+// A failure names the file it concerns and the system's reason.
 TEST_F(FilePass, MissingInputIsAnOpenFailure) {
-  EXPECT_EQ(processFile(fs, "w/none.nc", kPosix), PassResult::openFailed);
-  EXPECT_EQ(processFile(fs, "", kPosix), PassResult::openFailed);
-  EXPECT_TRUE(fs.files.empty());
+  using Subject = PassResult::Subject;
+  const PassResult missing{PassResult::openFailed, Subject::input, MemoryFileSystem::kMissing};
+  EXPECT_EQ(processFile(fs, "w/none.nc", kPosix), missing);
+  EXPECT_EQ(processFile(fs, "", kPosix), missing);
+  EXPECT_EQ(streamFile(fs, "w/none.nc", {}), missing);
+  EXPECT_EQ(fs.files.size(), 1u);  // standard output
 }
 
 TEST_F(FilePass, UnreplaceableOutputIsAnOpenFailure) {
   fs.directories.insert("w/part\xE6\xB8\x88.ncd");
-  EXPECT_EQ(run("A\n"), PassResult::openFailed);
+  EXPECT_EQ(run("A\n"), PassResult(PassResult::openFailed, PassResult::Subject::output,
+                                   platform::refusal(platform::Error::Kind::folder)));
   EXPECT_EQ(fs.files.size(), 1u);
 }
 
 TEST_F(FilePass, DirectoryAsInputIsAReadFailure) {
   fs.directories.insert("w/d");
-  EXPECT_EQ(processFile(fs, "w/d", kPosix), PassResult::readFailed);
+  EXPECT_EQ(processFile(fs, "w/d", kPosix),
+            PassResult(PassResult::readFailed, PassResult::Subject::input,
+                       platform::refusal(platform::Error::Kind::folder)));
   EXPECT_TRUE(fs.files.empty());
   EXPECT_EQ(fs.openHandles(), 0);
+}
+
+// Text after a 0x1A is refused with the line the 0x1A stands on, counted as
+// the reader counts lines: by line feeds, or in a file without any before
+// it, by carriage returns.
+TEST_F(FilePass, TextAfterAnEndMarkNamesItsLine) {
+  struct Case {
+    const char* program;
+    uint64_t line;
+  } const cases[] = {
+      {"\x1AG01Z-1.\r\n", 1},
+      {"G00Z5.\r\nG01Z-1\x1A(more)\r\n", 2},
+      {"A\nB\rC\r\n\r\n\x1A\nD", 4},
+      {"A\rB\rC\x1A\rD\r", 3},
+  };
+  for (const Case& c : cases) {
+    const PassResult result = run(c.program);
+    EXPECT_EQ(result.ending, PassResult::textAfterEnd) << c.program;
+    EXPECT_EQ(result.line, c.line) << c.program;
+    EXPECT_EQ(fs.openHandles(), 0);
+  }
 }
 
 // A program saved again or still being copied in while it is read would come

@@ -3,15 +3,45 @@
 #ifndef TARVELIN_REWRITE_SETTINGS_H_
 #define TARVELIN_REWRITE_SETTINGS_H_
 
+#include <cstdint>
 #include <string_view>
 
+#include "platform/platform.h"
 #include "rewrite/approach_rule.h"
 
 // TARVELIN_VERSION comes from the build, which takes it from the project version.
 inline constexpr std::string_view kVersion = TARVELIN_VERSION;
 
-// How a file pass ended; textAfterEnd: a 0x1A with more of the program after it.
-enum class PassResult { done, openFailed, readFailed, writeFailed, inputChanged, textAfterEnd };
+// How a file pass ended and, when it failed, which file it was and why.
+struct PassResult {
+  // What failed; textAfterEnd: a 0x1A with more of the program after it.
+  enum class Ending : uint8_t {
+    done,
+    openFailed,
+    readFailed,
+    writeFailed,
+    inputChanged,
+    textAfterEnd
+  };
+  using enum Ending;
+  // The file that the failure concerns.
+  enum class Subject : uint8_t { input, output, standardOutput };
+  // What the pass itself found wrong, where the system reported nothing.
+  enum class Finding : uint8_t { none, outputIsInput, standardOutputIsInput };
+
+  // A pass that ended so; not explicit, so that a pass may `return PassResult::done`.
+  PassResult(Ending how) : ending(how) {}  // cppcheck-suppress noExplicitConstructor
+  // A failure of the system's on `subject`.
+  PassResult(Ending how, Subject subject, platform::Error error)
+      : ending(how), subject(subject), error(error) {}
+  bool operator==(const PassResult&) const = default;
+
+  Ending ending;
+  Subject subject = Subject::input;
+  platform::Error error;            // the system's reason, where it gave one
+  Finding finding = Finding::none;  // the pass's own reason, where it found one
+  uint64_t line = 0;                // textAfterEnd: the line of the first 0x1A from 1; 0: unknown
+};
 
 // How a program is rewritten; the defaults give the compact-style rewrite.
 struct RewriteSettings {

@@ -1,0 +1,93 @@
+// Every console text, in each language the program speaks: one table per
+// language, side by side in texts.cc, chosen once when the run starts. A
+// text with places to fill has "%1", "%2"... where the values go, so that
+// each language may put them in its own order.
+#ifndef TARVELIN_APP_TEXTS_H_
+#define TARVELIN_APP_TEXTS_H_
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+// One text of a table, in UTF-8. It has no default, so that a table that
+// leaves a text out does not compile: a text is added in every language.
+class Text {
+ public:
+  // Not explicit, so that a table lists plain literals.
+  consteval Text(const char* text) : text_(text) {}  // cppcheck-suppress noExplicitConstructor
+  constexpr operator std::string_view() const { return text_; }
+
+ private:
+  std::string_view text_;
+};
+
+struct Texts {
+  platform::Language language;  // the language of the table, for the system's own words
+  // The run.
+  Text banner;              // first on every run, an empty line after it
+  Text usage;               // no file given
+  Text allDone;             // after the last file
+  Text keyPrompt;           // the wait for a key, where the system has no prompt of its own
+  Text help;                // --help
+  Text version;             // --version
+  Text stdoutNeedsOneFile;  // --stdout with no file or more than one
+  // Options and the settings file.
+  Text unknownOption;       // %1: the option as given
+  Text badValue;            // %1: the option as given
+  Text unreadableSettings;  // %1: the settings file's path; a cause line follows
+  Text badSetting;          // %1: the settings file's path, %2: the line
+  // A failed file: first a line on what failed...
+  Text openFailed;
+  Text readFailed;
+  Text writeFailed;
+  Text inputChanged;
+  Text textAfterEnd;
+  // ...then the cause line: which file, and why.
+  Text causeLine;       // %1: the file's path as given, %2: the cause
+  Text standardOutput;  // the name of standard output in a cause line
+  Text noSuchFile;
+  Text noPermission;
+  Text folder;
+  Text notAFile;
+  Text brokenLink;
+  Text badName;
+  Text noSpace;
+  Text readOnlyDisk;
+  Text inUse;
+  Text readOnlyFile;
+  Text hiddenFile;
+  Text strangersLink;
+  Text tooLarge;
+  Text systemError;            // %1: the error's number, where the system has no words for it
+  Text outputIsInput;          // on the output's name
+  Text standardOutputIsInput;  // on the input's
+  Text changedWhileRead;
+  Text textAfterEndOnLine;     // %1: the line of the 0x1A
+  Text textAfterEndSomewhere;  // where the line cannot be told (a pipe)
+  // The summary line (--summary).
+  Text noApproach;         // the whole line when no approach went in
+  Text oneApproach;        // %1: 1
+  Text approaches;         // %1: the count
+  Text belowFirst;         // %1: the count, where not 0
+  Text saving;             // %1: the approaches, %2: the travel, %3: the time
+  Text savingTimeUnknown;  // %1: the approaches, %2: the travel
+  Text millimetres;        // %1: the length
+  Text inches;             // %1: the length
+  Text programUnits;       // %1: the length, in units the program never named
+  Text about;              // %1: a time rounded to the nearest second or minute
+  Text atLeast;            // %1: a time rounded down, where some is not known
+  Text underASecond;
+  Text seconds;         // %1
+  Text minutesSeconds;  // %1: minutes, %2: seconds
+  Text hoursMinutes;    // %1: hours, %2: minutes
+};
+
+// Returns the table of `language`.
+const Texts& textsIn(platform::Language language);
+
+// Returns `pattern` with each "%1" to "%9" in it replaced by that value of `values`.
+std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values);
+
+#endif  // TARVELIN_APP_TEXTS_H_
