@@ -87,6 +87,12 @@ class MemoryFileSystem : public platform::FileSystem {
     files.at(handles_.at(file).path).append(data, size);
     return true;
   }
+  bool startOver(Handle file) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (failNow("startOver", handles_.at(file).path)) return false;
+    files.at(handles_.at(file).path).clear();
+    return true;
+  }
   // Files here have one name each, and these are no operations that can fail.
   bool isFileAt(Handle file, const std::string& path) override {
     const std::lock_guard<std::mutex> lock(mutex_);

@@ -71,6 +71,9 @@ class FileSystem {
   virtual bool rewind(Handle file) = 0;
   // Writes all `size` bytes; returns false on error.
   virtual bool write(Handle file, const char* data, size_t size) = 0;
+  // Empties the temporary file `file`, so that writing starts again at its
+  // first byte; returns false on error.
+  virtual bool startOver(Handle file) = 0;
   // Returns true iff `path`, its links followed, leads to the open file
   // `file`: the same file on the same device, whatever its name.
   virtual bool isFileAt(Handle file, const std::string& path) = 0;

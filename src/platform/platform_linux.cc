@@ -340,6 +340,11 @@ class PosixFileSystem : public FileSystem {
     return writeAll(static_cast<int>(file), data, size);
   }
 
+  bool startOver(Handle file) override {
+    const int fd = static_cast<int>(file);
+    return ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0;
+  }
+
   bool isFileAt(Handle file, const std::string& path) override {
     struct stat named {};
     return ::stat(path.c_str(), &named) == 0 && isFile(static_cast<int>(file), named);

@@ -275,6 +275,12 @@ class WindowsFileSystem : public FileSystem {
     return writeAll(handleOf(file), data, size);
   }
 
+  bool startOver(Handle file) override {
+    LARGE_INTEGER zero{};
+    return SetFilePointerEx(handleOf(file), zero, nullptr, FILE_BEGIN) != 0 &&
+           SetEndOfFile(handleOf(file)) != 0;
+  }
+
   // The file at `path` is opened without any access, only to tell which it is.
   bool isFileAt(Handle file, const std::string& path) override {
     HANDLE named = CreateFileW(systemPath(path).c_str(), 0,

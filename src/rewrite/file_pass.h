@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "stream/progress_meter.h"
 #include "rewrite/savings.h"
 #include "rewrite/settings.h"
+#include "stream/progress_meter.h"
 #include "stream/text_stream.h"
 
 // Reads an open file through `fileSystem`.
@@ -24,16 +24,20 @@ class FileSource : public ByteSource {
   platform::FileSystem::Handle file_;
 };
 
-// Writes an open file through `fileSystem`.
+// Writes an open file through `fileSystem`; one that is `temporary` (made by
+// createTemp, unseen until committed) can be emptied to start again.
 class FileSink : public ByteSink {
  public:
-  FileSink(platform::FileSystem& fileSystem, platform::FileSystem::Handle file)
-      : fs_(fileSystem), file_(file) {}
+  FileSink(platform::FileSystem& fileSystem, platform::FileSystem::Handle file, bool temporary)
+      : fs_(fileSystem), file_(file), temporary_(temporary) {}
   bool write(const char* data, size_t size) override { return fs_.write(file_, data, size); }
+  bool canStartOver() const override { return temporary_; }
+  bool startOver() override { return temporary_ && fs_.startOver(file_); }
 
  private:
   platform::FileSystem& fs_;
   platform::FileSystem::Handle file_;
+  bool temporary_;
 };
 
 // Returns the header line, without line end: "(Tarvelin Ver 1.07)", naming
