@@ -123,6 +123,12 @@ void printName(std::string_view name);
 // Writes out everything printed so far.
 void flushConsole();
 
+// Returns true iff standard error is a terminal (a console on Windows), where
+// a line can be shown and overwritten.
+bool standardErrorIsTerminal();
+// Writes ASCII `text` to standard error at once, after what the console holds.
+void printOnStandardError(std::string_view text);
+
 // Waits for the user to press a key, after writing out the console. Returns at
 // once when nobody can press one.
 void waitForKey();

@@ -454,6 +454,13 @@ void flushConsole() {
   consoleUsed = 0;
 }
 
+bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+void printOnStandardError(std::string_view text) {
+  flushConsole();
+  writeAll(STDERR_FILENO, text.data(), text.size());
+}
+
 void waitForKey() {
   flushConsole();
   termios saved{};

@@ -443,6 +443,16 @@ void flushConsole() {
   out.pending.clear();
 }
 
+bool standardErrorIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+void printOnStandardError(std::string_view text) {
+  flushConsole();
+  writeAll(GetStdHandle(STD_ERROR_HANDLE), text.data(), text.size());
+}
+
 void waitForKey() {
   flushConsole();
   const std::string processor = findCommandProcessor(environment(), currentDirectory(), isFile);

@@ -226,6 +226,16 @@ PassResult rewriteWords(ByteSource& source, ByteSink& sink, const RewriteSetting
   return ending.result;
 }
 
+// Returns a meter of the reading of the open file `input` that reports
+// through `report`, or none without a report. Only a file has a size to
+// measure the reading against: input of unknown size, such as a pipe, gets none.
+std::optional<ProgressMeter> meterFor(FileSystem& fileSystem, FileSystem::Handle input,
+                                      const ProgressMeter::Report& report) {
+  FileSystem::Version version;
+  if (report == nullptr || !fileSystem.version(input, &version)) return std::nullopt;
+  return std::optional<ProgressMeter>(std::in_place, version.size, report);
+}
+
 }  // namespace
 
 std::string headerLine(const RewriteSettings& settings) {
@@ -260,7 +270,7 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
 
 PassResult processFile(FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings,
-                       Savings* savings) {
+                       Savings* savings, const ProgressMeter::Report& report) {
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
   // An output name that leads to the input (a link to it) would have the
@@ -282,9 +292,11 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
   }
   // The output takes about as many bytes as the input.
   fileSystem.reserve(output, input);
+  std::optional<ProgressMeter> progress = meterFor(fileSystem, input, report);
   FileSource source(fileSystem, input);
   FileSink sink(fileSystem, output, true);
-  const PassResult result = watch.judge(rewriteStream(source, sink, settings, savings));
+  const PassResult result = watch.judge(
+      rewriteStream(source, sink, settings, savings, progress ? &progress.value() : nullptr));
   fileSystem.close(input);
   if (result != PassResult::done) {
     fileSystem.discard(output);
@@ -303,7 +315,7 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
 
 PassResult streamFile(FileSystem& fileSystem, const std::string& path,
                       const RewriteSettings& settings, Savings* savings,
-                      ProgressMeter::Report report) {
+                      const ProgressMeter::Report& report) {
   FileSystem::Handle input = 0;
   if (!fileSystem.openRead(path, &input)) return PassResult::openFailed;
   // Standard output that goes into the input would be read back without end.
@@ -317,11 +329,7 @@ PassResult streamFile(FileSystem& fileSystem, const std::string& path,
     fileSystem.close(input);
     return PassResult::inputChanged;
   }
-  // Only a file has a size to measure the reading against.
-  FileSystem::Version version;
-  std::optional<ProgressMeter> progress;
-  if (report != nullptr && fileSystem.version(input, &version))
-    progress.emplace(version.size, report);
+  std::optional<ProgressMeter> progress = meterFor(fileSystem, input, report);
   FileSource source(fileSystem, input);
   FileSink sink(fileSystem, output, false);
   const PassResult result = watch.judge(

@@ -63,10 +63,11 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
 // only when complete; on failure nothing of it is left and an earlier output
 // file of that name is untouched. An output name that leads to the input
 // itself is refused as one that cannot be opened. Stores what the approaches
-// save in `*savings`, if given.
+// save in `*savings`, if given. With a `report`, the reading is reported
+// through it in percent (see ProgressMeter).
 PassResult processFile(platform::FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings = {},
-                       Savings* savings = nullptr);
+                       Savings* savings = nullptr, const ProgressMeter::Report& report = nullptr);
 
 // Rewrites the file at `path` to standard output; refuses, as a file that
 // cannot be opened, standard output that is the input itself. Stores what
@@ -75,6 +76,6 @@ PassResult processFile(platform::FileSystem& fileSystem, const std::string& path
 // input of unknown size, such as a pipe, reports nothing.
 PassResult streamFile(platform::FileSystem& fileSystem, const std::string& path,
                       const RewriteSettings& settings, Savings* savings = nullptr,
-                      ProgressMeter::Report report = nullptr);
+                      const ProgressMeter::Report& report = nullptr);
 
 #endif  // TARVELIN_REWRITE_FILE_PASS_H_
