@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
   if (files.createTemp(argv[2], &output)) return 1;
   files.reserve(output, input);
   FileSource source(files, input);
-  FileSink sink(files, output);
+  FileSink sink(files, output, true);
   const bool copied = copyText(source, sink);
   files.close(input);
   if (!copied) {

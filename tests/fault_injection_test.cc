@@ -17,8 +17,14 @@ const std::string kInput = "w/part.nc";
 const std::string kOutput = "w/part\xE6\xB8\x88.ncd";
 const std::string kEarlier = "(an earlier output)\r\n";
 
+// A program and the word mode or not.
+struct Sample {
+  std::string program;
+  bool words;
+};
+
 // Programs that take the reader and the writer down their different roads.
-std::vector<std::string> samplePrograms() {
+std::vector<Sample> samplePrograms() {
   std::string pocket;
   for (int pass = 1; pass <= 3; ++pass) {
     pocket += "G00Z5.\r\nG00X10.Y10.\r\nG01Z-" + std::to_string(pass) + ".F100\r\nG01X30.\r\n";
@@ -29,7 +35,11 @@ std::vector<std::string> samplePrograms() {
   while (crOnly.size() < (3u << 20)) crOnly += "G00Z5.\rG00X1.\rG01Z-1.F9\r";
   std::string padded = pocket + "\x1A";  // reads on past its end mark, to the end of the input
   while (padded.size() < (3u << 20)) padded += "\r\n\x1A";
-  return {"", pocket, "G00Z5.\nG00X1.\nG01Z-1.F9\nA\rB\r\n\x1A\r\n", big, crOnly, padded};
+  // In the word mode, one that jumps is rewritten again from its start.
+  const std::string jumps = "G90 G40 G94\nG0 Z5\nX1 Y1\nG1 Z-1 F9\nG0 Z5\nN9 X1\nG1 Z-2\nGOTO 9\n";
+  return {{"", false},    {pocket, false}, {"G00Z5.\nG00X1.\nG01Z-1.F9\nA\rB\r\n\x1A\r\n", false},
+          {big, false},   {crOnly, false}, {padded, false},
+          {pocket, true}, {jumps, true}};
 }
 
 // The result a run must report when the operation named failed on `path`
@@ -53,10 +63,12 @@ PassResult expectedResult(const std::string& operation, const std::string& path,
 
 TEST(FaultInjection, EveryFailedOperationIsReportedAndLosesNothing) {
   int faultPoints = 0;
-  for (const std::string& program : samplePrograms()) {
+  for (const auto& [program, words] : samplePrograms()) {
+    RewriteSettings settings;
+    settings.words = words;
     MemoryFileSystem clean;
     clean.files[kInput] = program;
-    ASSERT_EQ(processFile(clean, kInput, kRules), PassResult::done);
+    ASSERT_EQ(processFile(clean, kInput, kRules, settings), PassResult::done);
     const std::string rewritten = clean.files[kOutput];
     const int operations = clean.operations;
 
@@ -66,7 +78,7 @@ TEST(FaultInjection, EveryFailedOperationIsReportedAndLosesNothing) {
       fs.files[kInput] = program;
       fs.files[kOutput] = kEarlier;
       fs.failAt = n;
-      const PassResult result = processFile(fs, kInput, kRules);
+      const PassResult result = processFile(fs, kInput, kRules, settings);
       ++faultPoints;
       SCOPED_TRACE("operation " + std::to_string(n) + " (" + fs.failedOperation + ") of " +
                    std::to_string(operations));

@@ -96,6 +96,12 @@ class MemoryFileSystem : public platform::FileSystem {
     files.at(handles_.at(file).path).append(data, size);
     return {};
   }
+  Error startOver(Handle file) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (failNow("startOver", handles_.at(file).path)) return failure;
+    files.at(handles_.at(file).path).clear();
+    return {};
+  }
   // Files here have one name each, and these are no operations that can fail.
   bool isFileAt(Handle file, const std::string& path) override {
     const std::lock_guard<std::mutex> lock(mutex_);

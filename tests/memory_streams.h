@@ -38,7 +38,8 @@ class MemorySource : public ByteSource {
   size_t pos_ = 0;
 };
 
-// Keeps what is written, refusing writes beyond `limit` bytes.
+// Keeps what is written, refusing writes beyond `limit` bytes; iff
+// `canTakeBack`, it can be emptied to start again, as a temporary file can.
 class StringSink : public ByteSink {
  public:
   bool write(const char* data, size_t size) override {
@@ -47,9 +48,18 @@ class StringSink : public ByteSink {
     ++writes;
     return true;
   }
+  bool canStartOver() const override { return canTakeBack; }
+  bool startOver() override {
+    if (!canTakeBack) return false;
+    text.clear();
+    ++startsOver;
+    return true;
+  }
   std::string text;
   size_t limit = SIZE_MAX;
   int writes = 0;
+  bool canTakeBack = false;
+  int startsOver = 0;
 };
 
 // Returns `data` as a text-mode read gives it: up to the first 0x1A; without

@@ -1,12 +1,14 @@
 // Tarvelin: rewrites each NC program named on the command line into a copy
 // with rapid approach moves in front of its feed-rate plunges.
 #include <charconv>
+#include <chrono>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "app/messages.h"
 #include "app/options.h"
+#include "app/progress_line.h"
 #include "app/summary.h"
 #include "app/texts.h"
 #include "platform/platform.h"
@@ -81,13 +83,25 @@ static void reportDone(std::string_view name, const Savings& savings, const RunS
   }
 }
 
-// Rewrites the files in order; the first failure ends the run there.
+// Returns the seconds since some fixed time.
+static double secondsNow() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Rewrites the files in order; the first failure ends the run there. Where
+// standard error is a terminal, a file that takes more than a second shows
+// how much of it has been read.
 static void rewriteAll(const std::vector<std::string>& files, const RunSettings& settings) {
   const platform::PathRules rules = platform::pathRules();
+  const bool terminal = platform::standardErrorIsTerminal();
   for (const std::string& path : files) {
     Savings savings;
+    ProgressLine progress(secondsNow, platform::printOnStandardError);
+    ProgressMeter::Report report = nullptr;
+    if (terminal) report = [&progress](int percent) { progress.show(percent); };
     const PassResult result =
-        processFile(platform::systemFileSystem(), path, rules, settings.rewrite, &savings);
+        processFile(platform::systemFileSystem(), path, rules, settings.rewrite, &savings, report);
+    progress.clear();
     if (result != PassResult::done) stopWith(result, path);
     reportDone(echoNameFor(path, rules), savings, settings);
   }

@@ -119,6 +119,9 @@ class FileSystem {
   virtual Error rewind(Handle file) = 0;
   // Writes all `size` bytes.
   virtual Error write(Handle file, const char* data, size_t size) = 0;
+  // Empties the temporary file `file`, so that writing starts again at its
+  // first byte.
+  virtual Error startOver(Handle file) = 0;
   // Returns true iff `path`, its links followed, leads to the open file
   // `file`: the same file on the same device, whatever its name.
   virtual bool isFileAt(Handle file, const std::string& path) = 0;
@@ -168,6 +171,12 @@ void printMessage(std::string_view utf8);
 void printName(std::string_view name);
 // Writes out everything printed so far.
 void flushConsole();
+
+// Returns true iff standard error is a terminal (a console on Windows), where
+// a line can be shown and overwritten.
+bool standardErrorIsTerminal();
+// Writes ASCII `text` to standard error at once, after what the console holds.
+void printOnStandardError(std::string_view text);
 
 // Waits for the user to press a key, after writing out the console, showing
 // `prompt` where the system has no prompt of its own. Returns at once when

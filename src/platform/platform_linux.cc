@@ -371,6 +371,12 @@ class PosixFileSystem : public FileSystem {
     return number == 0 ? Error{} : systemError(number);
   }
 
+  Error startOver(Handle file) override {
+    const int fd = static_cast<int>(file);
+    const bool emptied = ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0;
+    return emptied ? Error{} : systemError(errno);
+  }
+
   bool isFileAt(Handle file, const std::string& path) override {
     struct stat named {};
     return ::stat(path.c_str(), &named) == 0 && isFile(static_cast<int>(file), named);
@@ -530,6 +536,13 @@ void printName(std::string_view name) { print(name); }
 void flushConsole() {
   writeAll(consoleFd, consoleBuffer, consoleUsed);
   consoleUsed = 0;
+}
+
+bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+void printOnStandardError(std::string_view text) {
+  flushConsole();
+  writeAll(STDERR_FILENO, text.data(), text.size());
 }
 
 void waitForKey(std::string_view prompt) {

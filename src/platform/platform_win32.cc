@@ -314,6 +314,15 @@ class WindowsFileSystem : public FileSystem {
     return number == 0 ? Error{} : systemError(static_cast<int>(number));
   }
 
+  Error startOver(Handle file) override {
+    LARGE_INTEGER zero{};
+    if (SetFilePointerEx(handleOf(file), zero, nullptr, FILE_BEGIN) != 0 &&
+        SetEndOfFile(handleOf(file)) != 0) {
+      return {};
+    }
+    return systemError(static_cast<int>(GetLastError()));
+  }
+
   // The file at `path` is opened without any access, only to tell which it is.
   bool isFileAt(Handle file, const std::string& path) override {
     HANDLE named = CreateFileW(systemPath(path).c_str(), 0,
@@ -543,6 +552,16 @@ void flushConsole() {
   Console& out = console();
   writeAll(out.handle, out.pending.data(), out.pending.size());
   out.pending.clear();
+}
+
+bool standardErrorIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+void printOnStandardError(std::string_view text) {
+  flushConsole();
+  writeAll(GetStdHandle(STD_ERROR_HANDLE), text.data(), text.size());
 }
 
 // The command processor's pause prompts in the system's language.

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <functional>
 #include <optional>
+#include <type_traits>
 
 #include "rewrite/plunge_scanner.h"
 #include "rewrite/word_scanner.h"
@@ -170,12 +171,45 @@ size_t endOfMarkLine(std::string_view text) {
   return lineFeed + 1;
 }
 
-// Writes the header line and the rewritten program read by `reader`, its
-// moves read by `scanner`, telling `progress` (if any) of each run read;
-// returns how the reading ended.
+// Reads the rest of the program from `reader` into `*outlook`, telling
+// `progress` (if any) of each run read; returns how the reading ended.
+ReadResult readOn(TextReader& reader, Outlook* outlook, ProgressMeter* progress) {
+  std::string_view lines;
+  ReadResult read = ReadResult::end;
+  while ((read = reader.next(&lines)) == ReadResult::lines) {
+    if (progress != nullptr) progress->update(reader.bytesRead());
+    outlook->read(lines);
+  }
+  return read;
+}
+
+// What one rewrite of a program came to: how it ended, and `whole`, set when
+// it is void: the program showed more than the word scanner was told of it
+// (WordScanner::outlookHolds), and was read on to its end for what the whole
+// of it shows.
+struct Attempt {
+  PassResult result = PassResult::done;
+  std::optional<Outlook> whole;
+};
+
+// Returns the pass result for a reading that ended in `read`, an error or text after the end.
+PassResult failureOf(ReadResult read) {
+  return read == ReadResult::textAfterEnd ? PassResult::textAfterEnd : PassResult::readFailed;
+}
+
+// Writes the header line and the program read from `source`, its moves read
+// by `scanner`, to `sink`, telling `progress` (if any) of each run read. A
+// word scanner whose outlook fails stops the writing there.
+// (PassResult's enumerators are spelt out in it: GCC 12 fails on `using enum`
+// names in a template.)
 template <typename Scanner>
-ReadResult rewriteWith(Scanner& scanner, TextReader& reader, TextWriter& writer,
-                       const RewriteSettings& settings, ProgressMeter* progress) {
+Attempt rewriteWith(Scanner& scanner, ByteSource& source, ByteSink& sink,
+                    const RewriteSettings& settings, ProgressMeter* progress) {
+  // One thread beside this one reads ahead and writes behind, and checks CR
+  // LF text for line ends to convert while this one scans.
+  Background background;
+  TextReader reader(source, background);
+  TextWriter writer(sink, background);
   std::string_view lines;
   ReadResult read = reader.next(&lines);
   // Where the program starts with a '%' line, controllers expect the program
@@ -193,8 +227,21 @@ ReadResult rewriteWith(Scanner& scanner, TextReader& reader, TextWriter& writer,
     // time to write some of its chunks itself.
     writer.shareWriting(!settings.words && !reader.bareLineFeeds());
     rewriteLines(lines, !reader.bareLineFeeds(), scanner, writer);
+    if constexpr (std::is_same_v<Scanner, WordScanner>) {
+      if (!scanner.outlookHolds()) {
+        // Nothing more is written. The reading on is the first of two now.
+        if (progress != nullptr) progress->startPass(0, 2);
+        Outlook whole = scanner.shown();
+        read = readOn(reader, &whole, progress);
+        if (read == ReadResult::end) return Attempt{PassResult::Ending::done, whole};
+        break;
+      }
+    }
   }
-  return read;
+  if (progress != nullptr && read == ReadResult::end) progress->update(reader.bytesRead());
+  // What is left in the writer's buffer is not written then.
+  if (read != ReadResult::lines && read != ReadResult::end) return Attempt{failureOf(read), {}};
+  return Attempt{writer.flush() ? PassResult::Ending::done : PassResult::Ending::writeFailed, {}};
 }
 
 // Appends " <name>=<value>" to `header` when `value` is not the default.
@@ -216,14 +263,54 @@ ReadResult lookAhead(ByteSource& source, Outlook* outlook, ProgressMeter* progre
   }
   Background background;
   TextReader reader(source, background);
-  std::string_view lines;
-  ReadResult read = ReadResult::end;
-  while ((read = reader.next(&lines)) == ReadResult::lines) {
-    if (progress != nullptr) progress->update(reader.bytesRead());
-    outlook->read(lines);
-  }
+  const ReadResult read = readOn(reader, outlook, progress);
   if (read == ReadResult::end && !source.rewind()) return ReadResult::error;
   return read;
+}
+
+// Rewrites in the word mode, where a word near the end of a program (a jump,
+// a call, a return) can change what a line near its start does, so the
+// scanner must know of it from the first line. Into a sink that can start
+// over (a temporary file nobody sees yet), the program is rewritten at once
+// as one that does none of these, as most programs; one that turns out to is
+// read on to its end, and rewritten again from its start with all of it
+// known. Into one that cannot (standard output), or from a source that
+// cannot go back to its start (a pipe), the program is read through first,
+// and nothing is written before that.
+PassResult rewriteWords(ByteSource& source, ByteSink& sink, const RewriteSettings& settings,
+                        Savings* savings, ProgressMeter* progress) {
+  Outlook outlook;
+  if (!sink.canStartOver() || !source.rewind()) {
+    if (progress != nullptr) progress->startPass(0, 2);
+    const ReadResult ahead = lookAhead(source, &outlook, progress);
+    if (ahead != ReadResult::end) return failureOf(ahead);
+    if (progress != nullptr) progress->startPass(1, 2);
+  }
+  WordScanner scanner(settings.heights, outlook);
+  Attempt attempt = rewriteWith(scanner, source, sink, settings, progress);
+  if (!attempt.whole) {
+    if (savings != nullptr) *savings = scanner.savings();
+    return attempt.result;
+  }
+  if (!source.rewind()) return PassResult::readFailed;
+  if (!sink.startOver()) return PassResult::writeFailed;
+  if (progress != nullptr) progress->startPass(1, 2);
+  WordScanner again(settings.heights, *attempt.whole);
+  attempt = rewriteWith(again, source, sink, settings, progress);
+  // Told all the program shows, it can be surprised only by one that changed meanwhile.
+  if (attempt.whole) return PassResult::inputChanged;
+  if (savings != nullptr) *savings = again.savings();
+  return attempt.result;
+}
+
+// Returns a meter of the reading of the open file `input` that reports
+// through `report`, or none without a report. Only a file has a size to
+// measure the reading against: input of unknown size, such as a pipe, gets none.
+std::optional<ProgressMeter> meterFor(FileSystem& fileSystem, FileSystem::Handle input,
+                                      const ProgressMeter::Report& report) {
+  FileSystem::Version version;
+  if (report == nullptr || !fileSystem.version(input, &version)) return std::nullopt;
+  return std::optional<ProgressMeter>(std::in_place, version.size, report);
 }
 
 }  // namespace
@@ -251,43 +338,16 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
 
 PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings,
                          Savings* savings, ProgressMeter* progress) {
-  // The word mode reads the program through once first, and nothing is
-  // written before that reading is done.
-  Outlook outlook;
-  if (settings.words) {
-    if (progress != nullptr) progress->startPass(0, 2);
-    const ReadResult ahead = lookAhead(source, &outlook, progress);
-    if (ahead == ReadResult::error) return PassResult::readFailed;
-    if (ahead == ReadResult::textAfterEnd) return PassResult::textAfterEnd;
-    if (progress != nullptr) progress->startPass(1, 2);
-  }
-  // One thread beside this one reads ahead and writes behind, and checks CR
-  // LF text for line ends to convert while this one scans.
-  Background background;
-  TextReader reader(source, background);
-  TextWriter writer(sink, background);
-  ReadResult read = ReadResult::end;
-  Savings saved;
-  if (settings.words) {
-    WordScanner scanner(settings.heights, outlook);
-    read = rewriteWith(scanner, reader, writer, settings, progress);
-    saved = scanner.savings();
-  } else {
-    PlungeScanner scanner(settings.heights);
-    read = rewriteWith(scanner, reader, writer, settings, progress);
-    saved = scanner.savings();
-  }
-  if (savings != nullptr) *savings = saved;
-  if (progress != nullptr && read == ReadResult::end) progress->update(reader.bytesRead());
-  // What is left in the writer's buffer is not written then.
-  if (read == ReadResult::error) return PassResult::readFailed;
-  if (read == ReadResult::textAfterEnd) return PassResult::textAfterEnd;
-  return writer.flush() ? PassResult::done : PassResult::writeFailed;
+  if (settings.words) return rewriteWords(source, sink, settings, savings, progress);
+  PlungeScanner scanner(settings.heights);
+  const Attempt attempt = rewriteWith(scanner, source, sink, settings, progress);
+  if (savings != nullptr) *savings = scanner.savings();
+  return attempt.result;
 }
 
 PassResult processFile(FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings,
-                       Savings* savings) {
+                       Savings* savings, const ProgressMeter::Report& report) {
   // An output name that leads to the input (a link to it) would have the
   // program replaced by its own rewrite.
   const std::string outputPath = outputPathFor(path, rules);
@@ -302,10 +362,13 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
   }
   // The output takes about as many bytes as the input.
   fileSystem.reserve(output, input.file());
+  std::optional<ProgressMeter> progress = meterFor(fileSystem, input.file(), report);
   FileSource source(fileSystem, input.file());
-  FileSink sink(fileSystem, output);
-  const PassResult result = explained(input.judge(rewriteStream(source, sink, settings, savings)),
-                                      source, sink, Subject::output);
+  FileSink sink(fileSystem, output, true);
+  const PassResult result =
+      explained(input.judge(rewriteStream(source, sink, settings, savings,
+                                          progress ? &progress.value() : nullptr)),
+                source, sink, Subject::output);
   if (result != PassResult::done) {
     fileSystem.discard(output);
     return result;
@@ -324,7 +387,7 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
 
 PassResult streamFile(FileSystem& fileSystem, const std::string& path,
                       const RewriteSettings& settings, Savings* savings,
-                      ProgressMeter::Report report) {
+                      const ProgressMeter::Report& report) {
   // Standard output that goes into the input would be read back without end.
   const FileSystem::Handle output = fileSystem.standardOutput();
   Input input(fileSystem);
@@ -332,13 +395,9 @@ PassResult streamFile(FileSystem& fileSystem, const std::string& path,
       path, [&](FileSystem::Handle file) { return fileSystem.sameFile(file, output); },
       Subject::input, PassResult::Finding::standardOutputIsInput);
   if (opened != PassResult::done) return opened;
-  // Only a file has a size to measure the reading against.
-  FileSystem::Version version;
-  std::optional<ProgressMeter> progress;
-  if (report != nullptr && fileSystem.version(input.file(), &version))
-    progress.emplace(version.size, report);
+  std::optional<ProgressMeter> progress = meterFor(fileSystem, input.file(), report);
   FileSource source(fileSystem, input.file());
-  FileSink sink(fileSystem, output);
+  FileSink sink(fileSystem, output, false);
   return explained(input.judge(rewriteStream(source, sink, settings, savings,
                                              progress ? &progress.value() : nullptr)),
                    source, sink, Subject::standardOutput);

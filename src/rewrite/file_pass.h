@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "stream/progress_meter.h"
 #include "rewrite/savings.h"
 #include "rewrite/settings.h"
+#include "stream/progress_meter.h"
 #include "stream/text_stream.h"
 
 // Reads an open file through `fileSystem`, keeping why it last failed.
@@ -33,22 +33,29 @@ class FileSource : public ByteSource {
   platform::Error error_;
 };
 
-// Writes an open file through `fileSystem`, keeping why it last failed.
+// Writes an open file through `fileSystem`, keeping why it last failed; one
+// that is `temporary` (made by createTemp, unseen until committed) can be
+// emptied to start again.
 class FileSink : public ByteSink {
  public:
-  FileSink(platform::FileSystem& fileSystem, platform::FileSystem::Handle file)
-      : fs_(fileSystem), file_(file) {}
-  bool write(const char* data, size_t size) override {
-    const platform::Error failure = fs_.write(file_, data, size);
-    if (failure) error_ = failure;
-    return !failure;
-  }
+  FileSink(platform::FileSystem& fileSystem, platform::FileSystem::Handle file, bool temporary)
+      : fs_(fileSystem), file_(file), temporary_(temporary) {}
+  bool write(const char* data, size_t size) override { return kept(fs_.write(file_, data, size)); }
+  bool canStartOver() const override { return temporary_; }
+  bool startOver() override { return temporary_ && kept(fs_.startOver(file_)); }
   // Returns why the last write that failed failed.
   platform::Error error() const { return error_; }
 
  private:
+  // Keeps `failure`, if it is one; returns true iff it is none.
+  bool kept(platform::Error failure) {
+    if (failure) error_ = failure;
+    return !failure;
+  }
+
   platform::FileSystem& fs_;
   platform::FileSystem::Handle file_;
+  bool temporary_;
   platform::Error error_;
 };
 
@@ -75,10 +82,12 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
 // only when complete; on failure nothing of it is left and an earlier output
 // file of that name is untouched, and the result names the file that failed
 // and why. An output name that leads to the input itself is refused as one
-// that cannot be opened. Stores what the approaches save in `*savings`, if given.
+// that cannot be opened. Stores what the approaches save in `*savings`, if
+// given. With a `report`, the reading is reported through it in percent (see
+// ProgressMeter).
 PassResult processFile(platform::FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings = {},
-                       Savings* savings = nullptr);
+                       Savings* savings = nullptr, const ProgressMeter::Report& report = nullptr);
 
 // Rewrites the file at `path` to standard output; refuses, as a file that
 // cannot be opened, standard output that is the input itself. A failure names
@@ -88,6 +97,6 @@ PassResult processFile(platform::FileSystem& fileSystem, const std::string& path
 // input of unknown size, such as a pipe, reports nothing.
 PassResult streamFile(platform::FileSystem& fileSystem, const std::string& path,
                       const RewriteSettings& settings, Savings* savings = nullptr,
-                      ProgressMeter::Report report = nullptr);
+                      const ProgressMeter::Report& report = nullptr);
 
 #endif  // TARVELIN_REWRITE_FILE_PASS_H_

@@ -210,40 +210,56 @@ TEST(HeaderLine, FollowsALeadingPercentLineInWordMode) {
   }
 }
 
-// The word mode reads the program through before rewriting it: a jump at its
-// end takes away the deep approach after the block it jumps back to. A source
-// that cannot go back, a pipe, is taken to jump and return: nothing deep
-// after a block number, and nothing before the modes are set.
-TEST(WordMode, ReadsTheProgramThroughFirst) {
-  const std::string pocket =
-      "G90 G40 G94\nG0 Z5\nG0 X10 Y10\nG1 Z-1 F100\nG1 X20\nG1 X10\nG0 Z5\n"
-      "N100 G0 X10 Y10\nG1 Z-2\n";
-  struct Case {
-    const char* name;
-    std::string input;
-    bool seekable;
-    int deep;  // approaches below the first height
-  };
-  for (const Case& c : {Case{"as it is", pocket + "M30\n", true, 1},
-                        Case{"with a jump back", pocket + "M99 P100\n", true, 0},
-                        Case{"from a pipe", pocket + "M30\n", false, 0}}) {
-    MemorySource source(c.input);
-    source.seekable = c.seekable;
-    StringSink sink;
-    RewriteSettings settings;
-    settings.words = true;
-    ASSERT_EQ(rewriteStream(source, sink, settings), PassResult::done) << c.name;
-    EXPECT_EQ(sink.text.find("G00 Z0.050000\r\nG1 Z-1") != std::string::npos, true) << c.name;
-    EXPECT_EQ(sink.text.find("G00 Z-0.980000\r\nG1 Z-2") != std::string::npos, c.deep == 1)
-        << c.name;
-  }
-}
-
 // Returns `unit` repeated until the text holds at least `bytes` bytes.
 std::string repeat(const std::string& unit, size_t bytes) {
   std::string text;
   while (text.size() < bytes) text += unit;
   return text;
+}
+
+// In the word mode a jump at a program's end takes away the deep approach
+// after the block it jumps back to. Into a file the program is rewritten at
+// once and again only if it turns out to jump or return; into standard
+// output it is read through first: both give the same. A source that cannot
+// go back, a pipe, is taken to jump and return: nothing deep after a block
+// number, and nothing before the modes are set.
+TEST(WordMode, OnePassOrReadThroughFirstGiveTheSame) {
+  const std::string pocket =
+      "G90 G40 G94\nG0 Z5\nG0 X10 Y10\nG1 Z-1 F100\nG1 X20\nG1 X10\nG0 Z5\n"
+      "N100 G0 X10 Y10\nG1 Z-2\n";
+  // Many reads long, so that the word at its end comes runs after the first.
+  const std::string cutting = repeat("G1 X20 Y10\nG1 X10 Y10\n", 5 << 20);
+  struct Case {
+    const char* name;
+    std::string input;
+    bool seekable;
+    int deep;        // approaches below the first height
+    int startsOver;  // times a rewrite into a file starts again
+  };
+  for (const Case& c :
+       {Case{"as it is", pocket + "M30\n", true, 1, 0},
+        Case{"with a jump back", pocket + "M99 P100\n", true, 0, 1},
+        Case{"long", pocket + cutting + "M30\n", true, 1, 0},
+        Case{"long, a GOTO at the end", pocket + cutting + "GOTO 100\n", true, 0, 1},
+        Case{"long, M99 at the end", pocket + cutting + "M99\n", true, 1, 1},
+        Case{"from a pipe", pocket + "M30\n", false, 0, 0}}) {
+    std::string outputs[2];
+    for (const bool file : {false, true}) {
+      MemorySource source(c.input, 100000);
+      source.seekable = c.seekable;
+      StringSink sink;
+      sink.canTakeBack = file;
+      RewriteSettings settings;
+      settings.words = true;
+      ASSERT_EQ(rewriteStream(source, sink, settings), PassResult::done) << c.name;
+      EXPECT_EQ(sink.startsOver, file ? c.startsOver : 0) << c.name;
+      outputs[file ? 1 : 0] = sink.text;
+    }
+    EXPECT_TRUE(outputs[0] == outputs[1]) << c.name;
+    EXPECT_EQ(outputs[1].find("G00 Z0.050000\r\nG1 Z-1") != std::string::npos, true) << c.name;
+    EXPECT_EQ(outputs[1].find("G00 Z-0.980000\r\nG1 Z-2") != std::string::npos, c.deep == 1)
+        << c.name;
+  }
 }
 
 struct LongLineCase {

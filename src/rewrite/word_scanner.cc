@@ -19,32 +19,40 @@ bool isPiece(std::string_view line, bool* midLine) {
 // written with, so that writing one never takes it below the first height or
 // closer than the gap to the pass it goes down to.
 WordScanner::WordScanner(const Heights& heights, const Outlook& outlook)
-    : heights_(inMillionths(heights)), rule_(heights_), mayJump_(outlook.jumps()) {
+    : assumed_(outlook),
+      heights_(inMillionths(heights)),
+      rule_(heights_),
+      mayJump_(outlook.jumps()) {
   // A subprogram runs in the modes of whoever calls it; a program that runs
   // again from its start, in those it ended in.
   if (outlook.returns()) beUnsure();
 }
 
 void Outlook::read(std::string_view text) {
-  forEachLine(text, [this](size_t, std::string_view line) {
-    if (isPiece(line, &midLine_)) {
-      // A line too long to hold is not read, and may hold anything.
-      jumps_ = returns_ = true;
-      return;
-    }
-    const Block block = readBlock(line);
-    jumps_ = jumps_ || block.mayJump;
-    returns_ = returns_ || block.returns;
-  });
+  Block block;
+  forEachLine(text, [&](size_t, std::string_view line) { readLine(line, &block); });
+}
+
+bool Outlook::readLine(std::string_view line, Block* block) {
+  if (isPiece(line, &midLine_)) {
+    // A line too long to hold is not read, and may hold anything.
+    jumps_ = returns_ = true;
+    return false;
+  }
+  *block = readBlock(line);
+  jumps_ = jumps_ || block->mayJump;
+  returns_ = returns_ || block->returns;
+  return true;
 }
 
 bool WordScanner::scanLine(std::string_view line) {
-  if (isPiece(line, &midLine_)) {
+  Block block;
+  if (!shown_.readLine(line, &block)) {
     retractWatch_ = false;
     beUnsure();
     return false;
   }
-  return follow(readBlock(line));
+  return follow(block);
 }
 
 bool WordScanner::follow(const Block& block) {

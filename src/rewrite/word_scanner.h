@@ -37,6 +37,10 @@ class Outlook {
 
   // Reads the program's next stretch, as WordScanner::scanRun() does.
   void read(std::string_view text);
+  // Reads one line of the program into `*block` and notes what it shows;
+  // returns false for a line too long to hold, or a piece of one, which is
+  // not read and may hold anything.
+  bool readLine(std::string_view line, Block* block);
 
   // True iff it may jump or call: a line with a block number may be reached
   // from anywhere, from later in the program or from a subprogram.
@@ -44,6 +48,11 @@ class Outlook {
   // True iff it returns (M99): it runs as a subprogram, or again from its
   // start, in modes set elsewhere.
   bool returns() const { return returns_; }
+  // True iff it shows nothing that `assumed` does not: a program scanned in
+  // the belief of `assumed` was then scanned as the whole of it requires.
+  bool within(const Outlook& assumed) const {
+    return (!jumps_ || assumed.jumps_) && (!returns_ || assumed.returns_);
+  }
 
  private:
   Outlook(bool jumps, bool returns) : jumps_(jumps), returns_(returns) {}
@@ -59,8 +68,8 @@ class WordScanner {
   // hold anything. The text reader hands lines out whole up to this length.
   static constexpr size_t kLongestLine = size_t{1} << 20;
 
-  // A scanner for a program of the `outlook` given; by default one that is
-  // learnt as the program is read, which suits programs that never jump back.
+  // A scanner for a program of the `outlook` given; by default one that never
+  // jumps or returns, as most programs are.
   explicit WordScanner(const Heights& heights = {}, const Outlook& outlook = {});
 
   // Scans the lines of `text`, the program's next stretch, in order, and
@@ -77,6 +86,15 @@ class WordScanner {
 
   // Returns what the approaches so far save.
   const Savings& savings() const { return savings_; }
+
+  // Returns what the lines scanned so far show of the program; read on, it
+  // tells what the whole program shows.
+  const Outlook& shown() const { return shown_; }
+  // True iff the lines scanned so far fit the outlook the scanner was made
+  // for. Once they do not (a jump or a return where none was expected), an
+  // approach before may rest on what the program does not promise: the
+  // program is to be scanned again from its start, for what it shows.
+  bool outlookHolds() const { return shown_.within(assumed_); }
 
  private:
   enum class Motion { none, rapid, feed, arc, cycle };
@@ -111,6 +129,8 @@ class WordScanner {
   // After a line the reader does not understand, assumes nothing.
   void beUnsure();
 
+  Outlook assumed_;  // what the scanner was told of the whole program
+  Outlook shown_;    // what the lines scanned so far show
   Heights heights_;  // rounded up to millionths
   ApproachRule rule_;
   ApproachText approachText_;
@@ -125,7 +145,6 @@ class WordScanner {
   bool compensationEnding_ = false;  // G40 came, but the move that ends it did not
   Place tool_;
   bool retractWatch_ = false;  // an approach was just inserted: watch the next line
-  bool midLine_ = false;       // the next stretch continues an over-long line
   bool started_ = false;       // a line with words was read
   bool mayJump_ = false;       // the program may jump: a block number may be landed on
   Savings savings_;

@@ -3,6 +3,8 @@
 #define TARVELIN_STREAM_PROGRESS_METER_H_
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 // Reports 0 first, then each whole percent of the input that a later count
 // of bytes read reaches, rising, and 100 once all of it is read: at most 101
@@ -11,10 +13,12 @@
 class ProgressMeter {
  public:
   // Called with the percent reached; it may print.
-  using Report = void (*)(int percent);
+  using Report = std::function<void(int percent)>;
 
   // Reports 0 for an input of `size` bytes.
-  ProgressMeter(uint64_t size, Report report) : size_(size), report_(report) { report_(0); }
+  ProgressMeter(uint64_t size, Report report) : size_(size), report_(std::move(report)) {
+    report_(0);
+  }
 
   // Counts from now on are of the reading `pass` (from 0) of `passes` that
   // the input is read in.

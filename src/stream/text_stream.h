@@ -42,6 +42,12 @@ class ByteSink {
   virtual ~ByteSink() = default;
   // Writes all `size` bytes; returns false on error.
   virtual bool write(const char* data, size_t size) = 0;
+  // Returns true iff what was written can be taken back by startOver(): a
+  // file nobody sees until it is complete, not standard output.
+  virtual bool canStartOver() const { return false; }
+  // Empties the sink, so that writing starts again at its first byte;
+  // returns false on error, and where it cannot.
+  virtual bool startOver() { return false; }
 };
 
 // What the reader gives: a run of lines, the end, a read error, or text after
