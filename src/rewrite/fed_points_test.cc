@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <map>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -29,11 +33,6 @@ TEST(FedPoints, RemembersTheDeepestFeedToATenThousandth) {
   fed.add(far, 0, -1000000);
   EXPECT_FALSE(fed.reached(far, 0, 0.0f));
   EXPECT_FALSE(fed.reached(far % (int64_t{1} << 32), 0, 0.0f));
-  // However often the points were forgotten, a forgotten point never counts again.
-  fed.add(10000000, 20000000, -1000000);
-  EXPECT_TRUE(fed.reached(10000000, 20000000, -1.0f));
-  for (int64_t i = 0; i < (int64_t{1} << 20); ++i) fed.forget();
-  EXPECT_FALSE(fed.reached(10000000, 20000000, 0.0f));
 }
 
 TEST(FedPoints, KeepsTheLatestPointsOnly) {
@@ -53,4 +52,55 @@ TEST(FedPoints, KeepsTheLatestPointsOnly) {
   EXPECT_FALSE(fed.reached(5000000, 5000000, -3.0f));
   EXPECT_TRUE(fed.reached(5000000, 5000000, -1.0f));
 }
+
+// Against a plain list of every point fed: random feeds at places a
+// ten-thousandth apart (each given anywhere within 0.00005 of it), now and
+// then forgotten, and many more than the kSize points kept. A point is never
+// found that the list does not hold since the last forget among the latest
+// kSize, and one among the latest kLooks fed is never missed.
+TEST(FedPoints, AgreesWithAPlainList) {
+  std::mt19937_64 random(35);
+  const auto pick = [&](int64_t from, int64_t to) {
+    return std::uniform_int_distribution<int64_t>(from, to)(random);
+  };
+  struct Fed {
+    uint64_t number;
+    int64_t z;
+  };
+  std::map<std::pair<int64_t, int64_t>, std::vector<Fed>> list;  // by place, in ten-thousandths
+  uint64_t count = 0;
+  uint64_t forgotten = 0;  // points up to this number are forgotten
+  FedPoints fed;
+  for (int step = 0; step < 300000; ++step) {
+    const int64_t x = pick(-80, 80);
+    const int64_t y = pick(-80, 80);
+    // Anywhere within 0.000049 of the place, in millionths.
+    const int64_t atX = x * 100 + pick(-49, 49);
+    const int64_t atY = y * 100 + pick(-49, 49);
+    const int64_t z = pick(-3, 3) * 1000000;
+    const int64_t what = pick(0, 99999);
+    if (what == 0) {
+      fed.forget();
+      forgotten = count;
+    } else if (what < 60000) {
+      fed.add(atX, atY, z);
+      list[{x, y}].push_back({++count, z});
+    } else {
+      const double depth = static_cast<double>(z) / 1e6;
+      const uint64_t gone =
+          std::max(forgotten, count > FedPoints::kSize ? count - FedPoints::kSize : 0);
+      bool held = false;
+      bool latest = false;
+      for (const Fed& point : list[{x, y}]) {
+        if (point.number <= gone || point.z > z) continue;
+        held = true;
+        latest = latest || point.number + FedPoints::kLooks > count;
+      }
+      const bool found = fed.reached(atX, atY, depth);
+      ASSERT_TRUE(held || !found) << "step " << step;
+      ASSERT_TRUE(found || !latest) << "step " << step;
+    }
+  }
+}
+
 }  // namespace
