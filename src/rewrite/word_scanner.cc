@@ -94,9 +94,10 @@ void WordScanner::applyModes(const Block& block) {
   // A G41 or G42 turns radius compensation on, or on again before the move
   // that was to end it; it stays in force until the move after G40 has led
   // the tool back onto the programmed path.
-  if (block.compensation == 1) compensation_ = true;
-  compensationEnding_ =
-      compensation_ && (block.compensation == 0 || (compensationEnding_ && block.compensation < 0));
+  if (block.compensation == 1) compensation_ = Compensation::on;
+  if (block.compensation == 0 && compensation_ == Compensation::on) {
+    compensation_ = Compensation::ending;
+  }
   if (block.motion >= 0) {
     const int m = block.motion;
     motion_ = m == 0     ? Motion::rapid
@@ -150,7 +151,7 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   const bool up = hasZ && block.axis('Z') >= 0;
   // The move after G40 leads the tool back onto its programmed path.
   const auto endCompensation = [&] {
-    if (compensationEnding_ && (hasX || hasY)) compensation_ = compensationEnding_ = false;
+    if (compensation_ == Compensation::ending && (hasX || hasY)) compensation_ = Compensation::off;
   };
   switch (motion_) {
     case Motion::rapid:
@@ -177,12 +178,12 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
           // Under inverse time the F word says how long the plunge takes: a
           // shorter one would be fed faster.
           const bool allowed =
-              keepsModes && !compensation_ &&
+              keepsModes && compensation_ == Compensation::off &&
               (feedMode_ == FeedMode::perMinute || feedMode_ == FeedMode::perRevolution);
           approach = plunge(static_cast<double>(block.axis('Z')) / 1e6, allowed, from);
         }
       }
-      if (tool_.xKnown && tool_.yKnown && tool_.zKnown && !compensation_) {
+      if (tool_.xKnown && tool_.yKnown && tool_.zKnown && compensation_ == Compensation::off) {
         fed_.add(tool_.x, tool_.y, tool_.z);
       }
       endCompensation();
@@ -238,6 +239,5 @@ void WordScanner::beUnsure() {
   feedMode_ = FeedMode::none;
   feedRate_ = 0;
   units_ = Units::none;
-  compensation_ = true;
-  compensationEnding_ = false;
+  compensation_ = Compensation::on;
 }

@@ -80,6 +80,9 @@ class WordScanner {
 
  private:
   enum class Motion { none, rapid, feed, arc, cycle };
+  // Radius compensation: off; on (or may be); or ending, after G40 and
+  // before the move that leads the tool back onto its programmed path.
+  enum class Compensation { off, on, ending };
   // Where the tool is, in millionths, as far as it is known.
   struct Place {
     int64_t x = 0, y = 0, z = 0;
@@ -121,8 +124,7 @@ class WordScanner {
   FeedMode feedMode_ = FeedMode::perMinute;  // none where it is not known
   int64_t feedRate_ = 0;       // F in force per minute, in millionths; 0 where it is not known
   Units units_ = Units::none;  // none where the program has not named them
-  bool compensation_ = false;  // radius compensation may be on: the tool is not at X Y
-  bool compensationEnding_ = false;  // G40 came, but the move that ends it did not
+  Compensation compensation_ = Compensation::off;  // where it is not off, the tool is not at X Y
   Place tool_;
   bool retractWatch_ = false;  // an approach was just inserted: watch the next line
   bool midLine_ = false;       // the next stretch continues an over-long line
