@@ -116,7 +116,7 @@ class LineReader {
  public:
   // Reads `line` into `*block`, a block made anew.
   LineReader(std::string_view line, Block* block)
-      : p_(line.data()), end_(line.data() + line.size()), block_(*block) {}
+      : line_(line.data()), p_(line.data()), end_(line.data() + line.size()), block_(*block) {}
 
   // Reads what the line says.
   void read();
@@ -130,25 +130,34 @@ class LineReader {
   void readKeyword(const char* start);
   // Reads a number ("5", "5.", ".5", "-0.5", "+5", blanks allowed inside)
   // with as many digits as a program writes ("0.007614213197969543"), and
-  // moves past it; false when there is none, or when its whole part has more
-  // digits than a mantissa keeps.
-  bool readNumber(Number* number);
-  // Takes `number` as the place of the axis `letter`, X Y or Z; false for
-  // one too far out.
-  bool takePlace(char letter, const Number& number);
-  // Takes the G code `g`; false for one the reader does not know.
-  bool takeG(int g);
-  // Takes the M code `m`; false for the codes after which the reader cannot
-  // tell what runs next, or in which modes.
-  bool takeM(int m);
-  // Takes the letter of a word other than G, M and O; false for one the
-  // reader does not know, and for an axis or T word given twice.
-  bool takeLetter(char letter);
+  // moves past it. Returns why there is none: no digits, or a whole part
+  // with more digits than a mantissa keeps.
+  Doubt readNumber(Number* number);
+  // Takes `number` as the place of the axis `letter`, X Y or Z.
+  Doubt takePlace(char letter, const Number& number);
+  // Takes the G code `g`.
+  Doubt takeG(int g);
+  // Takes the M code `m`: unknown for the codes after which the reader
+  // cannot tell what runs next, or in which modes.
+  Doubt takeM(int m);
+  // Takes the letter of a word other than G, M and O: an axis or T word
+  // given twice is one too many.
+  Doubt takeLetter(char letter);
+  // Notes that the reader doubts the line for `doubt`, because of the text
+  // in [from, to): the first doubt of a line is kept, but a word that may
+  // jump outweighs any other.
+  void doubt(Doubt doubt, const char* from, const char* to);
 
+  const char* line_;
   const char* p_;
   const char* end_;
   Block& block_;
 };
+
+// Returns true iff `doubt` is a word that may make the program go on elsewhere.
+bool mayGoElsewhere(Doubt doubt) {
+  return doubt == Doubt::jump || doubt == Doubt::call || doubt == Doubt::returns;
+}
 
 void LineReader::read() {
   while (p_ < end_ && isBlank(*p_)) ++p_;
@@ -167,48 +176,62 @@ void LineReader::read() {
     } else if (c == ';') {
       break;  // a comment to the end of the line
     } else if (!isBlank(c) && c != '\n') {
-      block_.understood = false;
+      doubt(c == '#'   ? Doubt::parameter
+            : c == '[' ? Doubt::expression
+                       : Doubt::strayCharacter,
+            p_ - 1, p_);
     }
   }
   // M99 with a P word returns to a block number.
-  block_.mayJump = block_.mayJump || (block_.returns && block_.has('P'));
+  if (block_.returns && block_.has('P')) {
+    block_.mayJump = true;
+    if (block_.doubt == Doubt::returns) block_.doubt = Doubt::jump;
+  }
 }
 
 void LineReader::readWord(char letter) {
+  const char* start = p_ - 1;
   const bool first = !block_.hasWords;
   block_.hasWords = true;
   Number number;
-  const bool hasNumber = readNumber(&number);
-  bool known = false;
+  Doubt doubt = readNumber(&number);
   if (letter == 'G') {
-    known = hasNumber && takeG(number.code());
+    if (doubt == Doubt::none) doubt = takeG(number.code());
   } else if (letter == 'M') {
-    known = hasNumber && takeM(number.code());
+    if (doubt == Doubt::none) doubt = takeM(number.code());
   } else if (letter == 'O') {
-    known = block_.programNumber = first && hasNumber;
+    block_.programNumber = first && doubt == Doubt::none;
+    if (!block_.programNumber && doubt == Doubt::none) doubt = Doubt::programNumber;
   } else {
-    known = takeLetter(letter) && hasNumber && (letter < 'X' || takePlace(letter, number));
+    const Doubt taken = takeLetter(letter);
+    if (doubt == Doubt::none) doubt = taken;
+    if (doubt == Doubt::none && letter >= 'X') doubt = takePlace(letter, number);
     bool rounded = false;
     if (letter == 'F' && !number.millionths(&block_.feed, &rounded, false)) block_.feed = 0;
   }
   // A program number is alone on its line.
-  if (!known || (block_.programNumber && letter != 'O')) block_.understood = false;
+  if (doubt == Doubt::none && block_.programNumber && letter != 'O') doubt = Doubt::programNumber;
+  if (doubt != Doubt::none) this->doubt(doubt, start, p_);
 }
 
 void LineReader::readKeyword(const char* start) {
   while (p_ < end_ && isLetter(*p_)) ++p_;
   const std::string_view keyword(start, static_cast<size_t>(p_ - start));
-  for (const std::string_view jump : {"GOTO", "GOTOF", "GOTOB", "GOTOC", "GOTOS", "IF", "WHILE",
+  bool jumps = false;
+  bool calls = false;
+  for (const std::string_view word : {"GOTO", "GOTOF", "GOTOB", "GOTOC", "GOTOS", "IF", "WHILE",
                                       "REPEAT", "CALL", "PCALL", "MCALL"}) {
-    bool same = keyword.size() == jump.size();
-    for (size_t i = 0; same && i < jump.size(); ++i) same = upper(keyword[i]) == jump[i];
-    block_.mayJump = block_.mayJump || same;
+    bool same = keyword.size() == word.size();
+    for (size_t i = 0; same && i < word.size(); ++i) same = upper(keyword[i]) == word[i];
+    jumps = jumps || (same && word.back() != 'L');
+    calls = calls || (same && word.back() == 'L');
   }
+  block_.mayJump = block_.mayJump || jumps || calls;
   block_.hasWords = true;
-  block_.understood = false;
+  doubt(jumps ? Doubt::jump : calls ? Doubt::call : Doubt::keyword, start, p_);
 }
 
-bool LineReader::readNumber(Number* number) {
+Doubt LineReader::readNumber(Number* number) {
   const char* at = p_;
   while (at < end_ && isBlank(*at)) ++at;
   Number found;
@@ -222,7 +245,10 @@ bool LineReader::readNumber(Number* number) {
         found.mantissa = found.mantissa * 10 + digit;
         ++taken;
       } else if (whole < 0) {
-        return false;  // no place or code has a whole part that long
+        // No place or code has a whole part that long.
+        while (at < end_ && isDigit(*at)) ++at;
+        p_ = at;
+        return Doubt::numberTooLong;
       } else {
         found.dropped = found.dropped || digit != 0;
       }
@@ -242,105 +268,122 @@ bool LineReader::readNumber(Number* number) {
   found.scale = whole < 0 ? 0 : taken - whole;
   p_ = at;
   *number = found;
-  return taken > 0;
+  if (taken > 0) return Doubt::none;
+  // What stands where the number should is named for what it is.
+  while (at < end_ && isBlank(*at)) ++at;
+  return at < end_ && *at == '#'   ? Doubt::parameter
+         : at < end_ && *at == '[' ? Doubt::expression
+                                   : Doubt::noNumber;
 }
 
-bool LineReader::takePlace(char letter, const Number& number) {
+Doubt LineReader::takePlace(char letter, const Number& number) {
   const auto axis = static_cast<size_t>(letter - 'X');
-  return number.millionths(&block_.axes[axis], &block_.rounded[axis], letter == 'Z');
+  const bool near = number.millionths(&block_.axes[axis], &block_.rounded[axis], letter == 'Z');
+  return near ? Doubt::none : Doubt::placeTooFar;
 }
 
-bool LineReader::takeG(int g) {
+Doubt LineReader::takeG(int g) {
   Block& b = block_;
   switch (g < 0 || g >= 1000 ? Effect::unknown : kEffects[static_cast<size_t>(g)]) {
     case Effect::unknown:
-      return false;
+      return Doubt::unknownCode;
     case Effect::none:
-      return true;
+      return Doubt::none;
     case Effect::motion:
       // G80 beside another motion word only ends the canned cycle, as the
       // many controllers that keep it in a group of its own read it.
       if (g == 800 || b.motion == 800) {
         b.motion = b.motion < 0 || b.motion == 800 ? static_cast<int16_t>(g) : b.motion;
-        return true;
+        return Doubt::none;
       }
-      if (b.motion >= 0) return false;  // two motions in one block
+      if (b.motion >= 0) return Doubt::twoMotions;
       b.motion = static_cast<int16_t>(g);
-      return true;
+      return Doubt::none;
     case Effect::notAMove:
       b.notAMove = true;
-      return true;
+      return Doubt::none;
     case Effect::newFrame:
       b.notAMove = b.forgetsPoints = true;
-      return true;
+      return Doubt::none;
     case Effect::home:
       b.notAMove = b.forgetsPoints = b.losesPlace = true;
-      return true;
+      return Doubt::none;
     case Effect::call:
       b.mayJump = true;
-      return false;
+      return Doubt::call;
     case Effect::newPlace:
       b.notAMove = b.losesPlace = true;
-      return true;
+      return Doubt::none;
     case Effect::units:
       b.units = g == 200 ? Units::inches : Units::millimetres;
       b.forgetsPoints = true;
-      return true;
+      return Doubt::none;
     case Effect::frame:
       b.forgetsPoints = true;
-      return true;
+      return Doubt::none;
     case Effect::absolute:
     case Effect::incremental:
       b.distance = static_cast<int8_t>(g == 910 ? 1 : 0);
-      return true;
+      return Doubt::none;
     case Effect::compensationOff:
     case Effect::compensationOn:
       b.compensation = static_cast<int8_t>(g == 400 ? 0 : 1);
-      return true;
+      return Doubt::none;
     case Effect::feedMode:
       b.feedMode = g == 930   ? FeedMode::inverseTime
                    : g == 940 ? FeedMode::perMinute
                               : FeedMode::perRevolution;
-      return true;
+      return Doubt::none;
   }
-  return false;
+  return Doubt::unknownCode;
 }
 
-bool LineReader::takeM(int m) {
+Doubt LineReader::takeM(int m) {
   switch (m) {
     case 0:
     case 10:   // M0, M1: a pause, where many machines have their tools changed by hand
     case 60:   // M6
     case 610:  // M61: the spindle holds another tool
       block_.toolChange = true;
-      return true;
+      return Doubt::none;
     case 30:
     case 40:
     case 50:  // the spindle
     case 70:
     case 80:
     case 90:  // coolant
-      return true;
+      return Doubt::none;
     case 970:  // a jump to a block number and back
+      block_.mayJump = true;
+      return Doubt::jump;
     case 980:  // a call, which may return to a block number here
       block_.mayJump = true;
-      return false;
+      return Doubt::call;
     case 990:  // a return, to a block number where a P word says
       block_.returns = true;
-      return false;
+      return Doubt::returns;
     default:
       // Program ends, calls, and the codes a machine gives meanings of its
       // own: pallet changes, indexers, clamps, macros.
-      return false;
+      return Doubt::unknownCode;
   }
 }
 
-bool LineReader::takeLetter(char letter) {
+Doubt LineReader::takeLetter(char letter) {
   const uint32_t bit = letterBit(letter);
-  if ((kKnownLetters & bit) == 0 || (block_.letters & bit & ~kIgnoredLetters) != 0) return false;
+  if ((kKnownLetters & bit) == 0) return Doubt::letterOutOfContext;
+  if ((block_.letters & bit & ~kIgnoredLetters) != 0) return Doubt::repeatedWord;
   block_.letters |= bit;
   block_.toolChange = block_.toolChange || letter == 'T';
-  return true;
+  return Doubt::none;
+}
+
+void LineReader::doubt(Doubt doubt, const char* from, const char* to) {
+  if (block_.doubt != Doubt::none && !(mayGoElsewhere(doubt) && !mayGoElsewhere(block_.doubt))) {
+    return;
+  }
+  block_.doubt = doubt;
+  block_.doubted = {static_cast<uint32_t>(from - line_), static_cast<uint32_t>(to - from)};
 }
 
 }  // namespace

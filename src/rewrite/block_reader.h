@@ -31,13 +31,41 @@ enum class FeedMode : int8_t { none = -1, perMinute, inverseTime, perRevolution 
 // The unit of lengths: inches (G20) or millimetres (G21).
 enum class Units : int8_t { none = -1, inches, millimetres };
 
+// Why the reader does not know what a line makes the machine do.
+enum class Doubt : uint8_t {
+  none,
+  unknownCode,         // a G or M code it does not follow (M50, M30, G68)
+  letterOutOfContext,  // a word whose meaning it does not know on this line
+  repeatedWord,        // the same axis or T word twice
+  twoMotions,          // two motion words (G0 G1)
+  noNumber,            // a letter without a number (Z-)
+  numberTooLong,       // a whole part of more digits than a number keeps
+  placeTooFar,         // a place a billion units or more from zero
+  strayCharacter,      // a character that is no part of a word (/, =, a second point)
+  parameter,           // #1
+  expression,          // [#1 + 2]
+  keyword,             // a word of a macro language (END1, THEN)
+  programNumber,       // an O word that does not only name the program where it starts
+  jump,                // GOTO, IF, WHILE, REPEAT, M97, M99 with P: on at a block number
+  call,                // M98, G65, G66, CALL: a subprogram or macro, which may return anywhere
+  returns,             // M99: the end of a subprogram, or a run again from the start
+  // Found by the scanner, not in the line's words:
+  lineTooLong,    // longer than a line is read as words
+  reachedByJump,  // a block number in a program that may jump: reached from anywhere
+};
+
+// Where a word stands in its line: its first byte and its length.
+struct WordSpan {
+  uint32_t at = 0;
+  uint32_t length = 0;
+};
+
 // What one line says.
 struct Block {
-  // False when the line holds anything the reader does not know: a word,
-  // code, parameter, expression or keyword, a number it cannot read, two
-  // motions or twice the same axis. Then nothing else here but mayJump and
-  // returns holds.
-  bool understood = true;
+  // Why the line holds anything the reader does not know, none when it
+  // holds nothing such; then nothing else here but mayJump and returns holds.
+  Doubt doubt = Doubt::none;
+  WordSpan doubted;  // the first word it doubts, or the one that may jump
   // A word that may jump or call: GOTO (and GOTOF, GOTOB, GOTOC, GOTOS), IF,
   // WHILE, REPEAT, CALL, PCALL, MCALL, M97, M98, M99 with a P word, G65, G66.
   // The program may then go on at any line with a block number, from a
@@ -68,6 +96,7 @@ struct Block {
   int64_t axes[3] = {};
   int64_t feed = 0;  // the number of its F word in millionths, where it has one
 
+  bool understood() const { return doubt == Doubt::none; }
   bool has(char letter) const { return (letters & letterBit(letter)) != 0; }
   int64_t axis(char letter) const { return axes[letter - 'X']; }
   // True iff it has a word of an axis that may turn or shift the tool: A B C U V W.

@@ -2,18 +2,33 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 namespace {
 
-// Returns what a block says, in the order of its fields: "?" for a line not
-// understood, then the modes it sets, its words and its places in millionths.
-std::string describe(const Block& b) {
+// The names of the doubts, in the order they are declared.
+constexpr const char* kDoubts[] = {
+    "none",       "unknownCode",   "letterOutOfContext", "repeatedWord",   "twoMotions",
+    "noNumber",   "numberTooLong", "placeTooFar",        "strayCharacter", "parameter",
+    "expression", "keyword",       "programNumber",      "jump",           "call",
+    "returns",    "lineTooLong",   "reachedByJump"};
+static_assert(std::size(kDoubts) == static_cast<size_t>(Doubt::reachedByJump) + 1);
+
+// Returns what a block read from `line` says, in the order of its fields:
+// for a line not understood, "?", the reason and the word doubted, and
+// whether it may jump or returns; otherwise the modes it sets, its words and
+// its places in millionths.
+std::string describe(const Block& b, std::string_view line) {
   std::string text;
   const auto add = [&](const std::string& word) { text += (text.empty() ? "" : " ") + word; };
-  if (!b.understood) add("?");
-  if (b.mayJump) add("jump");
-  if (b.returns) add("returns");
+  if (!b.understood()) {
+    add(std::string("? ") + kDoubts[static_cast<size_t>(b.doubt)] + " " +
+        std::string(line.substr(b.doubted.at, b.doubted.length)));
+    if (b.mayJump) add("mayJump");
+    if (b.returns) add("returns");
+    return text;
+  }
   if (b.programNumber) add("program");
   if (b.motion >= 0) add("motion=" + std::to_string(b.motion));
   if (b.distance >= 0) add(b.distance == 0 ? "G90" : "G91");
@@ -59,7 +74,7 @@ TEST(BlockReader, ReadsEachLine) {
       {"G1 X1 (feed) Y2 (unclosed", "motion=10 X=1000000 Y=2000000"},
       {"G00 G17 G80 G90 Z5", "motion=0 G90 Z=5000000"},
       {"G80 G0 X1", "motion=0 X=1000000"},
-      {"G001 G1. X1", "?"},  // two motions
+      {"G001 G1. X1", "? twoMotions G1."},
       {"G1.", "motion=10"},
       {"", ""},
       {"  (only a comment)", ""},
@@ -73,15 +88,15 @@ TEST(BlockReader, ReadsEachLine) {
       {"X0.0000010000000000000000001", "X=1~"},
       {"X0.0000010000000000000000000", "X=1"},
       {"X999999999.999999", "X=999999999999999"},
-      {"X999999999.9999995", "?"},
-      {"X1000000000", "?"},
-      {"X1234567890123456789", "?"},
-      {"Z-1.2.3", "?"},
-      {"G1 Z-", "?"},
-      {"G1 Z- F100", "?"},
-      {"G1 X1 X2", "?"},
-      {"G0 Z5 X", "?"},
-      {"X1-2", "?"},
+      {"X999999999.9999995", "? placeTooFar X999999999.9999995"},
+      {"X1000000000", "? placeTooFar X1000000000"},
+      {"X1234567890123456789", "? numberTooLong X1234567890123456789"},
+      {"Z-1.2.3", "? strayCharacter ."},
+      {"G1 Z-", "? noNumber Z-"},
+      {"G1 Z- F100", "? noNumber Z-"},
+      {"G1 X1 X2", "? repeatedWord X2"},
+      {"G0 Z5 X", "? noNumber X"},
+      {"X1-2", "? strayCharacter -"},
       // Codes.
       {"G91 G41 D1", "G91 G41 D"},
       {"G40 G93", "G40 G93"},
@@ -99,54 +114,46 @@ TEST(BlockReader, ReadsEachLine) {
       {"G92 X0", "notAMove forgetsPoints X=0"},
       {"G4 P1", "notAMove P"},
       {"G81 X1 Y1 Z-3 R1", "motion=810 R X=1000000 Y=1000000 Z=-3000000"},
-      {"G1.5", "?"},
-      {"G-1", "?"},
-      {"G65 P9810", "? jump"},
+      {"G1.5", "? unknownCode G1.5"},
+      {"G-1", "? unknownCode G-1"},
+      {"G65 P9810", "? call G65 mayJump"},
       {"M6 T2", "toolChange T"},
       {"M0", "toolChange"},
       {"M61 Q2", "toolChange Q"},
       {"M3 S1000 M8", "S"},
-      {"M50", "?"},
-      {"M19", "?"},
-      {"M98 P100", "? jump"},
-      {"M30", "?"},
-      {"T1 T2", "?"},
+      {"M50", "? unknownCode M50"},
+      {"M19", "? unknownCode M19"},
+      {"M98 P100", "? call M98 mayJump"},
+      {"M30", "? unknownCode M30"},
+      {"T1 T2", "? repeatedWord T2"},
       {"A90", "otherAxes A"},
       // Words the reader does not know, and those that may jump.
-      {"#1 = 2", "?"},
-      {"X#1", "?"},
-      {"/G1 Z-1", "?"},
+      {"#1 = 2", "? parameter #"},
+      {"X#1", "? parameter X"},
+      {"G1 X[1 + 2]", "? expression X"},
+      {"#1=2 GOTO 10", "? jump GOTO mayJump"},
+      {"/G1 Z-1", "? strayCharacter /"},
       {"O1234", "program"},
       {"O1234 (POCKET)", "program"},
-      {"O100 sub", "?"},
-      {"N10 O100", "?"},
-      {"O100 G0 X1", "?"},
-      {"GOTO 10", "? jump"},
-      {"N50 goto10", "? jump"},
-      {"IF [#1 GT 2] GOTO 10", "? jump"},
-      {"WHILE [#1 LT 5] DO1", "? jump"},
-      {"END1", "?"},
-      {"M99 P10", "? jump returns"},
-      {"P10 M97", "? jump"},
-      {"M99", "? returns"},
-      {"GOTOF N200", "? jump"},
-      {"gotob label", "? jump"},
-      {"REPEAT N10 N20 P=2", "? jump"},
-      {"CALL \"SUB\"", "? jump"},
-      {"GOTOX 10", "?"},
+      {"O100 sub", "? keyword sub"},
+      {"N10 O100", "? programNumber O100"},
+      {"O100 G0 X1", "? programNumber G0"},
+      {"GOTO 10", "? jump GOTO mayJump"},
+      {"N50 goto10", "? jump goto mayJump"},
+      {"IF [#1 GT 2] GOTO 10", "? jump IF mayJump"},
+      {"WHILE [#1 LT 5] DO1", "? jump WHILE mayJump"},
+      {"END1", "? keyword END"},
+      {"M99 P10", "? jump M99 mayJump returns"},
+      {"P10 M97", "? jump M97 mayJump"},
+      {"M99", "? returns M99 returns"},
+      {"GOTOF N200", "? jump GOTOF mayJump"},
+      {"gotob label", "? jump gotob mayJump"},
+      {"REPEAT N10 N20 P=2", "? jump REPEAT mayJump"},
+      {"CALL \"SUB\"", "? call CALL mayJump"},
+      {"GOTOX 10", "? keyword GOTOX"},
       {"(GOTO 10) G1 X1 ; IF", "motion=10 X=1000000"},
   };
-  for (const Case& c : cases) {
-    const Block block = readBlock(c.line);
-    // What a block that is not understood says besides does not matter.
-    const std::string said = block.understood ? describe(block)
-                                              : describe(Block{
-                                                    .understood = false,
-                                                    .mayJump = block.mayJump,
-                                                    .returns = block.returns,
-                                                });
-    EXPECT_EQ(said, c.block) << c.line;
-  }
+  for (const Case& c : cases) EXPECT_EQ(describe(readBlock(c.line), c.line), c.block) << c.line;
 }
 
 }  // namespace

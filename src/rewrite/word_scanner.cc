@@ -51,7 +51,7 @@ bool WordScanner::follow(const Block& block) {
   const bool afterApproach = retractWatch_;
   retractWatch_ = false;
   mayJump_ = mayJump_ || block.mayJump;
-  if (!block.understood || (block.programNumber && started_)) {
+  if (!block.understood() || (block.programNumber && started_)) {
     started_ = true;
     beUnsure();
     return false;
