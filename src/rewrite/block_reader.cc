@@ -62,9 +62,85 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 char upper(char c) { return static_cast<char>(c & ~0x20); }
 bool isLetter(char c) { return upper(c) >= 'A' && upper(c) <= 'Z'; }
 
-// Words whose numbers say nothing to the approach rule.
-constexpr uint32_t kIgnoredLetters = letterBits("DEFHIJKLNPQRS");
-constexpr uint32_t kKnownLetters = kIgnoredLetters | kOtherAxes | letterBits("TXYZ");
+// Where a word's meaning is known, besides anywhere: the codes of its own
+// line, or the motion in force, that say what its number is.
+enum Context : uint16_t {
+  kArc = 1 << 0,                 // G2 G3: I J K the centre, R the radius
+  kCycle = 1 << 1,               // canned cycles: R, P, Q, L, K, I, J
+  kRadiusCompensation = 1 << 2,  // G41 G42: D the tool's radius or its number
+  kLengthOffset = 1 << 3,        // G43 G43.2 G44: H the offset's number
+  kDwell = 1 << 4,               // G4: P the time
+  kSetOffsets = 1 << 5,          // G10: L the kind, P the number, R a rotation
+  kBlending = 1 << 6,            // G64: P and Q the tolerances
+  kNumberedOffsets = 1 << 7,     // G54.1: P the number
+  kToolNumber = 1 << 8,          // M61: Q the tool
+  kAnywhere = 0xFFFF,
+};
+
+// Returns where the meaning of a word of `letter` (neither G, M nor O) is
+// known on every common controller. Elsewhere H or D may select another
+// length offset or cutting edge, and E is an exponent, an extruder or a
+// fixture offset.
+constexpr uint16_t knownIn(char letter) {
+  switch (letter) {
+    case 'D':
+      return kRadiusCompensation;
+    case 'E':
+      return 0;
+    case 'H':
+      return kLengthOffset;
+    case 'I':
+    case 'J':
+    case 'K':
+      return kArc | kCycle;
+    case 'L':
+      return kCycle | kSetOffsets;
+    case 'P':
+      return kCycle | kDwell | kSetOffsets | kBlending | kNumberedOffsets;
+    case 'Q':
+      return kCycle | kBlending | kToolNumber;
+    case 'R':
+      return kArc | kCycle | kSetOffsets;
+    default:
+      return kAnywhere;  // the axes, F, N, S, T
+  }
+}
+
+// Returns the letters whose meaning is known only in some contexts.
+constexpr uint32_t lettersInContext() {
+  uint32_t bits = 0;
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    if (knownIn(letter) != kAnywhere) bits |= letterBit(letter);
+  }
+  return bits;
+}
+constexpr uint32_t kLettersInContext = lettersInContext();
+
+// Returns the context a G code gives the words of its line; takeG asks only
+// for the codes whose effect may give one.
+constexpr uint16_t contextOf(int g) {
+  switch (g) {
+    case 40:
+      return kDwell;
+    case 100:
+      return kSetOffsets;
+    case 410:
+    case 411:
+    case 420:
+    case 421:
+      return kRadiusCompensation;
+    case 430:
+    case 432:
+    case 440:
+      return kLengthOffset;
+    case 541:
+      return kNumberedOffsets;
+    case 640:
+      return kBlending;
+    default:
+      return 0;
+  }
+}
 
 // What a G code does to what the reader follows.
 enum class Effect : uint8_t {
@@ -115,8 +191,13 @@ constexpr std::array<Effect, 1000> kEffects = makeEffects();
 class LineReader {
  public:
   // Reads `line` into `*block`, a block made anew.
-  LineReader(std::string_view line, Block* block)
-      : line_(line.data()), p_(line.data()), end_(line.data() + line.size()), block_(*block) {}
+  // cppcheck-suppress uninitMemberVar
+  LineReader(std::string_view line, Motion inForce, Block* block)
+      : line_(line.data()),
+        p_(line.data()),
+        end_(line.data() + line.size()),
+        inForce_(inForce),
+        block_(*block) {}
 
   // Reads what the line says.
   void read();
@@ -140,18 +221,32 @@ class LineReader {
   // Takes the M code `m`: unknown for the codes after which the reader
   // cannot tell what runs next, or in which modes.
   Doubt takeM(int m);
-  // Takes the letter of a word other than G, M and O: an axis or T word
-  // given twice is one too many.
-  Doubt takeLetter(char letter);
-  // Notes that the reader doubts the line for `doubt`, because of the text
-  // in [from, to): the first doubt of a line is kept, but a word that may
-  // jump outweighs any other.
-  void doubt(Doubt doubt, const char* from, const char* to);
+  // Takes the letter of a word other than G, M and O, which starts at
+  // `start` and ends where the reader is: a word given twice is one too many.
+  Doubt takeLetter(char letter, const char* start);
+  // Doubts the first word whose meaning is not known in the contexts of the line.
+  void checkContexts();
+  // Notes that the reader doubts the line for `doubt`, because of the word
+  // at `word`: the first doubt of a line is kept, but a word that may jump
+  // outweighs any other.
+  void noteDoubt(Doubt doubt, WordSpan word);
+
+  // Returns the span of the text in [from, to).
+  WordSpan spanOf(const char* from, const char* to) const {
+    return {static_cast<uint32_t>(from - line_), static_cast<uint32_t>(to - from)};
+  }
 
   const char* line_;
   const char* p_;
   const char* end_;
+  Motion inForce_;
   Block& block_;
+  uint16_t contexts_ = 0;  // the contexts the line's codes give
+  // Where the word of each letter in Block::letters and kLettersInContext
+  // stands; the others are never read, and are left unset, since a line is
+  // read in the time it would take to clear them.
+  uint32_t wordAt_[26];
+  uint32_t wordLength_[26];
 };
 
 // Returns true iff `doubt` is a word that may make the program go on elsewhere.
@@ -176,12 +271,13 @@ void LineReader::read() {
     } else if (c == ';') {
       break;  // a comment to the end of the line
     } else if (!isBlank(c) && c != '\n') {
-      doubt(c == '#'   ? Doubt::parameter
-            : c == '[' ? Doubt::expression
-                       : Doubt::strayCharacter,
-            p_ - 1, p_);
+      noteDoubt(c == '#'   ? Doubt::parameter
+                : c == '[' ? Doubt::expression
+                           : Doubt::strayCharacter,
+                spanOf(p_ - 1, p_));
     }
   }
+  checkContexts();
   // M99 with a P word returns to a block number.
   if (block_.returns && block_.has('P')) {
     block_.mayJump = true;
@@ -195,6 +291,14 @@ void LineReader::readWord(char letter) {
   block_.hasWords = true;
   Number number;
   Doubt doubt = readNumber(&number);
+  if (doubt == Doubt::none && p_ < end_ && upper(*p_) == 'E') {
+    // An exponent, or an E word run into the number: read the way a
+    // controller that reads exponents would, the number is another one.
+    doubt = Doubt::exponent;
+    ++p_;
+    if (p_ < end_ && (*p_ == '-' || *p_ == '+')) ++p_;
+    while (p_ < end_ && isDigit(*p_)) ++p_;
+  }
   if (letter == 'G') {
     if (doubt == Doubt::none) doubt = takeG(number.code());
   } else if (letter == 'M') {
@@ -203,7 +307,7 @@ void LineReader::readWord(char letter) {
     block_.programNumber = first && doubt == Doubt::none;
     if (!block_.programNumber && doubt == Doubt::none) doubt = Doubt::programNumber;
   } else {
-    const Doubt taken = takeLetter(letter);
+    const Doubt taken = takeLetter(letter, start);
     if (doubt == Doubt::none) doubt = taken;
     if (doubt == Doubt::none && letter >= 'X') doubt = takePlace(letter, number);
     bool rounded = false;
@@ -211,7 +315,7 @@ void LineReader::readWord(char letter) {
   }
   // A program number is alone on its line.
   if (doubt == Doubt::none && block_.programNumber && letter != 'O') doubt = Doubt::programNumber;
-  if (doubt != Doubt::none) this->doubt(doubt, start, p_);
+  if (doubt != Doubt::none) noteDoubt(doubt, spanOf(start, p_));
 }
 
 void LineReader::readKeyword(const char* start) {
@@ -228,7 +332,7 @@ void LineReader::readKeyword(const char* start) {
   }
   block_.mayJump = block_.mayJump || jumps || calls;
   block_.hasWords = true;
-  doubt(jumps ? Doubt::jump : calls ? Doubt::call : Doubt::keyword, start, p_);
+  noteDoubt(jumps ? Doubt::jump : calls ? Doubt::call : Doubt::keyword, spanOf(start, p_));
 }
 
 Doubt LineReader::readNumber(Number* number) {
@@ -271,9 +375,8 @@ Doubt LineReader::readNumber(Number* number) {
   if (taken > 0) return Doubt::none;
   // What stands where the number should is named for what it is.
   while (at < end_ && isBlank(*at)) ++at;
-  return at < end_ && *at == '#'   ? Doubt::parameter
-         : at < end_ && *at == '[' ? Doubt::expression
-                                   : Doubt::noNumber;
+  if (at == end_) return Doubt::noNumber;
+  return *at == '#' ? Doubt::parameter : *at == '[' ? Doubt::expression : Doubt::noNumber;
 }
 
 Doubt LineReader::takePlace(char letter, const Number& number) {
@@ -288,6 +391,7 @@ Doubt LineReader::takeG(int g) {
     case Effect::unknown:
       return Doubt::unknownCode;
     case Effect::none:
+      contexts_ |= contextOf(g);
       return Doubt::none;
     case Effect::motion:
       // G80 beside another motion word only ends the canned cycle, as the
@@ -300,9 +404,11 @@ Doubt LineReader::takeG(int g) {
       b.motion = static_cast<int16_t>(g);
       return Doubt::none;
     case Effect::notAMove:
+      contexts_ |= contextOf(g);
       b.notAMove = true;
       return Doubt::none;
     case Effect::newFrame:
+      contexts_ |= contextOf(g);
       b.notAMove = b.forgetsPoints = true;
       return Doubt::none;
     case Effect::home:
@@ -319,6 +425,7 @@ Doubt LineReader::takeG(int g) {
       b.forgetsPoints = true;
       return Doubt::none;
     case Effect::frame:
+      contexts_ |= contextOf(g);
       b.forgetsPoints = true;
       return Doubt::none;
     case Effect::absolute:
@@ -327,6 +434,7 @@ Doubt LineReader::takeG(int g) {
       return Doubt::none;
     case Effect::compensationOff:
     case Effect::compensationOn:
+      contexts_ |= contextOf(g);
       b.compensation = static_cast<int8_t>(g == 400 ? 0 : 1);
       return Doubt::none;
     case Effect::feedMode:
@@ -344,6 +452,7 @@ Doubt LineReader::takeM(int m) {
     case 10:   // M0, M1: a pause, where many machines have their tools changed by hand
     case 60:   // M6
     case 610:  // M61: the spindle holds another tool
+      contexts_ |= m == 610 ? kToolNumber : 0;
       block_.toolChange = true;
       return Doubt::none;
     case 30:
@@ -369,27 +478,64 @@ Doubt LineReader::takeM(int m) {
   }
 }
 
-Doubt LineReader::takeLetter(char letter) {
+Doubt LineReader::takeLetter(char letter, const char* start) {
   const uint32_t bit = letterBit(letter);
-  if ((kKnownLetters & bit) == 0) return Doubt::letterOutOfContext;
-  if ((block_.letters & bit & ~kIgnoredLetters) != 0) return Doubt::repeatedWord;
+  if ((block_.letters & bit) != 0) return Doubt::repeatedWord;
   block_.letters |= bit;
+  if ((bit & kLettersInContext) != 0) {
+    const WordSpan word = spanOf(start, p_);
+    wordAt_[letter - 'A'] = word.at;
+    wordLength_[letter - 'A'] = word.length;
+  }
   block_.toolChange = block_.toolChange || letter == 'T';
   return Doubt::none;
 }
 
-void LineReader::doubt(Doubt doubt, const char* from, const char* to) {
+void LineReader::checkContexts() {
+  const uint32_t inContext = block_.letters & kLettersInContext;
+  if (inContext == 0) return;
+  const Motion motion = block_.motion >= 0 ? motionOf(block_.motion) : inForce_;
+  const uint16_t contexts = contexts_ | (motion == Motion::arc     ? kArc
+                                         : motion == Motion::cycle ? kCycle
+                                                                   : 0);
+  int first = -1;  // the index of the first letter out of context in the line
+  for (int i = 0; i < 26; ++i) {
+    const char letter = static_cast<char>('A' + i);
+    if ((inContext & letterBit(letter)) == 0 || (knownIn(letter) & contexts) != 0) continue;
+    if (first < 0 || wordAt_[i] < wordAt_[first]) first = i;
+  }
+  if (first >= 0) noteDoubt(Doubt::letterOutOfContext, {wordAt_[first], wordLength_[first]});
+}
+
+void LineReader::noteDoubt(Doubt doubt, WordSpan word) {
   if (block_.doubt != Doubt::none && !(mayGoElsewhere(doubt) && !mayGoElsewhere(block_.doubt))) {
     return;
   }
   block_.doubt = doubt;
-  block_.doubted = {static_cast<uint32_t>(from - line_), static_cast<uint32_t>(to - from)};
+  block_.doubted = word;
 }
 
 }  // namespace
 
-Block readBlock(std::string_view line) {
+Motion motionOf(int code) {
+  switch (code) {
+    case -1:
+    case 800:
+      return Motion::none;
+    case 0:
+      return Motion::rapid;
+    case 10:
+      return Motion::feed;
+    case 20:
+    case 30:
+      return Motion::arc;
+    default:
+      return Motion::cycle;
+  }
+}
+
+Block readBlock(std::string_view line, Motion inForce) {
   Block block;
-  LineReader(line, &block).read();
+  LineReader(line, inForce, &block).read();
   return block;
 }

@@ -24,6 +24,13 @@ inline constexpr int64_t kFarthest = 1'000'000'000'000'000;
 // Axes that may turn or shift the tool: what X Y Z say of its place no longer holds.
 constexpr uint32_t kOtherAxes = letterBits("ABCUVW");
 
+// The kind of a motion: that of a line's motion word, or the one in force.
+enum class Motion : int8_t { none, rapid, feed, arc, cycle };
+
+// Returns the kind of the motion word `code` in tenths (G2 is 20); none for
+// G80, and for -1, no motion word.
+Motion motionOf(int code);
+
 // How the F word is read: as a speed per minute (G94), as the inverse of the
 // time a move takes (G93), or as a distance per turn of the spindle (G95).
 enum class FeedMode : int8_t { none = -1, perMinute, inverseTime, perRevolution };
@@ -39,6 +46,7 @@ enum class Doubt : uint8_t {
   repeatedWord,        // the same axis or T word twice
   twoMotions,          // two motion words (G0 G1)
   noNumber,            // a letter without a number (Z-)
+  exponent,            // a number with an exponent (Z-1e-05), or run into an E word
   numberTooLong,       // a whole part of more digits than a number keeps
   placeTooFar,         // a place a billion units or more from zero
   strayCharacter,      // a character that is no part of a word (/, =, a second point)
@@ -103,7 +111,9 @@ struct Block {
   bool movesOtherAxes() const { return (letters & kOtherAxes) != 0; }
 };
 
-// Reads one line, with or without its line end, into a block.
-Block readBlock(std::string_view line);
+// Reads one line, with or without its line end, into a block; `inForce` is
+// the motion in force where it starts, which tells what its arc and cycle
+// words mean when it has no motion word of its own.
+Block readBlock(std::string_view line, Motion inForce = Motion::none);
 
 #endif  // TARVELIN_REWRITE_BLOCK_READER_H_

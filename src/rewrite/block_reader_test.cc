@@ -8,11 +8,13 @@
 namespace {
 
 // The names of the doubts, in the order they are declared.
-constexpr const char* kDoubts[] = {
-    "none",       "unknownCode",   "letterOutOfContext", "repeatedWord",   "twoMotions",
-    "noNumber",   "numberTooLong", "placeTooFar",        "strayCharacter", "parameter",
-    "expression", "keyword",       "programNumber",      "jump",           "call",
-    "returns",    "lineTooLong",   "reachedByJump"};
+constexpr const char* kDoubts[] = {"none",           "unknownCode",   "letterOutOfContext",
+                                   "repeatedWord",   "twoMotions",    "noNumber",
+                                   "exponent",       "numberTooLong", "placeTooFar",
+                                   "strayCharacter", "parameter",     "expression",
+                                   "keyword",        "programNumber", "jump",
+                                   "call",           "returns",       "lineTooLong",
+                                   "reachedByJump"};
 static_assert(std::size(kDoubts) == static_cast<size_t>(Doubt::reachedByJump) + 1);
 
 // Returns what a block read from `line` says, in the order of its fields:
@@ -59,6 +61,7 @@ std::string describe(const Block& b, std::string_view line) {
 struct Case {
   const char* line;
   const char* block;
+  Motion inForce = Motion::none;
 };
 
 // Line in, block out: every style of word and number, and what the reader
@@ -110,9 +113,39 @@ TEST(BlockReader, ReadsEachLine) {
       {"G28.1", "notAMove losesPlace"},
       {"G53 G0 Z0", "motion=0 notAMove losesPlace Z=0"},
       {"G43 H1", "forgetsPoints H"},
+      {"G43.2 H2", "notAMove forgetsPoints H"},
+      {"G44 H3", "forgetsPoints H"},
+      {"G64 P0.01 Q0.02", "P Q"},
+      {"G10 L2 P1 R30", "notAMove forgetsPoints L P R"},
+      {"G54.1 P20", "forgetsPoints P"},
       {"G43.1 Z-3", "notAMove forgetsPoints Z=-3000000"},
       {"G92 X0", "notAMove forgetsPoints X=0"},
       {"G4 P1", "notAMove P"},
+      {"G83 X1 Y1 Z-3 R1 Q0.5 L2", "motion=830 L Q R X=1000000 Y=1000000 Z=-3000000"},
+      {"G2 X1 Y0 I.5 J0 K0", "motion=20 I J K X=1000000 Y=0"},
+      {"G3 X1 Y0 R.5", "motion=30 R X=1000000 Y=0"},
+      {"X1 Y0 I.5", "I X=1000000 Y=0", Motion::arc},
+      {"X2 Y2 R1 P2", "P R X=2000000 Y=2000000", Motion::cycle},
+      // Words whose meaning is not known on every controller: H or D alone
+      // may take another length offset or edge, E is an exponent, an
+      // extruder or a fixture offset, and the rest belong to other codes.
+      {"H1", "? letterOutOfContext H1"},
+      {"G1 X1 H1", "? letterOutOfContext H1"},
+      {"D2", "? letterOutOfContext D2"},
+      {"G40 D0", "? letterOutOfContext D0"},
+      {"G1 X1 D2 G41", "motion=10 G41 D X=1000000"},
+      {"G1 X1 E0.5", "? letterOutOfContext E0.5"},
+      {"G1 X1 I2", "? letterOutOfContext I2"},
+      {"X1 Y0 I.5", "? letterOutOfContext I.5", Motion::feed},
+      {"G1 X1 R2", "? letterOutOfContext R2"},
+      {"G80 X1 R2", "? letterOutOfContext R2", Motion::cycle},
+      {"G2 X1 Y1 I1 J1 P2", "? letterOutOfContext P2"},
+      {"G1 Z-1 L2 Q1", "? letterOutOfContext L2"},
+      {"M6 T2 Q1", "? letterOutOfContext Q1"},
+      {"G1 Z-1e-05 F100", "? exponent Z-1e-05"},
+      {"g1x1e5", "? exponent x1e5"},
+      {"G1 Z-1.E+2", "? exponent Z-1.E+2"},
+      {"G1 F100 F200", "? repeatedWord F200"},
       {"G81 X1 Y1 Z-3 R1", "motion=810 R X=1000000 Y=1000000 Z=-3000000"},
       {"G1.5", "? unknownCode G1.5"},
       {"G-1", "? unknownCode G-1"},
@@ -153,7 +186,9 @@ TEST(BlockReader, ReadsEachLine) {
       {"GOTOX 10", "? keyword GOTOX"},
       {"(GOTO 10) G1 X1 ; IF", "motion=10 X=1000000"},
   };
-  for (const Case& c : cases) EXPECT_EQ(describe(readBlock(c.line), c.line), c.block) << c.line;
+  for (const Case& c : cases) {
+    EXPECT_EQ(describe(readBlock(c.line, c.inForce), c.line), c.block) << c.line;
+  }
 }
 
 }  // namespace

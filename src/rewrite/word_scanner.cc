@@ -44,7 +44,7 @@ bool WordScanner::scanLine(std::string_view line) {
     beUnsure();
     return false;
   }
-  return follow(readBlock(line));
+  return follow(readBlock(line, motion_));
 }
 
 bool WordScanner::follow(const Block& block) {
@@ -98,14 +98,7 @@ void WordScanner::applyModes(const Block& block) {
   if (block.compensation == 0 && compensation_ == Compensation::on) {
     compensation_ = Compensation::ending;
   }
-  if (block.motion >= 0) {
-    const int m = block.motion;
-    motion_ = m == 0     ? Motion::rapid
-              : m == 10  ? Motion::feed
-              : m <= 30  ? Motion::arc
-              : m == 800 ? Motion::none
-                         : Motion::cycle;
-  }
+  if (block.motion >= 0) motion_ = motionOf(block.motion);
 }
 
 void WordScanner::changeFeed(const Block& block) {

@@ -79,7 +79,6 @@ class WordScanner {
   const Savings& savings() const { return savings_; }
 
  private:
-  enum class Motion { none, rapid, feed, arc, cycle };
   // Radius compensation: off; on (or may be); or ending, after G40 and
   // before the move that leads the tool back onto its programmed path.
   enum class Compensation { off, on, ending };

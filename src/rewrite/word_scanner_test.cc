@@ -72,6 +72,20 @@ const Case kCases[] = {
      {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G1 X30 Z-0.2", "G0 Z5", "G0 X30 Y10", "G1 Z-1 F100"},
      {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5 F100", "G1 X30 Z-0.2", "G0 Z5",
       "G0 X30 Y10", "G00 Z0.050000", "G1 Z-1 F100"}},
+    // Z-1e-05 is 0.00001 deep where exponents are read: no deep approach
+    // rests on it, nor on anything after it.
+    {"AnExponentIsNoShallowerNumber",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-1e-05 F100", "G1 X30", "G1 X10", "G0 Z5", "G0 X10 Y10",
+      "G1 Z-1.5"},
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-1e-05 F100", "G1 X30", "G1 X10", "G0 Z5", "G0 X10 Y10",
+      "G1 Z-1.5"}},
+    // I J K R are the centre or radius of an arc, also where the arc's
+    // motion word came on an earlier line.
+    {"ModalArcsAreUnderstood",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-1 F100", "G2 X20 Y10 I5", "X10 Y10 I-5", "G0 Z5", "G0 X10 Y10",
+      "G1 Z-2"},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1 F100", "G2 X20 Y10 I5", "X10 Y10 I-5",
+      "G0 Z5", "G0 X10 Y10", "G00 Z-0.980000", "G1 Z-2"}},
     {"CommentsAreNotRead",
      {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1"},
      {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1"}},
@@ -356,8 +370,11 @@ std::string lastApproach(const Lines& program) {
 
 // Only the spindle and coolant codes are passed over; M0, M1, M6 and M61
 // change the tool; after any other M code, which a machine may give any
-// meaning (pallets, indexers, clamps, macros), the reader assumes nothing.
-TEST(WordScanner, PassesOverOnlyTheSpindleAndCoolantCodes) {
+// meaning (pallets, indexers, clamps, macros), the reader assumes nothing;
+// so it does after a word whose meaning it does not know on that line: H or D
+// alone may take another length offset or cutting edge, E is an exponent,
+// an extruder or a fixture offset.
+TEST(WordScanner, PassesOverOnlyWhatItKnows) {
   struct Case {
     const char* code;
     const char* approach;
@@ -384,6 +401,14 @@ TEST(WordScanner, PassesOverOnlyTheSpindleAndCoolantCodes) {
       {"M71", ""},
       {"M30", ""},
       {"M100", ""},
+      {"S1000", "G00 Z-0.980000"},
+      {"G64 P0.01", "G00 Z-0.980000"},
+      {"G43 H2", "G00 Z0.050000"},
+      {"H2", ""},
+      {"D2", ""},
+      {"G0 X1 Y1 D2", ""},
+      {"E5", ""},
+      {"G0 X1 Y1 R2", ""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(lastApproach({"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G1 X1", c.code, "G0 Z5",
