@@ -465,7 +465,8 @@ Doubt LineReader::takeM(int m) {
     case 970:  // a jump to a block number and back
       block_.mayJump = true;
       return Doubt::jump;
-    case 980:  // a call, which may return to a block number here
+    case 980:   // a call, which may return to a block number here
+    case 1980:  // a call of a subprogram in external memory, alike
       block_.mayJump = true;
       return Doubt::call;
     case 990:  // a return, to a block number where a P word says

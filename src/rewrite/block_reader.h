@@ -55,8 +55,8 @@ enum class Doubt : uint8_t {
   keyword,             // a word of a macro language (END1, THEN)
   programNumber,       // an O word that does not only name the program where it starts
   jump,                // GOTO, IF, WHILE, REPEAT, M97, M99 with P: on at a block number
-  call,                // M98, G65, G66, CALL: a subprogram or macro, which may return anywhere
-  returns,             // M99: the end of a subprogram, or a run again from the start
+  call,     // M98, M198, G65, G66, CALL: a subprogram or macro, which may return anywhere
+  returns,  // M99: the end of a subprogram, or a run again from the start
   // Found by the scanner, not in the line's words:
   lineTooLong,    // longer than a line is read as words
   reachedByJump,  // a block number in a program that may jump: reached from anywhere
@@ -75,7 +75,8 @@ struct Block {
   Doubt doubt = Doubt::none;
   WordSpan doubted;  // the first word it doubts, or the one that may jump
   // A word that may jump or call: GOTO (and GOTOF, GOTOB, GOTOC, GOTOS), IF,
-  // WHILE, REPEAT, CALL, PCALL, MCALL, M97, M98, M99 with a P word, G65, G66.
+  // WHILE, REPEAT, CALL, PCALL, MCALL, M97, M98, M198, M99 with a P word,
+  // G65, G66.
   // The program may then go on at any line with a block number, from a
   // subprogram or from later in the program.
   bool mayJump = false;

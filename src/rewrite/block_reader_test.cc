@@ -157,6 +157,7 @@ TEST(BlockReader, ReadsEachLine) {
       {"M50", "? unknownCode M50"},
       {"M19", "? unknownCode M19"},
       {"M98 P100", "? call M98 mayJump"},
+      {"M198 P2000", "? call M198 mayJump"},
       {"M30", "? unknownCode M30"},
       {"T1 T2", "? repeatedWord T2"},
       {"A90", "otherAxes A"},

@@ -484,6 +484,8 @@ TEST(WordScanner, WhatComesLaterIsReadFirst) {
        2},
       {"ReturnToABlock", withEnd("N100 G0 X0 Y0", {"M60", "M99 P100"}), 1, 2},
       {"CallThatMayReturnToABlock", withEnd("N100 G0 X0 Y0", {"M98 P2000", "M30"}), 1, 2},
+      // M198 calls a subprogram from external memory, which may end in M99 P100.
+      {"CallOfExternalSubprogram", withEnd("N100 G0 X0 Y0", {"M198 P2000", "M30"}), 1, 2},
       {"NoJump", withEnd("N100 G0 X0 Y0", {"M30"}), 2, 2},
       {"Subprogram",
        {"O1000", "G0 Z5.", "G0 X10. Y0.", "G1 Z-6. F100.", "G1 X5.", "G0 Z6.", "G0 X10. Y0.",
