@@ -11,7 +11,8 @@ from there. An inserted rapid that ends below the first height (in the frame of
 that feed move) must end, with the gap to spare, above a point where the same tool
 has been fed before at the same A, B and C: the end point of an earlier feed move
 at the same X and Y (to 0.0001 of the program's unit) whose Z is at or below the
-rapid's Z minus the gap.
+rapid's Z minus the gap, since the last tool change or stop (where a tool may be
+changed by hand).
 
 Usage: interpreter_check.py [--program=PATH] [TARVELIN OPTION...] FILE...
 Every other option goes to tarvelin (for example --words --gap=0.1). Exit status 1
@@ -116,7 +117,7 @@ class Machine:
         self.plane = "XY"
         self.place = [0.0, 0.0, 0.0]  # in program coordinates
         self.rotary = (0.0, 0.0, 0.0)  # A, B, C
-        self.fed = FedPoints()  # since the last tool change
+        self.fed = FedPoints()  # since the last tool change or stop
 
     def machine(self, place):
         """Returns a place in program coordinates in machine millimetres."""
@@ -165,7 +166,9 @@ class Machine:
             self.place = self.program(before)
         elif call.startswith("SELECT_PLANE("):
             self.plane = call[len("SELECT_PLANE(CANON_PLANE_"):].rstrip(")")
-        elif call.startswith(("CHANGE_TOOL(", "CHANGE_TOOL_NUMBER(")):
+        elif call.startswith(("CHANGE_TOOL(", "CHANGE_TOOL_NUMBER(", "PROGRAM_STOP(",
+                              "OPTIONAL_PROGRAM_STOP(")):
+            # At a stop the tool may be changed by hand.
             self.fed = FedPoints()
         elif MOTION.match(call):
             self.place = self.end_point(call)

@@ -176,7 +176,10 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
           approach = plunge(static_cast<double>(block.axis('Z')) / 1e6, allowed, from);
         }
       }
-      if (tool_.xKnown && tool_.yKnown && tool_.zKnown && compensation_ == Compensation::off) {
+      // A tool change or a stop on the line runs after its move, on many
+      // controllers: the point it reaches was cut by the tool before.
+      if (tool_.xKnown && tool_.yKnown && tool_.zKnown && compensation_ == Compensation::off &&
+          !block.toolChange) {
         fed_.add(tool_.x, tool_.y, tool_.z);
       }
       endCompensation();
