@@ -9,7 +9,8 @@ rotation, units and tool length offsets applied), from where the tool was to bel
 it, and end above the feed move that follows them, which itself goes straight down
 from there. An inserted rapid that ends below the first height (in the frame of
 that feed move) must end, with the gap to spare, above a point where the same tool
-has been fed before at the same A, B and C: the end point of an earlier feed move
+has been fed before with A, B and C at 0 (a tilted tool's shank does not stand
+over the point it cut): the end point of an earlier feed move
 at the same X and Y (to 0.0001 of the program's unit) whose Z is at or below the
 rapid's Z minus the gap, since the last tool change or stop (where a tool may be
 changed by hand).
@@ -173,7 +174,9 @@ class Machine:
         elif MOTION.match(call):
             self.place = self.end_point(call)
             self.rotary = self.rotary_axes(call)
-            if call.startswith(("STRAIGHT_FEED", "ARC_FEED")):
+            # With a rotary axis off 0 the tool may be tilted: its shank did
+            # not stand over the point it cut.
+            if call.startswith(("STRAIGHT_FEED", "ARC_FEED")) and not any(self.rotary):
                 self.fed.add(self.machine(self.place), self.rotary)
 
     def change_frame(self, call):

@@ -310,6 +310,9 @@ void LineReader::readWord(char letter) {
     const Doubt taken = takeLetter(letter, start);
     if (doubt == Doubt::none) doubt = taken;
     if (doubt == Doubt::none && letter >= 'X') doubt = takePlace(letter, number);
+    if ((letterBit(letter) & kRotaryAxes) != 0 && number.mantissa != 0) {
+      block_.turned |= letterBit(letter);
+    }
     bool rounded = false;
     if (letter == 'F' && !number.millionths(&block_.feed, &rounded, false)) block_.feed = 0;
   }
@@ -412,7 +415,7 @@ Doubt LineReader::takeG(int g) {
       b.notAMove = b.forgetsPoints = true;
       return Doubt::none;
     case Effect::home:
-      b.notAMove = b.forgetsPoints = b.losesPlace = true;
+      b.notAMove = b.forgetsPoints = b.losesPlace = b.homes = true;
       return Doubt::none;
     case Effect::call:
       b.mayJump = true;

@@ -23,6 +23,8 @@ inline constexpr int64_t kFarthest = 1'000'000'000'000'000;
 
 // Axes that may turn or shift the tool: what X Y Z say of its place no longer holds.
 constexpr uint32_t kOtherAxes = letterBits("ABCUVW");
+// Of them, the rotary ones, which may tilt the tool.
+constexpr uint32_t kRotaryAxes = letterBits("ABC");
 
 // The kind of a motion: that of a line's motion word, or the one in force.
 enum class Motion : int8_t { none, rapid, feed, arc, cycle };
@@ -88,6 +90,7 @@ struct Block {
   bool programNumber = false;
   bool hasWords = false;     // it holds a word, known or not: more than blanks and comments
   uint32_t letters = 0;      // the letters of the words, G, M and O aside
+  uint32_t turned = 0;       // of them, the rotary axes' (A B C) whose number is not 0
   int16_t motion = -1;       // the motion word in tenths: 0, 10, 20, 30, 800 or a canned cycle
   int8_t distance = -1;      // 0 for G90, 1 for G91
   int8_t compensation = -1;  // 0 for G40, 1 for G41 or G42
@@ -98,6 +101,7 @@ struct Block {
   // axis goes home (G28, G30): the points fed say nothing after it.
   bool forgetsPoints = false;
   bool losesPlace = false;  // the machine goes somewhere not written: G28, G30, G53
+  bool homes = false;       // G28, G30: axes go home, rotary ones too, named or not
   bool toolChange = false;  // M6, M61, a T word, or a stop where a tool may be changed by hand
   bool rounded[3] = {};     // X, Y, Z had places below a millionth
   // X, Y, Z in millionths. Z is rounded up, so that no pass counts as deeper

@@ -46,6 +46,9 @@ std::string describe(const Block& b, std::string_view line) {
   if (b.losesPlace) add("losesPlace");
   if (b.toolChange) add("toolChange");
   if (b.movesOtherAxes()) add("otherAxes");
+  for (const char axis : {'A', 'B', 'C'}) {
+    if ((b.turned & letterBit(axis)) != 0) add(std::string("turned=") + axis);
+  }
   for (char letter = 'A'; letter <= 'W'; ++letter) {
     if (b.has(letter) && letter != 'F') add(std::string(1, letter));
   }
@@ -160,7 +163,8 @@ TEST(BlockReader, ReadsEachLine) {
       {"M198 P2000", "? call M198 mayJump"},
       {"M30", "? unknownCode M30"},
       {"T1 T2", "? repeatedWord T2"},
-      {"A90", "otherAxes A"},
+      {"A90", "otherAxes turned=A A"},
+      {"G0 A0 B-0.0 C.001 W5", "motion=0 otherAxes turned=C A B C W"},
       // Words the reader does not know, and those that may jump.
       {"#1 = 2", "? parameter #"},
       {"X#1", "? parameter X"},

@@ -53,6 +53,8 @@ bool WordScanner::follow(const Block& block) {
   mayJump_ = mayJump_ || block.mayJump;
   if (!block.understood() || (block.programNumber && started_)) {
     started_ = true;
+    // A rotary axis named there may have turned anywhere.
+    rotaryNamed_ |= block.letters & kRotaryAxes;
     beUnsure();
     return false;
   }
@@ -87,6 +89,7 @@ void WordScanner::applyModes(const Block& block) {
   }
   if (block.losesPlace) losePosition();
   if (block.distance >= 0) distance_ = int{block.distance};
+  turnAxes(block);
   if (block.feedMode != FeedMode::none || block.units != Units::none) changeFeed(block);
   if (block.has('F')) {
     feedRate_ = feedMode_ == FeedMode::perMinute && block.feed > 0 ? block.feed : 0;
@@ -99,6 +102,20 @@ void WordScanner::applyModes(const Block& block) {
     compensation_ = Compensation::ending;
   }
   if (block.motion >= 0) motion_ = motionOf(block.motion);
+}
+
+void WordScanner::turnAxes(const Block& block) {
+  const uint32_t named = block.letters & kRotaryAxes;
+  rotaryNamed_ |= named;
+  if (block.homes) {
+    tilted_ |= rotaryNamed_;  // home is wherever the machine has it
+  } else if (block.notAMove) {
+    tilted_ |= named;  // a new offset (G92 A0) or a place not followed
+  } else if (distance_ == 0) {
+    tilted_ = (tilted_ & ~named) | block.turned;
+  } else {
+    tilted_ |= block.turned;  // turned by a distance, or in a mode not known
+  }
 }
 
 void WordScanner::changeFeed(const Block& block) {
@@ -177,9 +194,10 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
         }
       }
       // A tool change or a stop on the line runs after its move, on many
-      // controllers: the point it reaches was cut by the tool before.
+      // controllers: the point it reaches was cut by the tool before. With
+      // the tool tilted, its shank did not stand over the point it cut.
       if (tool_.xKnown && tool_.yKnown && tool_.zKnown && compensation_ == Compensation::off &&
-          !block.toolChange) {
+          !block.toolChange && tilted_ == 0) {
         fed_.add(tool_.x, tool_.y, tool_.z);
       }
       endCompensation();
@@ -236,4 +254,5 @@ void WordScanner::beUnsure() {
   feedRate_ = 0;
   units_ = Units::none;
   compensation_ = Compensation::on;
+  tilted_ |= rotaryNamed_;
 }

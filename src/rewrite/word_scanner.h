@@ -110,6 +110,8 @@ class WordScanner {
   void save(double height, const Place& from);
   // Forgets where the tool is.
   void losePosition() { tool_.xKnown = tool_.yKnown = tool_.zKnown = false; }
+  // Follows the rotary axes the block names, or sends home.
+  void turnAxes(const Block& block);
   // After a line the reader does not understand, assumes nothing.
   void beUnsure();
 
@@ -125,6 +127,8 @@ class WordScanner {
   Units units_ = Units::none;  // none where the program has not named them
   Compensation compensation_ = Compensation::off;  // where it is not off, the tool is not at X Y
   Place tool_;
+  uint32_t rotaryNamed_ = 0;   // the rotary axes (A B C, as letter bits) the program has named
+  uint32_t tilted_ = 0;        // of them, those that may stand off 0: no point is learned
   bool retractWatch_ = false;  // an approach was just inserted: watch the next line
   bool midLine_ = false;       // the next stretch continues an over-long line
   bool started_ = false;       // a line with words was read

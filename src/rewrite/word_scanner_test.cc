@@ -446,6 +446,37 @@ TEST(WordScanner, AfterAJumpWordBlockNumbersForgetEverything) {
   }
 }
 
+// Points are learned only while every rotary axis the program has named
+// stands at 0, as far as the reader can tell: a tilted tool's shank does not
+// stand over the point it cut.
+TEST(WordScanner, LearnsPointsOnlyWhileEveryRotaryAxisNamedStandsAt0) {
+  struct Case {
+    Lines before;
+    bool deep;
+  };
+  const Case cases[] = {
+      {{}, true},
+      {{"G0 A90"}, false},
+      {{"G0 A90 B0", "G0 A0"}, true},
+      {{"G0 C0.001"}, false},
+      {{"G91 G0 A90", "G0 A-90", "G90"}, false},  // turns by distances are not added up
+      {{"G91 G0 A0", "G90"}, true},
+      {{"G0 A0", "G92 A0"}, false},
+      {{"G0 A0", "G28 G91 Z0", "G90"}, false},
+      {{"G28 G91 Z0", "G90"}, true},
+      {{"M50", "G90 G40 G94"}, true},
+      {{"G0 A0", "M50", "G90 G40 G94"}, false},
+      {{"M50 B10", "G90 G40 G94"}, false},
+  };
+  for (const Case& c : cases) {
+    Lines program = c.before;
+    program.insert(program.end(), {"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G1 X1", "G0 Z5",
+                                   "G0 X1 Y1", "G1 Z-2"});
+    EXPECT_EQ(lastApproach(program), c.deep ? "G00 Z-0.980000" : "G00 Z0.050000")
+        << testing::PrintToString(c.before);
+  }
+}
+
 // Returns how many approaches `program` gets, read through first for its
 // outlook as the file pass reads it, or, without `ahead`, as it comes.
 size_t approachCount(const Lines& program, bool ahead) {
