@@ -39,7 +39,12 @@ void Outlook::read(std::string_view text) {
 }
 
 bool WordScanner::scanLine(std::string_view line) {
+  note_.doubt = Doubt::none;
+  note_.plunge = PlungeReason::none;
+  const bool starts = !midLine_;
+  if (starts) ++note_.line;
   if (isPiece(line, &midLine_)) {
+    if (starts) noteDoubt(Doubt::lineTooLong, {});
     retractWatch_ = false;
     beUnsure();
     return false;
@@ -52,6 +57,11 @@ bool WordScanner::follow(const Block& block) {
   retractWatch_ = false;
   mayJump_ = mayJump_ || block.mayJump;
   if (!block.understood() || (block.programNumber && started_)) {
+    if (block.understood()) {
+      noteDoubt(Doubt::programNumber, {});  // another program, run from anywhere
+    } else {
+      noteDoubt(block.doubt, block.doubted);
+    }
     started_ = true;
     // A rotary axis named there may have turned anywhere.
     rotaryNamed_ |= block.letters & kRotaryAxes;
@@ -66,7 +76,10 @@ bool WordScanner::follow(const Block& block) {
   started_ = started_ || block.hasWords;
   // Once the program may jump, execution may land on any line with a block
   // number, from anywhere.
-  if (mayJump_ && block.has('N')) beUnsure();
+  if (mayJump_ && block.has('N')) {
+    noteDoubt(Doubt::reachedByJump, {});
+    beUnsure();
+  }
   // An approach goes in front of its line, so it runs in the modes before the
   // line: none in front of a line that changes what its coordinates mean.
   const bool keepsModes = !block.forgetsPoints && !block.losesPlace && !block.toolChange &&
@@ -184,13 +197,17 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
       if (block.motion == 10 && hasZ && !up && !hasX && !hasY) {
         if (distance_ != 0) {
           rule_.incrementalPlunge();  // relative, or a mode the reader is unsure of
+          note_.plunge = distance_ == 1 ? PlungeReason::incremental : PlungeReason::distanceUnknown;
         } else {
           // Under inverse time the F word says how long the plunge takes: a
           // shorter one would be fed faster.
-          const bool allowed =
-              keepsModes && compensation_ == Compensation::off &&
-              (feedMode_ == FeedMode::perMinute || feedMode_ == FeedMode::perRevolution);
-          approach = plunge(static_cast<double>(block.axis('Z')) / 1e6, allowed, from);
+          const PlungeReason barred =
+              !keepsModes                          ? PlungeReason::lineChangesModes
+              : compensation_ != Compensation::off ? PlungeReason::compensation
+              : feedMode_ == FeedMode::inverseTime ? PlungeReason::inverseTime
+              : feedMode_ == FeedMode::none        ? PlungeReason::feedModeUnknown
+                                                   : PlungeReason::none;
+          approach = plunge(static_cast<double>(block.axis('Z')) / 1e6, barred, from);
         }
       }
       // A tool change or a stop on the line runs after its move, on many
@@ -214,20 +231,34 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   return false;
 }
 
-bool WordScanner::plunge(double depth, bool allowed, const Place& from) {
+bool WordScanner::plunge(double depth, PlungeReason barred, const Place& from) {
   // Below the first height only straight down onto a point where this tool
   // has already been fed at least that deep.
-  const bool xyKnown = from.xKnown && from.yKnown;
-  const auto height = rule_.plunge(
-      depth, [&](double reached) { return xyKnown && fed_.reached(from.x, from.y, reached); });
-  if (!height || !allowed) return false;
+  const PlungeDecision decision =
+      rule_.plunge(depth, [&](double reached) { return fedThere(from, reached); });
+  const auto& height = decision.height;
   // Only ever down: where the tool already is at or below the approach's
   // end, or may be, the plunge is left as it is.
-  if (!from.zKnown || std::llround(*height * 1e6) >= from.z) return false;
+  const PlungeReason refused = !height                                 ? decision.reason
+                               : barred != PlungeReason::none          ? barred
+                               : !from.zKnown                          ? PlungeReason::heightUnknown
+                               : std::llround(*height * 1e6) >= from.z ? PlungeReason::notGoingDown
+                                                                       : PlungeReason::none;
+  if (refused != PlungeReason::none) {
+    note_.plunge = refused;
+    return false;
+  }
+  note_.plunge = decision.reason;  // none, or why the approach goes only to the first height
   approachLine_ = approachText_.format(*height);
   retractWatch_ = true;
   save(*height, from);
   return true;
+}
+
+PlungeReason WordScanner::fedThere(const Place& at, double depth) const {
+  if (tilted_ != 0) return PlungeReason::tiltedTool;
+  const bool reached = at.xKnown && at.yKnown && fed_.reached(at.x, at.y, depth);
+  return reached ? PlungeReason::none : PlungeReason::notFedThere;
 }
 
 void WordScanner::save(double height, const Place& from) {

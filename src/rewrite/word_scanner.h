@@ -53,6 +53,19 @@ class Outlook {
   bool midLine_ = false;  // the next stretch continues an over-long line
 };
 
+// What the scanner tells of a line besides its approach: why it assumes
+// nothing from that line on, and why the line's plunge gets no approach, or
+// one only to the first height.
+struct LineNote {
+  uint64_t line = 0;          // the line's number, counted from 1 as an editor counts
+  Doubt doubt = Doubt::none;  // why nothing is assumed from this line on, if anything is not
+  // Where the word doubted stands in the line; a length of 0 for the line as
+  // a whole (one too long to read, a block number that a jump may reach, a
+  // program number after the program's start).
+  WordSpan doubted;
+  PlungeReason plunge = PlungeReason::none;
+};
+
 class WordScanner {
  public:
   // The longest line read as words: a longer one comes in pieces, which may
@@ -65,14 +78,21 @@ class WordScanner {
 
   // Scans the lines of `text`, the program's next stretch, in order, and
   // calls onApproach(offset, approachLine) for each line that gets an
-  // approach, with the offset where that line starts. A stretch normally ends
-  // with a line end; one that does not (a piece of an over-long line) is
-  // continued by the next.
-  template <typename OnApproach>
-  void scanRun(std::string_view text, OnApproach&& onApproach) {
+  // approach, with the offset where that line starts, and onNote(offset,
+  // line, note) for each line with something to tell (LineNote). A stretch
+  // normally ends with a line end; one that does not (a piece of an
+  // over-long line) is continued by the next.
+  template <typename OnApproach, typename OnNote>
+  void scanRun(std::string_view text, OnApproach&& onApproach, OnNote&& onNote) {
     forEachLine(text, [&](size_t at, std::string_view line) {
       if (scanLine(line)) onApproach(at, approachLine_);
+      if (note_.doubt != Doubt::none || note_.plunge != PlungeReason::none) onNote(at, line, note_);
     });
+  }
+  // Scans as above, telling only of the approaches.
+  template <typename OnApproach>
+  void scanRun(std::string_view text, OnApproach&& onApproach) {
+    scanRun(text, onApproach, [](size_t, std::string_view, const LineNote&) {});
   }
 
   // Returns what the approaches so far save.
@@ -103,9 +123,18 @@ class WordScanner {
   // approach would run in.
   bool move(const Block& block, bool afterApproach, bool keepsModes);
   // Decides the approach of a plunge to `depth` from the place `from`; true
-  // iff it gets one, which `allowed` may forbid though the depths follow the
-  // plunge all the same.
-  bool plunge(double depth, bool allowed, const Place& from);
+  // iff it gets one, which `barred` (a reason) may forbid though the depths
+  // follow the plunge all the same.
+  bool plunge(double depth, PlungeReason barred, const Place& from);
+  // Returns none iff this tool has been fed to `depth` or deeper at the X Y
+  // of `at`, else why it is not known to have been.
+  PlungeReason fedThere(const Place& at, double depth) const;
+  // Notes that nothing is assumed from this line on, for `doubt`, because of
+  // the word at `doubted`.
+  void noteDoubt(Doubt doubt, WordSpan doubted) {
+    note_.doubt = doubt;
+    note_.doubted = doubted;
+  }
   // Adds what the approach to `height` from the place `from` saves.
   void save(double height, const Place& from);
   // Forgets where the tool is.
@@ -134,6 +163,7 @@ class WordScanner {
   bool started_ = false;       // a line with words was read
   bool mayJump_ = false;       // the program may jump: a block number may be landed on
   Savings savings_;
+  LineNote note_;  // of the line scanned last
 };
 
 #endif  // TARVELIN_REWRITE_WORD_SCANNER_H_

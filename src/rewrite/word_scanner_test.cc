@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <random>
 #include <string>
 #include <utility>
@@ -474,6 +475,90 @@ TEST(WordScanner, LearnsPointsOnlyWhileEveryRotaryAxisNamedStandsAt0) {
                                    "G0 X1 Y1", "G1 Z-2"});
     EXPECT_EQ(lastApproach(program), c.deep ? "G00 Z-0.980000" : "G00 Z0.050000")
         << testing::PrintToString(c.before);
+  }
+}
+
+// The names of the reasons, in the order they are declared.
+constexpr const char* kPlungeReasons[] = {
+    "none",         "noClearance",      "noRapidXY",     "notAbovePlunge",
+    "incremental",  "distanceUnknown",  "inverseTime",   "feedModeUnknown",
+    "compensation", "lineChangesModes", "heightUnknown", "notGoingDown",
+    "notFedThere",  "tiltedTool"};
+static_assert(std::size(kPlungeReasons) == static_cast<size_t>(PlungeReason::tiltedTool) + 1);
+constexpr const char* kDoubts[] = {"none",           "unknownCode",   "letterOutOfContext",
+                                   "repeatedWord",   "twoMotions",    "noNumber",
+                                   "exponent",       "numberTooLong", "placeTooFar",
+                                   "strayCharacter", "parameter",     "expression",
+                                   "keyword",        "programNumber", "jump",
+                                   "call",           "returns",       "lineTooLong",
+                                   "reachedByJump"};
+static_assert(std::size(kDoubts) == static_cast<size_t>(Doubt::reachedByJump) + 1);
+
+// What the scanner tells of the last line of a program: why nothing is
+// assumed from there (the reason and the word), and why its plunge gets no
+// approach or one only to the first height, by reason.
+TEST(WordScanner, TellsWhy) {
+  struct Case {
+    Lines program;
+    const char* note;
+    Heights heights = {};
+  };
+  const Lines pass = {"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1"};
+  const auto afterPass = [&](std::initializer_list<std::string> before, const char* last) {
+    Lines program = before;
+    program.insert(program.end(), pass.begin(), pass.end());
+    program.emplace_back(last);
+    return program;
+  };
+  const Case cases[] = {
+      {afterPass({}, "G1 Z-2"), ""},
+      {{"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 Z-2"}, "plunge=noClearance"},
+      {{"G0 X1 Y1", "G0 Z5", "G1 Z-1", "G1 X2", "G0 Z5", "G1 Z-2"}, "plunge=noRapidXY"},
+      {{"G0 Z5", "G0 X1 Y1", "G1 Z-1"}, "plunge=notAbovePlunge", Heights{0.02, -2}},
+      {{"G91", "G0 Z5", "G0 X1 Y1", "G1 Z-1"}, "plunge=incremental"},
+      {{"M50", "G0 Z5", "G0 X1 Y1", "G1 Z-1"}, "plunge=distanceUnknown"},
+      {{"G93", "G0 Z5", "G0 X1 Y1", "G1 Z-1 F2"}, "plunge=inverseTime"},
+      {{"M50", "G90 G40", "G0 Z5", "G0 X1 Y1", "G1 Z-1"}, "plunge=feedModeUnknown"},
+      {{"G41 D1", "G0 Z5", "G0 X1 Y1", "G1 Z-1"}, "plunge=compensation"},
+      {{"G0 Z5", "G0 X1 Y1", "G55 G1 Z-1"}, "plunge=lineChangesModes"},
+      {{"G0 X0 Y0", "G1 Z-1"}, "plunge=heightUnknown"},
+      {{"G0 Z5", "G0 X1 Y1", "G0 Z0", "G1 Z-1"}, "plunge=notGoingDown"},
+      {afterPass({}, "G0 X3 Y3"), ""},
+      {{"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G0 Z5", "G0 X3 Y3", "G1 Z-2"},
+       "plunge=notFedThere"},
+      {afterPass({"G0 A10"}, "G1 Z-2"), "plunge=tiltedTool"},
+      {{"G0 Z5", "M50 (pallet)"}, "doubt=unknownCode M50"},
+      {{"G0 Z5", "G1 X1 H2 E3"}, "doubt=letterOutOfContext H2"},
+      {{"G0 Z5", "#1 = 2 GOTO 5"}, "doubt=jump GOTO"},
+      {{"O1000", "G0 Z5", "O2000 (another)"}, "doubt=programNumber "},
+      {{"M98 P1000", "G0 Z5", "N10 G0 X1 Y1"}, "doubt=reachedByJump "},
+      {{"G0 Z5", std::string(WordScanner::kLongestLine + 1, 'X')}, "doubt=lineTooLong "},
+      {afterPass({"M98 P1000"}, "N20 G1 Z-2"), "doubt=reachedByJump  plunge=distanceUnknown"},
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    for (const std::string& line : c.program) text.append(line).append("\n");
+    Outlook outlook;
+    outlook.read(text);
+    WordScanner scanner(c.heights, outlook);
+    std::string said;
+    uint64_t lastLine = 0;
+    scanner.scanRun(
+        text, [](size_t, std::string_view) {},
+        [&](size_t, std::string_view line, const LineNote& note) {
+          said.clear();
+          lastLine = note.line;
+          if (note.doubt != Doubt::none) {
+            said = std::string("doubt=") + kDoubts[static_cast<size_t>(note.doubt)] + " " +
+                   std::string(line.substr(note.doubted.at, note.doubted.length));
+          }
+          if (note.plunge != PlungeReason::none) {
+            said += (said.empty() ? "" : " ") + std::string("plunge=") +
+                    kPlungeReasons[static_cast<size_t>(note.plunge)];
+          }
+        });
+    if (lastLine != c.program.size()) said.clear();
+    EXPECT_EQ(said, c.note) << testing::PrintToString(c.program);
   }
 }
 
