@@ -13,7 +13,9 @@ has been fed before with A, B and C at 0 (a tilted tool's shank does not stand
 over the point it cut): the end point of an earlier feed move
 at the same X and Y (to 0.0001 of the program's unit) whose Z is at or below the
 rapid's Z minus the gap, since the last tool change or stop (where a tool may be
-changed by hand).
+changed by hand). So must one that ends below the highest place where the program
+has fed sideways (a feed move or arc that moves in X or Y): the stock's top may be
+there.
 
 Usage: interpreter_check.py [--program=PATH] [TARVELIN OPTION...] FILE...
 Every other option goes to tarvelin (for example --words --gap=0.1). Exit status 1
@@ -119,6 +121,7 @@ class Machine:
         self.place = [0.0, 0.0, 0.0]  # in program coordinates
         self.rotary = (0.0, 0.0, 0.0)  # A, B, C
         self.fed = FedPoints()  # since the last tool change or stop
+        self.top = None  # the highest machine Z the program has fed sideways to
 
     def machine(self, place):
         """Returns a place in program coordinates in machine millimetres."""
@@ -172,12 +175,17 @@ class Machine:
             # At a stop the tool may be changed by hand.
             self.fed = FedPoints()
         elif MOTION.match(call):
+            before = self.place
             self.place = self.end_point(call)
             self.rotary = self.rotary_axes(call)
             # With a rotary axis off 0 the tool may be tilted: its shank did
             # not stand over the point it cut.
             if call.startswith(("STRAIGHT_FEED", "ARC_FEED")) and not any(self.rotary):
                 self.fed.add(self.machine(self.place), self.rotary)
+            # The stock's top is at least as high as the program feeds sideways.
+            if call.startswith(("STRAIGHT_FEED", "ARC_FEED")) and before[:2] != self.place[:2]:
+                z = self.machine(self.place)[2]
+                self.top = z if self.top is None else max(self.top, z)
 
     def change_frame(self, call):
         """Takes a call that changes units, offsets, rotation or tool length."""
@@ -237,14 +245,17 @@ class Checker:
             return "it does not end above the feed move after it"
         self.approaches += 1
         height = (bottom[2] - then.g5x[2] - then.g92[2] - then.tool_length) / then.unit
+        # Places and depths alike are known only to what four decimals tell.
+        near = printed(then.unit)
+        fed = self.machine.fed.reached(bottom[0], bottom[1], self.machine.rotary, near,
+                                       bottom[2] - self.gap * then.unit + near)
         # A height at or above the first one prints at or above it to four decimals.
         if height < round(self.first, 4) - 1e-9:
             self.deep += 1
-            # Places and depths alike are known only to what four decimals tell.
-            near = printed(then.unit)
-            if not self.machine.fed.reached(bottom[0], bottom[1], self.machine.rotary, near,
-                                            bottom[2] - self.gap * then.unit + near):
+            if not fed:
                 return "below the first height where this tool has not been fed that deep"
+        if self.machine.top is not None and bottom[2] < self.machine.top - near and not fed:
+            return "below where the program has fed sideways, onto no point fed that deep"
         self.machine.place = end
         return None
 

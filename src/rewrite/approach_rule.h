@@ -39,6 +39,7 @@ enum class PlungeReason : uint8_t {
                      // tool
   heightUnknown,     // where the tool is in Z is not known
   notGoingDown,      // the tool is already at or below where the approach would end
+  stockTopAbove,     // the program has fed sideways above the first height: the stock is there
   // Only to the first height:
   notFedThere,  // no point fed that deep at that spot
   tiltedTool,   // a rotary axis may stand off 0: no point is learned

@@ -19,7 +19,10 @@ bool isPiece(std::string_view line, bool* midLine) {
 // written with, so that writing one never takes it below the first height or
 // closer than the gap to the pass it goes down to.
 WordScanner::WordScanner(const Heights& heights, const Outlook& outlook)
-    : heights_(inMillionths(heights)), rule_(heights_), mayJump_(outlook.jumps()) {
+    : heights_(inMillionths(heights)),
+      rule_(heights_),
+      firstHeight_(std::llround(heights_.first * 1e6)),
+      mayJump_(outlook.jumps()) {
   // A subprogram runs in the modes of whoever calls it; a program that runs
   // again from its start, in those it ended in.
   if (outlook.returns()) beUnsure();
@@ -210,6 +213,8 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
           approach = plunge(static_cast<double>(block.axis('Z')) / 1e6, barred, from);
         }
       }
+      // The stock's top is at least as high as the program feeds sideways.
+      if ((hasX || hasY) && (!tool_.zKnown || tool_.z > firstHeight_)) fedAboveFirst_ = true;
       // A tool change or a stop on the line runs after its move, on many
       // controllers: the point it reaches was cut by the tool before. With
       // the tool tilted, its shank did not stand over the point it cut.
@@ -241,6 +246,7 @@ bool WordScanner::plunge(double depth, PlungeReason barred, const Place& from) {
   // end, or may be, the plunge is left as it is.
   const PlungeReason refused = !height                                 ? decision.reason
                                : barred != PlungeReason::none          ? barred
+                               : decision.first && fedAboveFirst_      ? PlungeReason::stockTopAbove
                                : !from.zKnown                          ? PlungeReason::heightUnknown
                                : std::llround(*height * 1e6) >= from.z ? PlungeReason::notGoingDown
                                                                        : PlungeReason::none;

@@ -156,6 +156,10 @@ class WordScanner {
   Units units_ = Units::none;  // none where the program has not named them
   Compensation compensation_ = Compensation::off;  // where it is not off, the tool is not at X Y
   Place tool_;
+  int64_t firstHeight_;  // in millionths
+  // The program has fed sideways above the first height, or at a height not
+  // known: the stock's top may be above it, and no approach goes to it.
+  bool fedAboveFirst_ = false;
   uint32_t rotaryNamed_ = 0;   // the rotary axes (A B C, as letter bits) the program has named
   uint32_t tilted_ = 0;        // of them, those that may stand off 0: no point is learned
   bool retractWatch_ = false;  // an approach was just inserted: watch the next line

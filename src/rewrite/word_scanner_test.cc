@@ -87,6 +87,13 @@ const Case kCases[] = {
       "G1 Z-2"},
      {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1 F100", "G2 X20 Y10 I5", "X10 Y10 I-5",
       "G0 Z5", "G0 X10 Y10", "G00 Z-0.980000", "G1 Z-2"}},
+    // Fed sideways at Z10, the program shows that its stock's top may be
+    // above the first height: no approach goes there, deep ones go on.
+    {"FedAboveTheFirstHeightOnlyDeepApproaches",
+     {"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G1 X5", "G0 Z20", "G0 X1 Y1", "G1 Z-1", "G1 X5",
+      "G1 X1", "G0 Z20", "G0 X1 Y1", "G1 Z-2"},
+     {"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G1 X5", "G0 Z20", "G0 X1 Y1", "G1 Z-1", "G1 X5",
+      "G1 X1", "G0 Z20", "G0 X1 Y1", "G00 Z-0.980000", "G1 Z-2"}},
     {"CommentsAreNotRead",
      {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1"},
      {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1"}},
@@ -152,14 +159,16 @@ const Case kCases[] = {
       "G41 G0 X10 Y10", "G1 Z-1", "G1 X20", "G40", "G41 G1 X10 Y5 F#1", "G90", "G0 Z5",
       "G0 X10 Y10", "G1 Z-1.5"}},
     // Where the tool went is not followed: LinuxCNC moves it to a dwell's
-    // axis words, and G43.1 takes a tool length offset from them.
+    // axis words, and G43.1 takes a tool length offset from them. A feed
+    // sideways at a height not known may be above the first height, where
+    // the stock's top would then be: no approach goes to the first height.
     {"DwellsAndDynamicOffsetsLoseThePlace",
      {"G0 Z5", "G0 X10 Y10", "G1 Z-1", "G1 X20", "G1 X10", "G4 P0.1 X40", "G0 Z5", "G0 Y10",
       "G1 Z-2", "G1 X30 Y30", "G0 Z5", "G43.1 Z-3", "G1 X10 Y10", "G0 Z5", "G0 X10 Y10",
       "G1 Z-2.5"},
      {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "G4 P0.1 X40", "G0 Z5",
       "G0 Y10", "G00 Z0.050000", "G1 Z-2", "G1 X30 Y30", "G0 Z5", "G43.1 Z-3", "G1 X10 Y10",
-      "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-2.5"}},
+      "G0 Z5", "G0 X10 Y10", "G1 Z-2.5"}},
     // Many machines have their tools changed by hand at a pause.
     {"APauseMayChangeTheTool",
      {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G1 X20", "G1 X10", "M1", "G0 Z5", "G0 X10 Y10", "G1 Z-1",
@@ -480,10 +489,10 @@ TEST(WordScanner, LearnsPointsOnlyWhileEveryRotaryAxisNamedStandsAt0) {
 
 // The names of the reasons, in the order they are declared.
 constexpr const char* kPlungeReasons[] = {
-    "none",         "noClearance",      "noRapidXY",     "notAbovePlunge",
-    "incremental",  "distanceUnknown",  "inverseTime",   "feedModeUnknown",
-    "compensation", "lineChangesModes", "heightUnknown", "notGoingDown",
-    "notFedThere",  "tiltedTool"};
+    "none",          "noClearance",      "noRapidXY",     "notAbovePlunge",
+    "incremental",   "distanceUnknown",  "inverseTime",   "feedModeUnknown",
+    "compensation",  "lineChangesModes", "heightUnknown", "notGoingDown",
+    "stockTopAbove", "notFedThere",      "tiltedTool"};
 static_assert(std::size(kPlungeReasons) == static_cast<size_t>(PlungeReason::tiltedTool) + 1);
 constexpr const char* kDoubts[] = {"none",           "unknownCode",   "letterOutOfContext",
                                    "repeatedWord",   "twoMotions",    "noNumber",
@@ -527,12 +536,14 @@ TEST(WordScanner, TellsWhy) {
       {{"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G0 Z5", "G0 X3 Y3", "G1 Z-2"},
        "plunge=notFedThere"},
       {afterPass({"G0 A10"}, "G1 Z-2"), "plunge=tiltedTool"},
+      {{"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G1 X5", "G0 Z20", "G0 X1 Y1", "G1 Z-1"},
+       "plunge=stockTopAbove"},
       {{"G0 Z5", "M50 (pallet)"}, "doubt=unknownCode M50"},
       {{"G0 Z5", "G1 X1 H2 E3"}, "doubt=letterOutOfContext H2"},
       {{"G0 Z5", "#1 = 2 GOTO 5"}, "doubt=jump GOTO"},
       {{"O1000", "G0 Z5", "O2000 (another)"}, "doubt=programNumber "},
       {{"M98 P1000", "G0 Z5", "N10 G0 X1 Y1"}, "doubt=reachedByJump "},
-      {{"G0 Z5", std::string(WordScanner::kLongestLine + 1, 'X')}, "doubt=lineTooLong "},
+      {{"G0 Z5", Lines::value_type(WordScanner::kLongestLine + 1, 'X')}, "doubt=lineTooLong "},
       {afterPass({"M98 P1000"}, "N20 G1 Z-2"), "doubt=reachedByJump  plunge=distanceUnknown"},
   };
   for (const Case& c : cases) {
@@ -553,8 +564,8 @@ TEST(WordScanner, TellsWhy) {
                    std::string(line.substr(note.doubted.at, note.doubted.length));
           }
           if (note.plunge != PlungeReason::none) {
-            said += (said.empty() ? "" : " ") + std::string("plunge=") +
-                    kPlungeReasons[static_cast<size_t>(note.plunge)];
+            if (!said.empty()) said += ' ';
+            said.append("plunge=").append(kPlungeReasons[static_cast<size_t>(note.plunge)]);
           }
         });
     if (lastLine != c.program.size()) said.clear();
@@ -677,7 +688,7 @@ TEST(WordScanner, SavesTheFeedTravelThroughAir) {
 // Incremental moves may add up to any distance: the reader loses the place
 // instead of overflowing, and finds it again at the next absolute move.
 TEST(WordScanner, IncrementalMovesFarOutLoseThePlace) {
-  Lines input = {"G91 G1"};
+  Lines input = {"G91 G0"};
   input.insert(input.end(), 10000, "X999999999 Z-999999999");
   const Lines tail = {"G90 G0 Z5", "G0 X1 Y1", "G1 Z-1",   "G1 X2",
                       "G1 X1",     "G0 Z5",    "G0 X1 Y1", "G1 Z-2"};
