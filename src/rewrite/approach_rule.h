@@ -41,8 +41,9 @@ enum class PlungeReason : uint8_t {
   notGoingDown,      // the tool is already at or below where the approach would end
   stockTopAbove,     // the program has fed sideways above the first height: the stock is there
   // Only to the first height:
-  notFedThere,  // no point fed that deep at that spot
-  tiltedTool,   // a rotary axis may stand off 0: no point is learned
+  notFedThere,   // no point fed that deep at that spot
+  withoutPoint,  // fed that deep there only to a Z written without a decimal point
+  tiltedTool,    // a rotary axis may stand off 0: no point is learned
 };
 
 // What the rule makes of a plunge.

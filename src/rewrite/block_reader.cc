@@ -26,6 +26,7 @@ struct Number {
   int scale = 0;
   bool negative = false;
   bool dropped = false;
+  bool point = false;  // written with a decimal point
 
   // Stores the value in millionths in `*out`, in whole numbers so that every
   // spelling of a place gives the same: a half rounded away from zero, or,
@@ -373,6 +374,7 @@ Doubt LineReader::readNumber(Number* number) {
     }
   }
   found.scale = whole < 0 ? 0 : taken - whole;
+  found.point = whole >= 0;
   p_ = at;
   *number = found;
   if (taken > 0) return Doubt::none;
@@ -384,6 +386,7 @@ Doubt LineReader::readNumber(Number* number) {
 
 Doubt LineReader::takePlace(char letter, const Number& number) {
   const auto axis = static_cast<size_t>(letter - 'X');
+  if (letter == 'Z') block_.zWithoutPoint = !number.point && number.mantissa != 0;
   const bool near = number.millionths(&block_.axes[axis], &block_.rounded[axis], letter == 'Z');
   return near ? Doubt::none : Doubt::placeTooFar;
 }

@@ -104,6 +104,9 @@ struct Block {
   bool homes = false;       // G28, G30: axes go home, rotary ones too, named or not
   bool toolChange = false;  // M6, M61, a T word, or a stop where a tool may be changed by hand
   bool rounded[3] = {};     // X, Y, Z had places below a millionth
+  // Z is not 0 and written without a decimal point, which some controllers
+  // read in least increments (Z-1 as 0.001 mm): how deep it goes is not known.
+  bool zWithoutPoint = false;
   // X, Y, Z in millionths. Z is rounded up, so that no pass counts as deeper
   // than it was and an approach over it keeps the whole gap.
   int64_t axes[3] = {};

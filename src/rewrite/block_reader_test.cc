@@ -56,7 +56,7 @@ std::string describe(const Block& b, std::string_view line) {
   for (const char axis : {'X', 'Y', 'Z'}) {
     if (!b.has(axis)) continue;
     add(std::string(1, axis) + "=" + std::to_string(b.axis(axis)) +
-        (b.rounded[axis - 'X'] ? "~" : ""));
+        (b.rounded[axis - 'X'] ? "~" : "") + (axis == 'Z' && b.zWithoutPoint ? "!" : ""));
   }
   return text;
 }
@@ -68,7 +68,8 @@ struct Case {
 };
 
 // Line in, block out: every style of word and number, and what the reader
-// does not know. "~" marks a place rounded to a millionth.
+// does not know. "~" marks a place rounded to a millionth, "!" a Z written
+// without a decimal point.
 TEST(BlockReader, ReadsEachLine) {
   const Case cases[] = {
       // Styles.
@@ -78,7 +79,7 @@ TEST(BlockReader, ReadsEachLine) {
       {"G0X10Y5\r\n", "motion=0 X=10000000 Y=5000000"},
       {"G 0 X+1 0 Y1 .5", "motion=0 X=10000000 Y=1500000"},
       {"G1 X1 (feed) Y2 (unclosed", "motion=10 X=1000000 Y=2000000"},
-      {"G00 G17 G80 G90 Z5", "motion=0 G90 Z=5000000"},
+      {"G00 G17 G80 G90 Z5", "motion=0 G90 Z=5000000!"},
       {"G80 G0 X1", "motion=0 X=1000000"},
       {"G001 G1. X1", "? twoMotions G1."},
       {"G1.", "motion=10"},
@@ -93,6 +94,10 @@ TEST(BlockReader, ReadsEachLine) {
       {"Z1.0000021", "Z=1000003~"},
       {"X0.0000010000000000000000001", "X=1~"},
       {"X0.0000010000000000000000000", "X=1"},
+      {"Z-1 X1 Y2", "X=1000000 Y=2000000 Z=-1000000!"},
+      {"Z-1. Z0", "? repeatedWord Z0"},
+      {"Z0", "Z=0"},
+      {"Z-0", "Z=0"},
       {"X999999999.999999", "X=999999999999999"},
       {"X999999999.9999995", "? placeTooFar X999999999.9999995"},
       {"X1000000000", "? placeTooFar X1000000000"},
@@ -112,7 +117,7 @@ TEST(BlockReader, ReadsEachLine) {
       {"G20", "G20 forgetsPoints"},
       {"G21 G90", "G90 G21 forgetsPoints"},
       {"G28", "notAMove forgetsPoints losesPlace"},
-      {"G30 Z5", "notAMove forgetsPoints losesPlace Z=5000000"},
+      {"G30 Z5", "notAMove forgetsPoints losesPlace Z=5000000!"},
       {"G28.1", "notAMove losesPlace"},
       {"G53 G0 Z0", "motion=0 notAMove losesPlace Z=0"},
       {"G43 H1", "forgetsPoints H"},
@@ -121,10 +126,10 @@ TEST(BlockReader, ReadsEachLine) {
       {"G64 P0.01 Q0.02", "P Q"},
       {"G10 L2 P1 R30", "notAMove forgetsPoints L P R"},
       {"G54.1 P20", "forgetsPoints P"},
-      {"G43.1 Z-3", "notAMove forgetsPoints Z=-3000000"},
+      {"G43.1 Z-3", "notAMove forgetsPoints Z=-3000000!"},
       {"G92 X0", "notAMove forgetsPoints X=0"},
       {"G4 P1", "notAMove P"},
-      {"G83 X1 Y1 Z-3 R1 Q0.5 L2", "motion=830 L Q R X=1000000 Y=1000000 Z=-3000000"},
+      {"G83 X1 Y1 Z-3 R1 Q0.5 L2", "motion=830 L Q R X=1000000 Y=1000000 Z=-3000000!"},
       {"G2 X1 Y0 I.5 J0 K0", "motion=20 I J K X=1000000 Y=0"},
       {"G3 X1 Y0 R.5", "motion=30 R X=1000000 Y=0"},
       {"X1 Y0 I.5", "I X=1000000 Y=0", Motion::arc},
@@ -149,7 +154,7 @@ TEST(BlockReader, ReadsEachLine) {
       {"g1x1e5", "? exponent x1e5"},
       {"G1 Z-1.E+2", "? exponent Z-1.E+2"},
       {"G1 F100 F200", "? repeatedWord F200"},
-      {"G81 X1 Y1 Z-3 R1", "motion=810 R X=1000000 Y=1000000 Z=-3000000"},
+      {"G81 X1 Y1 Z-3 R1", "motion=810 R X=1000000 Y=1000000 Z=-3000000!"},
       {"G1.5", "? unknownCode G1.5"},
       {"G-1", "? unknownCode G-1"},
       {"G65 P9810", "? call G65 mayJump"},

@@ -19,14 +19,20 @@ class FedPoints {
   // again come first, the latest first.
   static constexpr int kLooks = 8;
 
+  // Whether the tool is known to have been fed that deep at a place: yes, or
+  // only to a Z written without a decimal point (which some controllers read
+  // in least increments: Z-1 as 0.001 mm), or no.
+  enum class Reach : uint8_t { no, withoutPoint, yes };
+
   FedPoints();
 
-  // Records that the tool was fed to `z` at (`x`, `y`), all in millionths.
-  void add(int64_t x, int64_t y, int64_t z);
-  // True iff the tool was fed to `depth` or deeper at (`x`, `y`) in one of the
-  // points kept, among the latest kLooks of its slot. Points that match are
-  // less than 0.0001 apart.
-  bool reached(int64_t x, int64_t y, double depth) const;
+  // Records that the tool was fed to `z` at (`x`, `y`), all in millionths;
+  // `withoutPoint`: to a Z written without a decimal point.
+  void add(int64_t x, int64_t y, int64_t z, bool withoutPoint = false);
+  // Returns whether the tool was fed to `depth` or deeper at (`x`, `y`) in
+  // one of the points kept, among the latest kLooks of its slot. Points that
+  // match are less than 0.0001 apart.
+  Reach reached(int64_t x, int64_t y, double depth) const;
   // Forgets every point.
   void forget() { kept_ = count_; }
 
@@ -36,6 +42,7 @@ class FedPoints {
     int32_t x;
     int32_t y;
     int64_t z;
+    bool withoutPoint;  // Z was written without a decimal point
   };
   static constexpr size_t kSlots = size_t{1} << 15;
 

@@ -188,7 +188,7 @@ TEST(HeaderLine, FollowsALeadingPercentLineInWordMode) {
 // after a block number, and nothing before the modes are set.
 TEST(WordMode, ReadsTheProgramThroughFirst) {
   const std::string pocket =
-      "G90 G40 G94\nG0 Z5\nG0 X10 Y10\nG1 Z-1 F100\nG1 X20\nG1 X10\nG0 Z5\n"
+      "G90 G40 G94\nG0 Z5\nG0 X10 Y10\nG1 Z-1. F100\nG1 X20\nG1 X10\nG0 Z5\n"
       "N100 G0 X10 Y10\nG1 Z-2\n";
   struct Case {
     const char* name;
@@ -205,7 +205,7 @@ TEST(WordMode, ReadsTheProgramThroughFirst) {
     RewriteSettings settings;
     settings.words = true;
     ASSERT_EQ(rewriteStream(source, sink, settings), PassResult::done) << c.name;
-    EXPECT_EQ(sink.text.find("G00 Z0.050000\r\nG1 Z-1") != std::string::npos, true) << c.name;
+    EXPECT_EQ(sink.text.find("G00 Z0.050000\r\nG1 Z-1.") != std::string::npos, true) << c.name;
     EXPECT_EQ(sink.text.find("G00 Z-0.980000\r\nG1 Z-2") != std::string::npos, c.deep == 1)
         << c.name;
   }

@@ -173,7 +173,12 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   };
   if (hasX) tool_.x = goTo('X', tool_.x, &tool_.xKnown);
   if (hasY) tool_.y = goTo('Y', tool_.y, &tool_.yKnown);
-  if (hasZ) tool_.z = goTo('Z', tool_.z, &tool_.zKnown);
+  if (hasZ) {
+    tool_.z = goTo('Z', tool_.z, &tool_.zKnown);
+    // A Z without a point may be read in least increments: how deep it goes
+    // is not known to the unit, nor is a height a distance from it.
+    tool_.zWithoutPoint = block.zWithoutPoint || (distance_ != 0 && tool_.zWithoutPoint);
+  }
   const bool up = hasZ && block.axis('Z') >= 0;
   // The move after G40 leads the tool back onto its programmed path.
   const auto endCompensation = [&] {
@@ -220,7 +225,7 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
       // the tool tilted, its shank did not stand over the point it cut.
       if (tool_.xKnown && tool_.yKnown && tool_.zKnown && compensation_ == Compensation::off &&
           !block.toolChange && tilted_ == 0) {
-        fed_.add(tool_.x, tool_.y, tool_.z);
+        fed_.add(tool_.x, tool_.y, tool_.z, tool_.zWithoutPoint);
       }
       endCompensation();
       return approach;
@@ -263,8 +268,16 @@ bool WordScanner::plunge(double depth, PlungeReason barred, const Place& from) {
 
 PlungeReason WordScanner::fedThere(const Place& at, double depth) const {
   if (tilted_ != 0) return PlungeReason::tiltedTool;
-  const bool reached = at.xKnown && at.yKnown && fed_.reached(at.x, at.y, depth);
-  return reached ? PlungeReason::none : PlungeReason::notFedThere;
+  if (!(at.xKnown && at.yKnown)) return PlungeReason::notFedThere;
+  switch (fed_.reached(at.x, at.y, depth)) {
+    case FedPoints::Reach::yes:
+      return PlungeReason::none;
+    case FedPoints::Reach::withoutPoint:
+      return PlungeReason::withoutPoint;
+    case FedPoints::Reach::no:
+      break;
+  }
+  return PlungeReason::notFedThere;
 }
 
 void WordScanner::save(double height, const Place& from) {

@@ -106,6 +106,7 @@ class WordScanner {
   struct Place {
     int64_t x = 0, y = 0, z = 0;
     bool xKnown = false, yKnown = false, zKnown = false;
+    bool zWithoutPoint = false;  // Z comes from a number without a decimal point
   };
 
   // Reads and follows one line, or a piece of an over-long one; returns true
