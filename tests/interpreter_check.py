@@ -8,7 +8,10 @@ rapid moves that go straight down in machine coordinates (work offsets, G92,
 rotation, units and tool length offsets applied), from where the tool was to below
 it, and end above the feed move that follows them, which itself goes straight down
 from there. An inserted rapid that ends below the first height (in the frame of
-that feed move) must end, with the gap to spare, above a point where the same tool
+that feed move) must, in the word mode, start at or below the first height (where
+the tool has come down over the spot already, or is brought down to it by an
+inserted rapid just before), and end, with the gap to spare, above a point where
+the same tool
 has been fed before with A, B and C at 0 (a tilted tool's shank does not stand
 over the point it cut): the end point of an earlier feed move
 at the same X and Y (to 0.0001 of the program's unit) whose Z is at or below the
@@ -209,6 +212,8 @@ class Checker:
         self.machine = Machine()
         self.approaches = 0
         self.deep = 0
+        self.two_step = 0
+        self.words = False  # the word mode rewrote the program
 
     def approach_problem(self, call, following):
         """Returns what is wrong with an inserted call, or None for a sound approach;
@@ -232,6 +237,13 @@ class Checker:
         then.place = end
         feed = None
         for following_call in following:
+            # A second inserted rapid straight down from this one, the rest of
+            # an approach in two steps, is checked in its turn.
+            if (following_call.startswith("STRAIGHT_TRAVERSE(") and all(
+                    abs(a - b) <= straight for a, b in
+                    zip(then.machine(then.end_point(following_call))[:2], bottom[:2]))):
+                then.place = then.end_point(following_call)
+                continue
             if MOTION.match(following_call):
                 feed = following_call
                 break
@@ -243,17 +255,21 @@ class Checker:
             return "the feed move after it does not go straight down"
         if not target[2] < bottom[2]:
             return "it does not end above the feed move after it"
-        self.approaches += 1
         height = (bottom[2] - then.g5x[2] - then.g92[2] - then.tool_length) / then.unit
+        start = (here[2] - then.g5x[2] - then.g92[2] - then.tool_length) / then.unit
         # Places and depths alike are known only to what four decimals tell.
         near = printed(then.unit)
         fed = self.machine.fed.reached(bottom[0], bottom[1], self.machine.rotary, near,
                                        bottom[2] - self.gap * then.unit + near)
         # A height at or above the first one prints at or above it to four decimals.
-        if height < round(self.first, 4) - 1e-9:
+        first = round(self.first, 4)
+        if height < first - 1e-9:
             self.deep += 1
             if not fed:
                 return "below the first height where this tool has not been fed that deep"
+            # Below the first height only straight down, however moves blend.
+            if self.words and start > first + 1e-9:
+                return "below the first height from above it"
         if self.machine.top is not None and bottom[2] < self.machine.top - near and not fed:
             return "below where the program has fed sideways, onto no point fed that deep"
         self.machine.place = end
@@ -261,12 +277,16 @@ class Checker:
 
     def compare(self, original, rewritten):
         """Returns None when `rewritten` is `original` plus sound approaches, else the problem."""
-        rewritten = [c for c in rewritten if not c.startswith('COMMENT("Tarvelin Ver')]
+        header = [c for c in rewritten if c.startswith('COMMENT("Tarvelin Ver')]
+        self.words = any(" words" in c for c in header)
+        rewritten = [c for c in rewritten if c not in header]
         i = 0
+        inserted = False  # the call before was inserted
         for j, call in enumerate(rewritten):
             if i < len(original) and call == original[i]:
                 self.machine.follow(call)
                 i += 1
+                inserted = False
                 continue
             if call.startswith("SET_FEED_RATE("):
                 there = original[i] if i < len(original) else "nothing"
@@ -274,6 +294,10 @@ class Checker:
             problem = self.approach_problem(call, (rewritten[k] for k in range(j + 1, len(rewritten))))
             if problem:
                 return f"call {j + 1}: {call}: {problem}"
+            # Rapids inserted one after the other are one approach in steps.
+            self.two_step += inserted
+            self.approaches += not inserted
+            inserted = True
         if i != len(original):
             return f"the rewrite lacks call {i + 1}: {original[i]}"
         return None
@@ -287,7 +311,7 @@ def main():
     settings = dict(option[2:].split("=", 1) for option in extra if "=" in option)
     gap, first = float(settings.get("gap", 0.02)), float(settings.get("first", 0.05))
     totals = {"programs": 0, "stopped early": 0, "with approaches": 0, "approaches": 0,
-              "deep": 0, "failed": 0}
+              "deep": 0, "two-step": 0, "failed": 0}
     for path in args.files:
         totals["programs"] += 1
         original, error = canonical_calls(path)
@@ -305,6 +329,7 @@ def main():
         totals["stopped early"] += error is not None
         totals["approaches"] += checker.approaches
         totals["deep"] += checker.deep
+        totals["two-step"] += checker.two_step
         totals["with approaches"] += checker.approaches > 0
         note = f" (rs274 stopped early: {error})" if error else ""
         if problem:
@@ -312,7 +337,7 @@ def main():
             print(f"FAILED {path}: {problem}{note}")
         else:
             print(f"ok {path}: {checker.approaches} approaches, "
-                  f"{checker.deep} below the first height{note}")
+                  f"{checker.deep} below the first height, {checker.two_step} in two steps{note}")
     print(", ".join(f"{k}: {v}" for k, v in totals.items()))
     return 1 if totals["failed"] else 0
 

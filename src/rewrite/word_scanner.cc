@@ -23,6 +23,7 @@ WordScanner::WordScanner(const Heights& heights, const Outlook& outlook)
       rule_(heights_),
       firstHeight_(std::llround(heights_.first * 1e6)),
       mayJump_(outlook.jumps()) {
+  firstLine_ = approachText_.format(heights_.first);
   // A subprogram runs in the modes of whoever calls it; a program that runs
   // again from its start, in those it ended in.
   if (outlook.returns()) beUnsure();
@@ -260,7 +261,11 @@ bool WordScanner::plunge(double depth, PlungeReason barred, const Place& from) {
     return false;
   }
   note_.plunge = decision.reason;  // none, or why the approach goes only to the first height
-  approachLine_ = approachText_.format(*height);
+  const std::string_view line = approachText_.format(*height);
+  const bool twoSteps = std::llround(*height * 1e6) < firstHeight_ && from.z > firstHeight_;
+  approachSteps_ = twoSteps ? 2 : 1;
+  approachLines_[0] = twoSteps ? std::string_view(firstLine_) : line;
+  approachLines_[1] = line;
   retractWatch_ = true;
   save(*height, from);
   return true;

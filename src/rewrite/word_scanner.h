@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "rewrite/approach_rule.h"
@@ -77,15 +78,18 @@ class WordScanner {
   explicit WordScanner(const Heights& heights = {}, const Outlook& outlook = {});
 
   // Scans the lines of `text`, the program's next stretch, in order, and
-  // calls onApproach(offset, approachLine) for each line that gets an
-  // approach, with the offset where that line starts, and onNote(offset,
+  // calls onApproach(offset, approachLine) for each approach line, in order,
+  // with the offset where the line it goes in front of starts (an approach
+  // below the first height from above it takes two lines), and onNote(offset,
   // line, note) for each line with something to tell (LineNote). A stretch
   // normally ends with a line end; one that does not (a piece of an
   // over-long line) is continued by the next.
   template <typename OnApproach, typename OnNote>
   void scanRun(std::string_view text, OnApproach&& onApproach, OnNote&& onNote) {
     forEachLine(text, [&](size_t at, std::string_view line) {
-      if (scanLine(line)) onApproach(at, approachLine_);
+      if (scanLine(line)) {
+        for (int i = 0; i < approachSteps_; ++i) onApproach(at, approachLines_[i]);
+      }
       if (note_.doubt != Doubt::none || note_.plunge != PlungeReason::none) onNote(at, line, note_);
     });
   }
@@ -110,7 +114,7 @@ class WordScanner {
   };
 
   // Reads and follows one line, or a piece of an over-long one; returns true
-  // iff it gets an approach, held in approachLine_.
+  // iff it gets an approach, held in approachLines_.
   bool scanLine(std::string_view line);
   // Follows the block of a line; returns true iff it gets an approach.
   bool follow(const Block& block);
@@ -148,7 +152,12 @@ class WordScanner {
   Heights heights_;  // rounded up to millionths
   ApproachRule rule_;
   ApproachText approachText_;
-  std::string_view approachLine_;
+  std::string firstLine_;  // the approach line to the first height
+  // The lines of the latest approach: one, or two where it goes below the
+  // first height from above it, so that the tool goes below the first height
+  // only straight down over the plunge, however the controller blends moves.
+  std::string_view approachLines_[2];
+  int approachSteps_ = 0;
   FedPoints fed_;
   Motion motion_ = Motion::none;
   int distance_ = 0;                         // 0 absolute (G90), 1 incremental (G91), -1 unknown
