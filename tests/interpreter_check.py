@@ -31,7 +31,6 @@ import copy
 import math
 import os
 import re
-import shutil
 import subprocess
 import tempfile
 
@@ -54,17 +53,16 @@ def tool_table():
 
 TOOLS = tool_table()
 atexit.register(os.remove, TOOLS)
-# rs274 keeps its tool table's memory map in $HOME: checks run at the same
-# time would share it, and find tools missing.
-RS274_ENV = dict(os.environ, HOME=tempfile.mkdtemp())
-atexit.register(shutil.rmtree, RS274_ENV["HOME"], True)
 
 
 def canonical_calls(path):
     """Returns rs274's canonical calls for the program at `path`, and the error
     that stopped it (None when it ran to its end)."""
-    run = subprocess.run(["rs274", "-t", TOOLS, "-g", path], capture_output=True, text=True,
-                         errors="replace", env=RS274_ENV)
+    # rs274 keeps its tool table's memory map in $HOME: runs that shared it,
+    # at the same time or one after the other, would see each other's tools.
+    with tempfile.TemporaryDirectory() as home:
+        run = subprocess.run(["rs274", "-t", TOOLS, "-g", path], capture_output=True, text=True,
+                             errors="replace", env=dict(os.environ, HOME=home))
     calls = [m.group(1) for line in run.stdout.splitlines() if (m := CALL.match(line))]
     errors = [line for line in run.stderr.splitlines() if line.strip() != "executing"]
     # An error may name the file and the line, which differ between a program
