@@ -117,6 +117,22 @@ constexpr uint32_t lettersInContext() {
 }
 constexpr uint32_t kLettersInContext = lettersInContext();
 
+// The contexts a line can give, as bits, and the letters whose meaning each
+// combination of them makes known: a table, so that a line with words of
+// such letters is checked at once.
+constexpr size_t kContexts = size_t{1} << 9;
+constexpr std::array<uint32_t, kContexts> makeLettersKnown() {
+  std::array<uint32_t, kContexts> known{};
+  for (size_t contexts = 0; contexts < kContexts; ++contexts) {
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+      if ((knownIn(letter) & contexts) != 0) known[contexts] |= letterBit(letter);
+    }
+  }
+  return known;
+}
+constexpr std::array<uint32_t, kContexts> kLettersKnown = makeLettersKnown();
+static_assert(kToolNumber < kContexts, "every context has a bit in the table");
+
 // Returns the context a G code gives the words of its line; takeG asks only
 // for the codes whose effect may give one.
 constexpr uint16_t contextOf(int g) {
@@ -188,7 +204,10 @@ constexpr std::array<Effect, 1000> makeEffects() {
 constexpr std::array<Effect, 1000> kEffects = makeEffects();
 
 // Reads one line into a block, a word at a time, to its end: a line not
-// understood is read on, for the words that may make the program jump.
+// understood is read on, for the words that may make the program jump. With
+// `kJumpsOnly`, for the reading ahead, it reads no more than those: no
+// places, letters or contexts, which say nothing of them.
+template <bool kJumpsOnly>
 class LineReader {
  public:
   // Reads `line` into `*block`, a block made anew.
@@ -211,9 +230,10 @@ class LineReader {
   // language, which the reader does not know; notes one that may jump.
   void readKeyword(const char* start);
   // Reads a number ("5", "5.", ".5", "-0.5", "+5", blanks allowed inside)
-  // with as many digits as a program writes ("0.007614213197969543"), and
-  // moves past it. Returns why there is none: no digits, or a whole part
-  // with more digits than a mantissa keeps.
+  // with as many digits as a program writes ("0.007614213197969543") into
+  // `*number`, one made anew, and moves past it. Returns why there is none:
+  // no digits, a whole part with more digits than a mantissa keeps, or an
+  // exponent.
   Doubt readNumber(Number* number);
   // Takes `number` as the place of the axis `letter`, X Y or Z.
   Doubt takePlace(char letter, const Number& number);
@@ -242,6 +262,8 @@ class LineReader {
   const char* end_;
   Motion inForce_;
   Block& block_;
+  int words_ = 0;          // the words read, keywords aside
+  WordSpan programWord_;   // where the O word stands
   uint16_t contexts_ = 0;  // the contexts the line's codes give
   // Where the word of each letter in Block::letters and kLettersInContext
   // stands; the others are never read, and are left unset, since a line is
@@ -255,7 +277,8 @@ bool mayGoElsewhere(Doubt doubt) {
   return doubt == Doubt::jump || doubt == Doubt::call || doubt == Doubt::returns;
 }
 
-void LineReader::read() {
+template <bool kJumpsOnly>
+void LineReader<kJumpsOnly>::read() {
   while (p_ < end_ && isBlank(*p_)) ++p_;
   if (p_ < end_ && *p_ == '%') return;  // the program's start or end mark
   while (p_ < end_) {
@@ -278,7 +301,9 @@ void LineReader::read() {
                 spanOf(p_ - 1, p_));
     }
   }
-  checkContexts();
+  // A program number is alone on its line.
+  if (block_.programNumber && words_ > 1) noteDoubt(Doubt::programNumber, programWord_);
+  if (!kJumpsOnly) checkContexts();
   // M99 with a P word returns to a block number.
   if (block_.returns && block_.has('P')) {
     block_.mayJump = true;
@@ -286,43 +311,40 @@ void LineReader::read() {
   }
 }
 
-void LineReader::readWord(char letter) {
+template <bool kJumpsOnly>
+void LineReader<kJumpsOnly>::readWord(char letter) {
   const char* start = p_ - 1;
-  const bool first = !block_.hasWords;
+  const bool first = words_++ == 0;
   block_.hasWords = true;
   Number number;
   Doubt doubt = readNumber(&number);
-  if (doubt == Doubt::none && p_ < end_ && upper(*p_) == 'E') {
-    // An exponent, or an E word run into the number: read the way a
-    // controller that reads exponents would, the number is another one.
-    doubt = Doubt::exponent;
-    ++p_;
-    if (p_ < end_ && (*p_ == '-' || *p_ == '+')) ++p_;
-    while (p_ < end_ && isDigit(*p_)) ++p_;
-  }
   if (letter == 'G') {
     if (doubt == Doubt::none) doubt = takeG(number.code());
   } else if (letter == 'M') {
     if (doubt == Doubt::none) doubt = takeM(number.code());
   } else if (letter == 'O') {
     block_.programNumber = first && doubt == Doubt::none;
+    programWord_ = spanOf(start, p_);
     if (!block_.programNumber && doubt == Doubt::none) doubt = Doubt::programNumber;
+  } else if (kJumpsOnly) {
+    if (letter == 'P') block_.letters |= letterBit('P');
   } else {
     const Doubt taken = takeLetter(letter, start);
     if (doubt == Doubt::none) doubt = taken;
-    if (doubt == Doubt::none && letter >= 'X') doubt = takePlace(letter, number);
-    if ((letterBit(letter) & kRotaryAxes) != 0 && number.mantissa != 0) {
-      block_.turned |= letterBit(letter);
+    if (letter >= 'X') {
+      if (doubt == Doubt::none) doubt = takePlace(letter, number);
+    } else if (letter <= 'C') {
+      if (number.mantissa != 0) block_.turned |= letterBit(letter);
+    } else if (letter == 'F') {
+      bool rounded = false;
+      if (!number.millionths(&block_.feed, &rounded, false)) block_.feed = 0;
     }
-    bool rounded = false;
-    if (letter == 'F' && !number.millionths(&block_.feed, &rounded, false)) block_.feed = 0;
   }
-  // A program number is alone on its line.
-  if (doubt == Doubt::none && block_.programNumber && letter != 'O') doubt = Doubt::programNumber;
   if (doubt != Doubt::none) noteDoubt(doubt, spanOf(start, p_));
 }
 
-void LineReader::readKeyword(const char* start) {
+template <bool kJumpsOnly>
+void LineReader<kJumpsOnly>::readKeyword(const char* start) {
   while (p_ < end_ && isLetter(*p_)) ++p_;
   const std::string_view keyword(start, static_cast<size_t>(p_ - start));
   bool jumps = false;
@@ -339,26 +361,30 @@ void LineReader::readKeyword(const char* start) {
   noteDoubt(jumps ? Doubt::jump : calls ? Doubt::call : Doubt::keyword, spanOf(start, p_));
 }
 
-Doubt LineReader::readNumber(Number* number) {
+template <bool kJumpsOnly>
+Doubt LineReader<kJumpsOnly>::readNumber(Number* number) {
   const char* at = p_;
-  while (at < end_ && isBlank(*at)) ++at;
-  Number found;
-  if (at < end_ && (*at == '-' || *at == '+')) found.negative = *at++ == '-';
-  int taken = 0;   // digits in the mantissa
-  int whole = -1;  // of them, those before the point, once it has come
-  for (; at < end_; ++at) {
+  const char* const end = end_;
+  while (at < end && isBlank(*at)) ++at;
+  bool negative = false;
+  if (at < end && (*at == '-' || *at == '+')) negative = *at++ == '-';
+  uint64_t mantissa = 0;
+  bool dropped = false;  // a digit past those kept was not zero
+  int taken = 0;         // digits in the mantissa
+  int whole = -1;        // of them, those before the point, once it has come
+  for (; at < end; ++at) {
     const auto digit = static_cast<unsigned>(*at - '0');
     if (digit < 10) {
       if (taken < kMostDigits) {
-        found.mantissa = found.mantissa * 10 + digit;
+        mantissa = mantissa * 10 + digit;
         ++taken;
       } else if (whole < 0) {
         // No place or code has a whole part that long.
-        while (at < end_ && isDigit(*at)) ++at;
+        while (at < end && isDigit(*at)) ++at;
         p_ = at;
         return Doubt::numberTooLong;
       } else {
-        found.dropped = found.dropped || digit != 0;
+        dropped = dropped || digit != 0;
       }
     } else if (*at == '.' && whole < 0) {
       whole = taken;
@@ -366,32 +392,42 @@ Doubt LineReader::readNumber(Number* number) {
       // Blanks may stand inside a number, before more of its digits or its
       // point; blanks after it are not part of it.
       const char* next = at + 1;
-      while (next < end_ && isBlank(*next)) ++next;
-      if (next == end_ || !(isDigit(*next) || (*next == '.' && whole < 0))) break;
+      while (next < end && isBlank(*next)) ++next;
+      if (next == end || !(isDigit(*next) || (*next == '.' && whole < 0))) break;
       at = next - 1;
     } else {
       break;
     }
   }
-  found.scale = whole < 0 ? 0 : taken - whole;
-  found.point = whole >= 0;
   p_ = at;
-  *number = found;
-  if (taken > 0) return Doubt::none;
-  // What stands where the number should is named for what it is.
-  while (at < end_ && isBlank(*at)) ++at;
-  if (at == end_) return Doubt::noNumber;
-  return *at == '#' ? Doubt::parameter : *at == '[' ? Doubt::expression : Doubt::noNumber;
+  *number = Number{mantissa, whole < 0 ? 0 : taken - whole, negative, dropped, whole >= 0};
+  if (taken == 0) {
+    // What stands where the number should is named for what it is.
+    while (at < end && isBlank(*at)) ++at;
+    if (at == end) return Doubt::noNumber;
+    return *at == '#' ? Doubt::parameter : *at == '[' ? Doubt::expression : Doubt::noNumber;
+  }
+  if (at < end && upper(*at) == 'E') {
+    // An exponent, or an E word run into the number: read the way a
+    // controller that reads exponents would, the number is another one.
+    ++p_;
+    if (p_ < end && (*p_ == '-' || *p_ == '+')) ++p_;
+    while (p_ < end && isDigit(*p_)) ++p_;
+    return Doubt::exponent;
+  }
+  return Doubt::none;
 }
 
-Doubt LineReader::takePlace(char letter, const Number& number) {
+template <bool kJumpsOnly>
+Doubt LineReader<kJumpsOnly>::takePlace(char letter, const Number& number) {
   const auto axis = static_cast<size_t>(letter - 'X');
   if (letter == 'Z') block_.zWithoutPoint = !number.point && number.mantissa != 0;
   const bool near = number.millionths(&block_.axes[axis], &block_.rounded[axis], letter == 'Z');
   return near ? Doubt::none : Doubt::placeTooFar;
 }
 
-Doubt LineReader::takeG(int g) {
+template <bool kJumpsOnly>
+Doubt LineReader<kJumpsOnly>::takeG(int g) {
   Block& b = block_;
   switch (g < 0 || g >= 1000 ? Effect::unknown : kEffects[static_cast<size_t>(g)]) {
     case Effect::unknown:
@@ -452,7 +488,8 @@ Doubt LineReader::takeG(int g) {
   return Doubt::unknownCode;
 }
 
-Doubt LineReader::takeM(int m) {
+template <bool kJumpsOnly>
+Doubt LineReader<kJumpsOnly>::takeM(int m) {
   switch (m) {
     case 0:
     case 10:   // M0, M1: a pause, where many machines have their tools changed by hand
@@ -485,7 +522,8 @@ Doubt LineReader::takeM(int m) {
   }
 }
 
-Doubt LineReader::takeLetter(char letter, const char* start) {
+template <bool kJumpsOnly>
+Doubt LineReader<kJumpsOnly>::takeLetter(char letter, const char* start) {
   const uint32_t bit = letterBit(letter);
   if ((block_.letters & bit) != 0) return Doubt::repeatedWord;
   block_.letters |= bit;
@@ -498,23 +536,26 @@ Doubt LineReader::takeLetter(char letter, const char* start) {
   return Doubt::none;
 }
 
-void LineReader::checkContexts() {
+template <bool kJumpsOnly>
+void LineReader<kJumpsOnly>::checkContexts() {
   const uint32_t inContext = block_.letters & kLettersInContext;
   if (inContext == 0) return;
   const Motion motion = block_.motion >= 0 ? motionOf(block_.motion) : inForce_;
   const uint16_t contexts = contexts_ | (motion == Motion::arc     ? kArc
                                          : motion == Motion::cycle ? kCycle
                                                                    : 0);
+  const uint32_t outOfContext = inContext & ~kLettersKnown[contexts];
+  if (outOfContext == 0) return;
   int first = -1;  // the index of the first letter out of context in the line
   for (int i = 0; i < 26; ++i) {
-    const char letter = static_cast<char>('A' + i);
-    if ((inContext & letterBit(letter)) == 0 || (knownIn(letter) & contexts) != 0) continue;
+    if ((outOfContext & letterBit(static_cast<char>('A' + i))) == 0) continue;
     if (first < 0 || wordAt_[i] < wordAt_[first]) first = i;
   }
   if (first >= 0) noteDoubt(Doubt::letterOutOfContext, {wordAt_[first], wordLength_[first]});
 }
 
-void LineReader::noteDoubt(Doubt doubt, WordSpan word) {
+template <bool kJumpsOnly>
+void LineReader<kJumpsOnly>::noteDoubt(Doubt doubt, WordSpan word) {
   if (block_.doubt != Doubt::none && !(mayGoElsewhere(doubt) && !mayGoElsewhere(block_.doubt))) {
     return;
   }
@@ -524,25 +565,14 @@ void LineReader::noteDoubt(Doubt doubt, WordSpan word) {
 
 }  // namespace
 
-Motion motionOf(int code) {
-  switch (code) {
-    case -1:
-    case 800:
-      return Motion::none;
-    case 0:
-      return Motion::rapid;
-    case 10:
-      return Motion::feed;
-    case 20:
-    case 30:
-      return Motion::arc;
-    default:
-      return Motion::cycle;
-  }
-}
-
 Block readBlock(std::string_view line, Motion inForce) {
   Block block;
-  LineReader(line, inForce, &block).read();
+  LineReader<false>(line, inForce, &block).read();
+  return block;
+}
+
+Block readJumps(std::string_view line) {
+  Block block;
+  LineReader<true>(line, Motion::none, &block).read();
   return block;
 }

@@ -31,7 +31,13 @@ enum class Motion : int8_t { none, rapid, feed, arc, cycle };
 
 // Returns the kind of the motion word `code` in tenths (G2 is 20); none for
 // G80, and for -1, no motion word.
-Motion motionOf(int code);
+constexpr Motion motionOf(int code) {
+  return code < 0 || code == 800 ? Motion::none
+         : code == 0             ? Motion::rapid
+         : code == 10            ? Motion::feed
+         : code <= 30            ? Motion::arc
+                                 : Motion::cycle;
+}
 
 // How the F word is read: as a speed per minute (G94), as the inverse of the
 // time a move takes (G93), or as a distance per turn of the spindle (G95).
@@ -123,5 +129,9 @@ struct Block {
 // the motion in force where it starts, which tells what its arc and cycle
 // words mean when it has no motion word of its own.
 Block readBlock(std::string_view line, Motion inForce = Motion::none);
+
+// Reads of one line only what readBlock() says of whether it may jump or
+// returns (mayJump, returns), in less time; nothing else in the block holds.
+Block readJumps(std::string_view line);
 
 #endif  // TARVELIN_REWRITE_BLOCK_READER_H_

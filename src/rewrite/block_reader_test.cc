@@ -180,7 +180,7 @@ TEST(BlockReader, ReadsEachLine) {
       {"O1234 (POCKET)", "program"},
       {"O100 sub", "? keyword sub"},
       {"N10 O100", "? programNumber O100"},
-      {"O100 G0 X1", "? programNumber G0"},
+      {"O100 G0 X1", "? programNumber O100"},
       {"GOTO 10", "? jump GOTO mayJump"},
       {"N50 goto10", "? jump goto mayJump"},
       {"IF [#1 GT 2] GOTO 10", "? jump IF mayJump"},
@@ -197,7 +197,12 @@ TEST(BlockReader, ReadsEachLine) {
       {"(GOTO 10) G1 X1 ; IF", "motion=10 X=1000000"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(describe(readBlock(c.line, c.inForce), c.line), c.block) << c.line;
+    const Block block = readBlock(c.line, c.inForce);
+    EXPECT_EQ(describe(block, c.line), c.block) << c.line;
+    // Read ahead for the words that may jump alone, a line says the same of them.
+    const Block jumps = readJumps(c.line);
+    EXPECT_EQ(jumps.mayJump, block.mayJump) << c.line;
+    EXPECT_EQ(jumps.returns, block.returns) << c.line;
   }
 }
 

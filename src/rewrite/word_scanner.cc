@@ -36,7 +36,7 @@ void Outlook::read(std::string_view text) {
       jumps_ = returns_ = true;
       return;
     }
-    const Block block = readBlock(line);
+    const Block block = readJumps(line);
     jumps_ = jumps_ || block.mayJump;
     returns_ = returns_ || block.returns;
   });
@@ -106,7 +106,7 @@ void WordScanner::applyModes(const Block& block) {
   }
   if (block.losesPlace) losePosition();
   if (block.distance >= 0) distance_ = int{block.distance};
-  turnAxes(block);
+  if ((block.letters & kRotaryAxes) != 0 || block.homes) turnAxes(block);
   if (block.feedMode != FeedMode::none || block.units != Units::none) changeFeed(block);
   if (block.has('F')) {
     feedRate_ = feedMode_ == FeedMode::perMinute && block.feed > 0 ? block.feed : 0;
