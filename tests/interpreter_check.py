@@ -16,9 +16,9 @@ has been fed before with A, B and C at 0 (a tilted tool's shank does not stand
 over the point it cut): the end point of an earlier feed move
 at the same X and Y (to 0.0001 of the program's unit) whose Z is at or below the
 rapid's Z minus the gap, since the last tool change or stop (where a tool may be
-changed by hand). So must one that ends below the highest place where the program
-has fed sideways (a feed move or arc that moves in X or Y): the stock's top may be
-there.
+changed by hand). So must one that ends below the highest Z (in the program's
+coordinates) where the program has fed sideways (a feed move or arc that moves in
+X or Y): the stock's top may be there.
 
 Usage: interpreter_check.py [--program=PATH] [TARVELIN OPTION...] FILE...
 Every other option goes to tarvelin (for example --words --gap=0.1). Exit status 1
@@ -122,7 +122,7 @@ class Machine:
         self.place = [0.0, 0.0, 0.0]  # in program coordinates
         self.rotary = (0.0, 0.0, 0.0)  # A, B, C
         self.fed = FedPoints()  # since the last tool change or stop
-        self.top = None  # the highest machine Z the program has fed sideways to
+        self.top = None  # the highest Z fed sideways to, in millimetres of the program's frame
 
     def machine(self, place):
         """Returns a place in program coordinates in machine millimetres."""
@@ -183,9 +183,10 @@ class Machine:
             # not stand over the point it cut.
             if call.startswith(("STRAIGHT_FEED", "ARC_FEED")) and not any(self.rotary):
                 self.fed.add(self.machine(self.place), self.rotary)
-            # The stock's top is at least as high as the program feeds sideways.
+            # The stock's top is at least as high as the program feeds sideways,
+            # in its own coordinates: where the tip was, whatever the tool.
             if call.startswith(("STRAIGHT_FEED", "ARC_FEED")) and before[:2] != self.place[:2]:
-                z = self.machine(self.place)[2]
+                z = self.place[2] * self.unit
                 self.top = z if self.top is None else max(self.top, z)
 
     def change_frame(self, call):
@@ -268,7 +269,7 @@ class Checker:
             # Below the first height only straight down, however moves blend.
             if self.words and start > first + 1e-9:
                 return "below the first height from above it"
-        if self.machine.top is not None and bottom[2] < self.machine.top - near and not fed:
+        if self.machine.top is not None and height * then.unit < self.machine.top - near and not fed:
             return "below where the program has fed sideways, onto no point fed that deep"
         self.machine.place = end
         return None
