@@ -8,10 +8,17 @@ rapid moves that go straight down in machine coordinates (work offsets, G92,
 rotation, units and tool length offsets applied), from where the tool was to below
 it, and end above the feed move that follows them, which itself goes straight down
 from there. An inserted rapid that ends below the first height (in the frame of
-that feed move) must end, with the gap to spare, above a point where the same tool
-has been fed before at the same A, B and C: the end point of an earlier feed move
+that feed move) must, in the word mode, start at or below the first height (where
+the tool has come down over the spot already, or is brought down to it by an
+inserted rapid just before), and end, with the gap to spare, above a point where
+the same tool
+has been fed before with A, B and C at 0 (a tilted tool's shank does not stand
+over the point it cut): the end point of an earlier feed move
 at the same X and Y (to 0.0001 of the program's unit) whose Z is at or below the
-rapid's Z minus the gap.
+rapid's Z minus the gap, since the last tool change or stop (where a tool may be
+changed by hand). So must one that ends below the highest Z (in the program's
+coordinates) where the program has fed sideways (a feed move or arc that moves in
+X or Y): the stock's top may be there.
 
 Usage: interpreter_check.py [--program=PATH] [TARVELIN OPTION...] FILE...
 Every other option goes to tarvelin (for example --words --gap=0.1). Exit status 1
@@ -24,7 +31,6 @@ import copy
 import math
 import os
 import re
-import shutil
 import subprocess
 import tempfile
 
@@ -47,17 +53,16 @@ def tool_table():
 
 TOOLS = tool_table()
 atexit.register(os.remove, TOOLS)
-# rs274 keeps its tool table's memory map in $HOME: checks run at the same
-# time would share it, and find tools missing.
-RS274_ENV = dict(os.environ, HOME=tempfile.mkdtemp())
-atexit.register(shutil.rmtree, RS274_ENV["HOME"], True)
 
 
 def canonical_calls(path):
     """Returns rs274's canonical calls for the program at `path`, and the error
     that stopped it (None when it ran to its end)."""
-    run = subprocess.run(["rs274", "-t", TOOLS, "-g", path], capture_output=True, text=True,
-                         errors="replace", env=RS274_ENV)
+    # rs274 keeps its tool table's memory map in $HOME: runs that shared it,
+    # at the same time or one after the other, would see each other's tools.
+    with tempfile.TemporaryDirectory() as home:
+        run = subprocess.run(["rs274", "-t", TOOLS, "-g", path], capture_output=True, text=True,
+                             errors="replace", env=dict(os.environ, HOME=home))
     calls = [m.group(1) for line in run.stdout.splitlines() if (m := CALL.match(line))]
     errors = [line for line in run.stderr.splitlines() if line.strip() != "executing"]
     # An error may name the file and the line, which differ between a program
@@ -116,7 +121,8 @@ class Machine:
         self.plane = "XY"
         self.place = [0.0, 0.0, 0.0]  # in program coordinates
         self.rotary = (0.0, 0.0, 0.0)  # A, B, C
-        self.fed = FedPoints()  # since the last tool change
+        self.fed = FedPoints()  # since the last tool change or stop
+        self.top = None  # the highest Z fed sideways to, in millimetres of the program's frame
 
     def machine(self, place):
         """Returns a place in program coordinates in machine millimetres."""
@@ -165,13 +171,23 @@ class Machine:
             self.place = self.program(before)
         elif call.startswith("SELECT_PLANE("):
             self.plane = call[len("SELECT_PLANE(CANON_PLANE_"):].rstrip(")")
-        elif call.startswith(("CHANGE_TOOL(", "CHANGE_TOOL_NUMBER(")):
+        elif call.startswith(("CHANGE_TOOL(", "CHANGE_TOOL_NUMBER(", "PROGRAM_STOP(",
+                              "OPTIONAL_PROGRAM_STOP(")):
+            # At a stop the tool may be changed by hand.
             self.fed = FedPoints()
         elif MOTION.match(call):
+            before = self.place
             self.place = self.end_point(call)
             self.rotary = self.rotary_axes(call)
-            if call.startswith(("STRAIGHT_FEED", "ARC_FEED")):
+            # With a rotary axis off 0 the tool may be tilted: its shank did
+            # not stand over the point it cut.
+            if call.startswith(("STRAIGHT_FEED", "ARC_FEED")) and not any(self.rotary):
                 self.fed.add(self.machine(self.place), self.rotary)
+            # The stock's top is at least as high as the program feeds sideways,
+            # in its own coordinates: where the tip was, whatever the tool.
+            if call.startswith(("STRAIGHT_FEED", "ARC_FEED")) and before[:2] != self.place[:2]:
+                z = self.place[2] * self.unit
+                self.top = z if self.top is None else max(self.top, z)
 
     def change_frame(self, call):
         """Takes a call that changes units, offsets, rotation or tool length."""
@@ -195,6 +211,8 @@ class Checker:
         self.machine = Machine()
         self.approaches = 0
         self.deep = 0
+        self.two_step = 0
+        self.words = False  # the word mode rewrote the program
 
     def approach_problem(self, call, following):
         """Returns what is wrong with an inserted call, or None for a sound approach;
@@ -218,6 +236,13 @@ class Checker:
         then.place = end
         feed = None
         for following_call in following:
+            # A second inserted rapid straight down from this one, the rest of
+            # an approach in two steps, is checked in its turn.
+            if (following_call.startswith("STRAIGHT_TRAVERSE(") and all(
+                    abs(a - b) <= straight for a, b in
+                    zip(then.machine(then.end_point(following_call))[:2], bottom[:2]))):
+                then.place = then.end_point(following_call)
+                continue
             if MOTION.match(following_call):
                 feed = following_call
                 break
@@ -229,27 +254,38 @@ class Checker:
             return "the feed move after it does not go straight down"
         if not target[2] < bottom[2]:
             return "it does not end above the feed move after it"
-        self.approaches += 1
         height = (bottom[2] - then.g5x[2] - then.g92[2] - then.tool_length) / then.unit
+        start = (here[2] - then.g5x[2] - then.g92[2] - then.tool_length) / then.unit
+        # Places and depths alike are known only to what four decimals tell.
+        near = printed(then.unit)
+        fed = self.machine.fed.reached(bottom[0], bottom[1], self.machine.rotary, near,
+                                       bottom[2] - self.gap * then.unit + near)
         # A height at or above the first one prints at or above it to four decimals.
-        if height < round(self.first, 4) - 1e-9:
+        first = round(self.first, 4)
+        if height < first - 1e-9:
             self.deep += 1
-            # Places and depths alike are known only to what four decimals tell.
-            near = printed(then.unit)
-            if not self.machine.fed.reached(bottom[0], bottom[1], self.machine.rotary, near,
-                                            bottom[2] - self.gap * then.unit + near):
+            if not fed:
                 return "below the first height where this tool has not been fed that deep"
+            # Below the first height only straight down, however moves blend.
+            if self.words and start > first + 1e-9:
+                return "below the first height from above it"
+        if self.machine.top is not None and height * then.unit < self.machine.top - near and not fed:
+            return "below where the program has fed sideways, onto no point fed that deep"
         self.machine.place = end
         return None
 
     def compare(self, original, rewritten):
         """Returns None when `rewritten` is `original` plus sound approaches, else the problem."""
-        rewritten = [c for c in rewritten if not c.startswith('COMMENT("Tarvelin Ver')]
+        header = [c for c in rewritten if c.startswith('COMMENT("Tarvelin Ver')]
+        self.words = any(" words" in c for c in header)
+        rewritten = [c for c in rewritten if c not in header]
         i = 0
+        inserted = False  # the call before was inserted
         for j, call in enumerate(rewritten):
             if i < len(original) and call == original[i]:
                 self.machine.follow(call)
                 i += 1
+                inserted = False
                 continue
             if call.startswith("SET_FEED_RATE("):
                 there = original[i] if i < len(original) else "nothing"
@@ -257,6 +293,10 @@ class Checker:
             problem = self.approach_problem(call, (rewritten[k] for k in range(j + 1, len(rewritten))))
             if problem:
                 return f"call {j + 1}: {call}: {problem}"
+            # Rapids inserted one after the other are one approach in steps.
+            self.two_step += inserted
+            self.approaches += not inserted
+            inserted = True
         if i != len(original):
             return f"the rewrite lacks call {i + 1}: {original[i]}"
         return None
@@ -270,7 +310,7 @@ def main():
     settings = dict(option[2:].split("=", 1) for option in extra if "=" in option)
     gap, first = float(settings.get("gap", 0.02)), float(settings.get("first", 0.05))
     totals = {"programs": 0, "stopped early": 0, "with approaches": 0, "approaches": 0,
-              "deep": 0, "failed": 0}
+              "deep": 0, "two-step": 0, "failed": 0}
     for path in args.files:
         totals["programs"] += 1
         original, error = canonical_calls(path)
@@ -288,6 +328,7 @@ def main():
         totals["stopped early"] += error is not None
         totals["approaches"] += checker.approaches
         totals["deep"] += checker.deep
+        totals["two-step"] += checker.two_step
         totals["with approaches"] += checker.approaches > 0
         note = f" (rs274 stopped early: {error})" if error else ""
         if problem:
@@ -295,7 +336,7 @@ def main():
             print(f"FAILED {path}: {problem}{note}")
         else:
             print(f"ok {path}: {checker.approaches} approaches, "
-                  f"{checker.deep} below the first height{note}")
+                  f"{checker.deep} below the first height, {checker.two_step} in two steps{note}")
     print(", ".join(f"{k}: {v}" for k, v in totals.items()))
     return 1 if totals["failed"] else 0
 

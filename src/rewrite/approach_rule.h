@@ -22,6 +22,38 @@ double upToMillionths(double height);
 // Returns `heights` with each rounded up to millionths.
 Heights inMillionths(const Heights& heights);
 
+// Why a plunge gets no approach, or one only to the first height where its
+// series would take it deeper.
+enum class PlungeReason : uint8_t {
+  none,
+  // No approach:
+  noClearance,       // no retract or move to the XY origin since the last plunge
+  noRapidXY,         // no rapid move in X or Y since the last plunge
+  notAbovePlunge,    // the approach would not end above the plunge's own depth
+  incremental,       // G91: the plunge has no depth of its own
+  distanceUnknown,   // absolute or incremental is not known since a line not understood
+  inverseTime,       // G93: F says how long the plunge takes
+  feedModeUnknown,   // how F is read is not known since a line not understood
+  compensation,      // radius compensation is or may be on, or not yet led off
+  lineChangesModes,  // the line changes the distance mode, units, an offset, compensation or the
+                     // tool
+  heightUnknown,     // where the tool is in Z is not known
+  notGoingDown,      // the tool is already at or below where the approach would end
+  stockTopAbove,     // the program has fed sideways above the first height: the stock is there
+  // Only to the first height:
+  notFedThere,   // no point fed that deep at that spot
+  withoutPoint,  // fed that deep there only to a Z written without a decimal point
+  tiltedTool,    // a rotary axis may stand off 0: no point is learned
+};
+
+// What the rule makes of a plunge.
+struct PlungeDecision {
+  std::optional<double> height;  // where its approach ends, or none
+  bool first = false;            // the approach goes to the first height
+  // Why it gets none, or why it goes only to the first height.
+  PlungeReason reason = PlungeReason::none;
+};
+
 // Depths are kept as doubles. In the word mode depths that float would merge
 // must stay apart, or a deep approach could end below a pass it takes for as
 // deep; the compact mode with the default heights gives it depths rounded to
@@ -38,26 +70,31 @@ class ApproachRule {
   void newSeries() { lastDepth_ = previousDepth_ = kStartDepth; }
 
   // Takes a plunge to `depth`; one whose depth cannot be read counts as a
-  // plunge to the last depth read. Returns the height of its approach, or
-  // nothing when it gets none: it needs a clearance and a rapid XY move since
-  // the previous plunge, and must end above the plunge's own depth. An
-  // approach below the first height is made only where `reached(depth)` says
-  // the tool has already been fed at least that deep right there.
+  // plunge to the last depth read. Decides the height of its approach, if it
+  // gets one: it needs a clearance and a rapid XY move since the previous
+  // plunge, and must end above the plunge's own depth. An approach below the
+  // first height is made only where `reached(depth)` says the tool has
+  // already been fed at least that deep right there: it returns
+  // PlungeReason::none for that, and otherwise why not.
   template <typename Reached>
-  std::optional<double> plunge(std::optional<double> depth, Reached&& reached) {
+  PlungeDecision plunge(std::optional<double> depth, Reached&& reached) {
     if (depth) plungeDepth_ = *depth;
-    const bool qualifies = clearanceSeen_ && rapidXYSeen_;
+    const PlungeReason unqualified = !clearanceSeen_ ? PlungeReason::noClearance
+                                     : !rapidXYSeen_ ? PlungeReason::noRapidXY
+                                                     : PlungeReason::none;
     clearanceSeen_ = rapidXYSeen_ = false;
     if (!(lastDepth_ >= plungeDepth_)) newSeries();  // shallower: a new series
     if (lastDepth_ > plungeDepth_) {
       previousDepth_ = lastDepth_;
       lastDepth_ = plungeDepth_;
     }
-    if (!qualifies) return std::nullopt;
-    const bool deep = previousDepth_ != kStartDepth && reached(previousDepth_);
-    const double height = deep ? previousDepth_ + heights_.gap : heights_.first;
-    if (!(height > plungeDepth_)) return std::nullopt;
-    return height;
+    if (unqualified != PlungeReason::none) return {std::nullopt, false, unqualified};
+    const PlungeReason shallow =
+        previousDepth_ == kStartDepth ? PlungeReason::none : reached(previousDepth_);
+    const bool first = previousDepth_ == kStartDepth || shallow != PlungeReason::none;
+    const double height = first ? heights_.first : previousDepth_ + heights_.gap;
+    if (!(height > plungeDepth_)) return {std::nullopt, first, PlungeReason::notAbovePlunge};
+    return {height, first, shallow};
   }
 
   // Takes a plunge in incremental coordinates: it has no depth of its own, and

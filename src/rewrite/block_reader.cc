@@ -26,6 +26,7 @@ struct Number {
   int scale = 0;
   bool negative = false;
   bool dropped = false;
+  bool point = false;  // written with a decimal point
 
   // Stores the value in millionths in `*out`, in whole numbers so that every
   // spelling of a place gives the same: a half rounded away from zero, or,
@@ -62,9 +63,101 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 char upper(char c) { return static_cast<char>(c & ~0x20); }
 bool isLetter(char c) { return upper(c) >= 'A' && upper(c) <= 'Z'; }
 
-// Words whose numbers say nothing to the approach rule.
-constexpr uint32_t kIgnoredLetters = letterBits("DEFHIJKLNPQRS");
-constexpr uint32_t kKnownLetters = kIgnoredLetters | kOtherAxes | letterBits("TXYZ");
+// Where a word's meaning is known, besides anywhere: the codes of its own
+// line, or the motion in force, that say what its number is.
+enum Context : uint16_t {
+  kArc = 1 << 0,                 // G2 G3: I J K the centre, R the radius
+  kCycle = 1 << 1,               // canned cycles: R, P, Q, L, K, I, J
+  kRadiusCompensation = 1 << 2,  // G41 G42: D the tool's radius or its number
+  kLengthOffset = 1 << 3,        // G43 G43.2 G44: H the offset's number
+  kDwell = 1 << 4,               // G4: P the time
+  kSetOffsets = 1 << 5,          // G10: L the kind, P the number, R a rotation
+  kBlending = 1 << 6,            // G64: P and Q the tolerances
+  kNumberedOffsets = 1 << 7,     // G54.1: P the number
+  kToolNumber = 1 << 8,          // M61: Q the tool
+  kAnywhere = 0xFFFF,
+};
+
+// Returns where the meaning of a word of `letter` (neither G, M nor O) is
+// known on every common controller. Elsewhere H or D may select another
+// length offset or cutting edge, and E is an exponent, an extruder or a
+// fixture offset.
+constexpr uint16_t knownIn(char letter) {
+  switch (letter) {
+    case 'D':
+      return kRadiusCompensation;
+    case 'E':
+      return 0;
+    case 'H':
+      return kLengthOffset;
+    case 'I':
+    case 'J':
+    case 'K':
+      return kArc | kCycle;
+    case 'L':
+      return kCycle | kSetOffsets;
+    case 'P':
+      return kCycle | kDwell | kSetOffsets | kBlending | kNumberedOffsets;
+    case 'Q':
+      return kCycle | kBlending | kToolNumber;
+    case 'R':
+      return kArc | kCycle | kSetOffsets;
+    default:
+      return kAnywhere;  // the axes, F, N, S, T
+  }
+}
+
+// Returns the letters whose meaning is known only in some contexts.
+constexpr uint32_t lettersInContext() {
+  uint32_t bits = 0;
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    if (knownIn(letter) != kAnywhere) bits |= letterBit(letter);
+  }
+  return bits;
+}
+constexpr uint32_t kLettersInContext = lettersInContext();
+
+// The contexts a line can give, as bits, and the letters whose meaning each
+// combination of them makes known: a table, so that a line with words of
+// such letters is checked at once.
+constexpr size_t kContexts = size_t{1} << 9;
+constexpr std::array<uint32_t, kContexts> makeLettersKnown() {
+  std::array<uint32_t, kContexts> known{};
+  for (size_t contexts = 0; contexts < kContexts; ++contexts) {
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+      if ((knownIn(letter) & contexts) != 0) known[contexts] |= letterBit(letter);
+    }
+  }
+  return known;
+}
+constexpr std::array<uint32_t, kContexts> kLettersKnown = makeLettersKnown();
+static_assert(kToolNumber < kContexts, "every context has a bit in the table");
+
+// Returns the context a G code gives the words of its line; takeG asks only
+// for the codes whose effect may give one.
+constexpr uint16_t contextOf(int g) {
+  switch (g) {
+    case 40:
+      return kDwell;
+    case 100:
+      return kSetOffsets;
+    case 410:
+    case 411:
+    case 420:
+    case 421:
+      return kRadiusCompensation;
+    case 430:
+    case 432:
+    case 440:
+      return kLengthOffset;
+    case 541:
+      return kNumberedOffsets;
+    case 640:
+      return kBlending;
+    default:
+      return 0;
+  }
+}
 
 // What a G code does to what the reader follows.
 enum class Effect : uint8_t {
@@ -111,12 +204,20 @@ constexpr std::array<Effect, 1000> makeEffects() {
 constexpr std::array<Effect, 1000> kEffects = makeEffects();
 
 // Reads one line into a block, a word at a time, to its end: a line not
-// understood is read on, for the words that may make the program jump.
+// understood is read on, for the words that may make the program jump. With
+// `kJumpsOnly`, for the reading ahead, it reads no more than those: no
+// places, letters or contexts, which say nothing of them.
+template <bool kJumpsOnly>
 class LineReader {
  public:
   // Reads `line` into `*block`, a block made anew.
-  LineReader(std::string_view line, Block* block)
-      : p_(line.data()), end_(line.data() + line.size()), block_(*block) {}
+  // cppcheck-suppress uninitMemberVar
+  LineReader(std::string_view line, Motion inForce, Block* block)
+      : line_(line.data()),
+        p_(line.data()),
+        end_(line.data() + line.size()),
+        inForce_(inForce),
+        block_(*block) {}
 
   // Reads what the line says.
   void read();
@@ -129,28 +230,55 @@ class LineReader {
   // language, which the reader does not know; notes one that may jump.
   void readKeyword(const char* start);
   // Reads a number ("5", "5.", ".5", "-0.5", "+5", blanks allowed inside)
-  // with as many digits as a program writes ("0.007614213197969543"), and
-  // moves past it; false when there is none, or when its whole part has more
-  // digits than a mantissa keeps.
-  bool readNumber(Number* number);
-  // Takes `number` as the place of the axis `letter`, X Y or Z; false for
-  // one too far out.
-  bool takePlace(char letter, const Number& number);
-  // Takes the G code `g`; false for one the reader does not know.
-  bool takeG(int g);
-  // Takes the M code `m`; false for the codes after which the reader cannot
-  // tell what runs next, or in which modes.
-  bool takeM(int m);
-  // Takes the letter of a word other than G, M and O; false for one the
-  // reader does not know, and for an axis or T word given twice.
-  bool takeLetter(char letter);
+  // with as many digits as a program writes ("0.007614213197969543") into
+  // `*number`, one made anew, and moves past it. Returns why there is none:
+  // no digits, a whole part with more digits than a mantissa keeps, or an
+  // exponent.
+  Doubt readNumber(Number* number);
+  // Takes `number` as the place of the axis `letter`, X Y or Z.
+  Doubt takePlace(char letter, const Number& number);
+  // Takes the G code `g`.
+  Doubt takeG(int g);
+  // Takes the M code `m`: unknown for the codes after which the reader
+  // cannot tell what runs next, or in which modes.
+  Doubt takeM(int m);
+  // Takes the letter of a word other than G, M and O, which starts at
+  // `start` and ends where the reader is: a word given twice is one too many.
+  Doubt takeLetter(char letter, const char* start);
+  // Doubts the first word whose meaning is not known in the contexts of the line.
+  void checkContexts();
+  // Notes that the reader doubts the line for `doubt`, because of the word
+  // at `word`: the first doubt of a line is kept, but a word that may jump
+  // outweighs any other.
+  void noteDoubt(Doubt doubt, WordSpan word);
 
+  // Returns the span of the text in [from, to).
+  WordSpan spanOf(const char* from, const char* to) const {
+    return {static_cast<uint32_t>(from - line_), static_cast<uint32_t>(to - from)};
+  }
+
+  const char* line_;
   const char* p_;
   const char* end_;
+  Motion inForce_;
   Block& block_;
+  int words_ = 0;          // the words read, keywords aside
+  WordSpan programWord_;   // where the O word stands
+  uint16_t contexts_ = 0;  // the contexts the line's codes give
+  // Where the word of each letter in Block::letters and kLettersInContext
+  // stands; the others are never read, and are left unset, since a line is
+  // read in the time it would take to clear them.
+  uint32_t wordAt_[26];
+  uint32_t wordLength_[26];
 };
 
-void LineReader::read() {
+// Returns true iff `doubt` is a word that may make the program go on elsewhere.
+bool mayGoElsewhere(Doubt doubt) {
+  return doubt == Doubt::jump || doubt == Doubt::call || doubt == Doubt::returns;
+}
+
+template <bool kJumpsOnly>
+void LineReader<kJumpsOnly>::read() {
   while (p_ < end_ && isBlank(*p_)) ++p_;
   if (p_ < end_ && *p_ == '%') return;  // the program's start or end mark
   while (p_ < end_) {
@@ -167,64 +295,96 @@ void LineReader::read() {
     } else if (c == ';') {
       break;  // a comment to the end of the line
     } else if (!isBlank(c) && c != '\n') {
-      block_.understood = false;
+      noteDoubt(c == '#'   ? Doubt::parameter
+                : c == '[' ? Doubt::expression
+                           : Doubt::strayCharacter,
+                spanOf(p_ - 1, p_));
     }
   }
+  // A program number is alone on its line.
+  if (block_.programNumber && words_ > 1) noteDoubt(Doubt::programNumber, programWord_);
+  if (!kJumpsOnly) checkContexts();
   // M99 with a P word returns to a block number.
-  block_.mayJump = block_.mayJump || (block_.returns && block_.has('P'));
+  if (block_.returns && block_.has('P')) {
+    block_.mayJump = true;
+    if (block_.doubt == Doubt::returns) block_.doubt = Doubt::jump;
+  }
 }
 
-void LineReader::readWord(char letter) {
-  const bool first = !block_.hasWords;
+template <bool kJumpsOnly>
+void LineReader<kJumpsOnly>::readWord(char letter) {
+  const char* start = p_ - 1;
+  const bool first = words_++ == 0;
   block_.hasWords = true;
   Number number;
-  const bool hasNumber = readNumber(&number);
-  bool known = false;
+  Doubt doubt = readNumber(&number);
   if (letter == 'G') {
-    known = hasNumber && takeG(number.code());
+    if (doubt == Doubt::none) doubt = takeG(number.code());
   } else if (letter == 'M') {
-    known = hasNumber && takeM(number.code());
+    if (doubt == Doubt::none) doubt = takeM(number.code());
   } else if (letter == 'O') {
-    known = block_.programNumber = first && hasNumber;
+    block_.programNumber = first && doubt == Doubt::none;
+    programWord_ = spanOf(start, p_);
+    if (!block_.programNumber && doubt == Doubt::none) doubt = Doubt::programNumber;
+  } else if (kJumpsOnly) {
+    if (letter == 'P') block_.letters |= letterBit('P');
   } else {
-    known = takeLetter(letter) && hasNumber && (letter < 'X' || takePlace(letter, number));
-    bool rounded = false;
-    if (letter == 'F' && !number.millionths(&block_.feed, &rounded, false)) block_.feed = 0;
+    const Doubt taken = takeLetter(letter, start);
+    if (doubt == Doubt::none) doubt = taken;
+    if (letter >= 'X') {
+      if (doubt == Doubt::none) doubt = takePlace(letter, number);
+    } else if (letter <= 'C') {
+      if (number.mantissa != 0) block_.turned |= letterBit(letter);
+    } else if (letter == 'F') {
+      bool rounded = false;
+      if (!number.millionths(&block_.feed, &rounded, false)) block_.feed = 0;
+    }
   }
-  // A program number is alone on its line.
-  if (!known || (block_.programNumber && letter != 'O')) block_.understood = false;
+  if (doubt != Doubt::none) noteDoubt(doubt, spanOf(start, p_));
 }
 
-void LineReader::readKeyword(const char* start) {
+template <bool kJumpsOnly>
+void LineReader<kJumpsOnly>::readKeyword(const char* start) {
   while (p_ < end_ && isLetter(*p_)) ++p_;
   const std::string_view keyword(start, static_cast<size_t>(p_ - start));
-  for (const std::string_view jump : {"GOTO", "GOTOF", "GOTOB", "GOTOC", "GOTOS", "IF", "WHILE",
+  bool jumps = false;
+  bool calls = false;
+  for (const std::string_view word : {"GOTO", "GOTOF", "GOTOB", "GOTOC", "GOTOS", "IF", "WHILE",
                                       "REPEAT", "CALL", "PCALL", "MCALL"}) {
-    bool same = keyword.size() == jump.size();
-    for (size_t i = 0; same && i < jump.size(); ++i) same = upper(keyword[i]) == jump[i];
-    block_.mayJump = block_.mayJump || same;
+    bool same = keyword.size() == word.size();
+    for (size_t i = 0; same && i < word.size(); ++i) same = upper(keyword[i]) == word[i];
+    jumps = jumps || (same && word.back() != 'L');
+    calls = calls || (same && word.back() == 'L');
   }
+  block_.mayJump = block_.mayJump || jumps || calls;
   block_.hasWords = true;
-  block_.understood = false;
+  noteDoubt(jumps ? Doubt::jump : calls ? Doubt::call : Doubt::keyword, spanOf(start, p_));
 }
 
-bool LineReader::readNumber(Number* number) {
+template <bool kJumpsOnly>
+Doubt LineReader<kJumpsOnly>::readNumber(Number* number) {
   const char* at = p_;
-  while (at < end_ && isBlank(*at)) ++at;
-  Number found;
-  if (at < end_ && (*at == '-' || *at == '+')) found.negative = *at++ == '-';
-  int taken = 0;   // digits in the mantissa
-  int whole = -1;  // of them, those before the point, once it has come
-  for (; at < end_; ++at) {
+  const char* const end = end_;
+  while (at < end && isBlank(*at)) ++at;
+  bool negative = false;
+  if (at < end && (*at == '-' || *at == '+')) negative = *at++ == '-';
+  uint64_t mantissa = 0;
+  bool dropped = false;  // a digit past those kept was not zero
+  int taken = 0;         // digits in the mantissa
+  int whole = -1;        // of them, those before the point, once it has come
+  for (; at < end; ++at) {
     const auto digit = static_cast<unsigned>(*at - '0');
     if (digit < 10) {
       if (taken < kMostDigits) {
-        found.mantissa = found.mantissa * 10 + digit;
+        mantissa = mantissa * 10 + digit;
         ++taken;
       } else if (whole < 0) {
-        return false;  // no place or code has a whole part that long
+        // No place or code has a whole part that long.
+        while (at < end && isDigit(*at)) ++at;
+        p_ = at;
+        return Doubt::numberTooLong;
       } else {
-        found.dropped = found.dropped || digit != 0;
+        dropped = dropped || digit != 0;
       }
     } else if (*at == '.' && whole < 0) {
       whole = taken;
@@ -232,121 +392,187 @@ bool LineReader::readNumber(Number* number) {
       // Blanks may stand inside a number, before more of its digits or its
       // point; blanks after it are not part of it.
       const char* next = at + 1;
-      while (next < end_ && isBlank(*next)) ++next;
-      if (next == end_ || !(isDigit(*next) || (*next == '.' && whole < 0))) break;
+      while (next < end && isBlank(*next)) ++next;
+      if (next == end || !(isDigit(*next) || (*next == '.' && whole < 0))) break;
       at = next - 1;
     } else {
       break;
     }
   }
-  found.scale = whole < 0 ? 0 : taken - whole;
   p_ = at;
-  *number = found;
-  return taken > 0;
+  *number = Number{mantissa, whole < 0 ? 0 : taken - whole, negative, dropped, whole >= 0};
+  if (taken == 0) {
+    // What stands where the number should is named for what it is.
+    while (at < end && isBlank(*at)) ++at;
+    if (at == end) return Doubt::noNumber;
+    return *at == '#' ? Doubt::parameter : *at == '[' ? Doubt::expression : Doubt::noNumber;
+  }
+  if (at < end && upper(*at) == 'E') {
+    // An exponent, or an E word run into the number: read the way a
+    // controller that reads exponents would, the number is another one.
+    ++p_;
+    if (p_ < end && (*p_ == '-' || *p_ == '+')) ++p_;
+    while (p_ < end && isDigit(*p_)) ++p_;
+    return Doubt::exponent;
+  }
+  return Doubt::none;
 }
 
-bool LineReader::takePlace(char letter, const Number& number) {
+template <bool kJumpsOnly>
+Doubt LineReader<kJumpsOnly>::takePlace(char letter, const Number& number) {
   const auto axis = static_cast<size_t>(letter - 'X');
-  return number.millionths(&block_.axes[axis], &block_.rounded[axis], letter == 'Z');
+  if (letter == 'Z') block_.zWithoutPoint = !number.point && number.mantissa != 0;
+  const bool near = number.millionths(&block_.axes[axis], &block_.rounded[axis], letter == 'Z');
+  return near ? Doubt::none : Doubt::placeTooFar;
 }
 
-bool LineReader::takeG(int g) {
+template <bool kJumpsOnly>
+Doubt LineReader<kJumpsOnly>::takeG(int g) {
   Block& b = block_;
   switch (g < 0 || g >= 1000 ? Effect::unknown : kEffects[static_cast<size_t>(g)]) {
     case Effect::unknown:
-      return false;
+      return Doubt::unknownCode;
     case Effect::none:
-      return true;
+      contexts_ |= contextOf(g);
+      return Doubt::none;
     case Effect::motion:
       // G80 beside another motion word only ends the canned cycle, as the
       // many controllers that keep it in a group of its own read it.
       if (g == 800 || b.motion == 800) {
         b.motion = b.motion < 0 || b.motion == 800 ? static_cast<int16_t>(g) : b.motion;
-        return true;
+        return Doubt::none;
       }
-      if (b.motion >= 0) return false;  // two motions in one block
+      if (b.motion >= 0) return Doubt::twoMotions;
       b.motion = static_cast<int16_t>(g);
-      return true;
+      return Doubt::none;
     case Effect::notAMove:
+      contexts_ |= contextOf(g);
       b.notAMove = true;
-      return true;
+      return Doubt::none;
     case Effect::newFrame:
+      contexts_ |= contextOf(g);
       b.notAMove = b.forgetsPoints = true;
-      return true;
+      return Doubt::none;
     case Effect::home:
-      b.notAMove = b.forgetsPoints = b.losesPlace = true;
-      return true;
+      b.notAMove = b.forgetsPoints = b.losesPlace = b.homes = true;
+      return Doubt::none;
     case Effect::call:
       b.mayJump = true;
-      return false;
+      return Doubt::call;
     case Effect::newPlace:
       b.notAMove = b.losesPlace = true;
-      return true;
+      return Doubt::none;
     case Effect::units:
       b.units = g == 200 ? Units::inches : Units::millimetres;
       b.forgetsPoints = true;
-      return true;
+      return Doubt::none;
     case Effect::frame:
+      contexts_ |= contextOf(g);
       b.forgetsPoints = true;
-      return true;
+      return Doubt::none;
     case Effect::absolute:
     case Effect::incremental:
       b.distance = static_cast<int8_t>(g == 910 ? 1 : 0);
-      return true;
+      return Doubt::none;
     case Effect::compensationOff:
     case Effect::compensationOn:
+      contexts_ |= contextOf(g);
       b.compensation = static_cast<int8_t>(g == 400 ? 0 : 1);
-      return true;
+      return Doubt::none;
     case Effect::feedMode:
       b.feedMode = g == 930   ? FeedMode::inverseTime
                    : g == 940 ? FeedMode::perMinute
                               : FeedMode::perRevolution;
-      return true;
+      return Doubt::none;
   }
-  return false;
+  return Doubt::unknownCode;
 }
 
-bool LineReader::takeM(int m) {
+template <bool kJumpsOnly>
+Doubt LineReader<kJumpsOnly>::takeM(int m) {
   switch (m) {
     case 0:
     case 10:   // M0, M1: a pause, where many machines have their tools changed by hand
     case 60:   // M6
     case 610:  // M61: the spindle holds another tool
+      contexts_ |= m == 610 ? kToolNumber : 0;
       block_.toolChange = true;
-      return true;
+      return Doubt::none;
     case 30:
     case 40:
     case 50:  // the spindle
     case 70:
     case 80:
     case 90:  // coolant
-      return true;
+      return Doubt::none;
     case 970:  // a jump to a block number and back
-    case 980:  // a call, which may return to a block number here
       block_.mayJump = true;
-      return false;
+      return Doubt::jump;
+    case 980:   // a call, which may return to a block number here
+    case 1980:  // a call of a subprogram in external memory, alike
+      block_.mayJump = true;
+      return Doubt::call;
     case 990:  // a return, to a block number where a P word says
       block_.returns = true;
-      return false;
+      return Doubt::returns;
     default:
       // Program ends, calls, and the codes a machine gives meanings of its
       // own: pallet changes, indexers, clamps, macros.
-      return false;
+      return Doubt::unknownCode;
   }
 }
 
-bool LineReader::takeLetter(char letter) {
+template <bool kJumpsOnly>
+Doubt LineReader<kJumpsOnly>::takeLetter(char letter, const char* start) {
   const uint32_t bit = letterBit(letter);
-  if ((kKnownLetters & bit) == 0 || (block_.letters & bit & ~kIgnoredLetters) != 0) return false;
+  if ((block_.letters & bit) != 0) return Doubt::repeatedWord;
   block_.letters |= bit;
+  if ((bit & kLettersInContext) != 0) {
+    const WordSpan word = spanOf(start, p_);
+    wordAt_[letter - 'A'] = word.at;
+    wordLength_[letter - 'A'] = word.length;
+  }
   block_.toolChange = block_.toolChange || letter == 'T';
-  return true;
+  return Doubt::none;
+}
+
+template <bool kJumpsOnly>
+void LineReader<kJumpsOnly>::checkContexts() {
+  const uint32_t inContext = block_.letters & kLettersInContext;
+  if (inContext == 0) return;
+  const Motion motion = block_.motion >= 0 ? motionOf(block_.motion) : inForce_;
+  const uint16_t contexts = contexts_ | (motion == Motion::arc     ? kArc
+                                         : motion == Motion::cycle ? kCycle
+                                                                   : 0);
+  const uint32_t outOfContext = inContext & ~kLettersKnown[contexts];
+  if (outOfContext == 0) return;
+  int first = -1;  // the index of the first letter out of context in the line
+  for (int i = 0; i < 26; ++i) {
+    if ((outOfContext & letterBit(static_cast<char>('A' + i))) == 0) continue;
+    if (first < 0 || wordAt_[i] < wordAt_[first]) first = i;
+  }
+  if (first >= 0) noteDoubt(Doubt::letterOutOfContext, {wordAt_[first], wordLength_[first]});
+}
+
+template <bool kJumpsOnly>
+void LineReader<kJumpsOnly>::noteDoubt(Doubt doubt, WordSpan word) {
+  if (block_.doubt != Doubt::none && !(mayGoElsewhere(doubt) && !mayGoElsewhere(block_.doubt))) {
+    return;
+  }
+  block_.doubt = doubt;
+  block_.doubted = word;
 }
 
 }  // namespace
 
-Block readBlock(std::string_view line) {
+Block readBlock(std::string_view line, Motion inForce) {
   Block block;
-  LineReader(line, &block).read();
+  LineReader<false>(line, inForce, &block).read();
+  return block;
+}
+
+Block readJumps(std::string_view line) {
+  Block block;
+  LineReader<true>(line, Motion::none, &block).read();
   return block;
 }

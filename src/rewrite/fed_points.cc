@@ -6,33 +6,37 @@
 FedPoints::FedPoints()
     : points_(new Point[kSize]), before_(new uint32_t[kSize]), slots_(new uint32_t[kSlots]()) {}
 
-void FedPoints::add(int64_t x, int64_t y, int64_t z) {
+void FedPoints::add(int64_t x, int64_t y, int64_t z, bool withoutPoint) {
   int32_t qx = 0;
   int32_t qy = 0;
   if (!tenThousandths(x, &qx) || !tenThousandths(y, &qy)) return;
   if (count_ == UINT32_MAX) startAfresh();
   const uint32_t slot = slotFor(qx, qy);
   const size_t at = count_ & (kSize - 1);
-  points_[at] = Point{qx, qy, z};
+  points_[at] = Point{qx, qy, z, withoutPoint};
   before_[at] = slots_[slot];
   slots_[slot] = ++count_;
 }
 
-bool FedPoints::reached(int64_t x, int64_t y, double depth) const {
+FedPoints::Reach FedPoints::reached(int64_t x, int64_t y, double depth) const {
   int32_t qx = 0;
   int32_t qy = 0;
-  if (!tenThousandths(x, &qx) || !tenThousandths(y, &qy)) return false;
+  if (!tenThousandths(x, &qx) || !tenThousandths(y, &qy)) return Reach::no;
   // Points up to this number are forgotten, or replaced by later ones.
   const uint32_t gone =
       std::max(kept_, count_ > kSize ? static_cast<uint32_t>(count_ - kSize) : 0u);
   uint32_t number = slots_[slotFor(qx, qy)];
+  Reach reach = Reach::no;
   for (int look = 0; look < kLooks && number > gone; ++look) {
     const size_t at = (number - 1) & (kSize - 1);
     const Point& point = points_[at];
-    if (point.x == qx && point.y == qy && static_cast<double>(point.z) / 1e6 <= depth) return true;
+    if (point.x == qx && point.y == qy && static_cast<double>(point.z) / 1e6 <= depth) {
+      if (!point.withoutPoint) return Reach::yes;
+      reach = Reach::withoutPoint;
+    }
     number = before_[at];
   }
-  return false;
+  return reach;
 }
 
 bool FedPoints::tenThousandths(int64_t millionths, int32_t* out) {

@@ -15,14 +15,24 @@ class FedPoints {
  public:
   // How many of the latest points are kept.
   static constexpr size_t kSize = size_t{1} << 15;
+  // The most points of one slot looked at: those of a point fed to again and
+  // again come first, the latest first.
+  static constexpr int kLooks = 8;
+
+  // Whether the tool is known to have been fed that deep at a place: yes, or
+  // only to a Z written without a decimal point (which some controllers read
+  // in least increments: Z-1 as 0.001 mm), or no.
+  enum class Reach : uint8_t { no, withoutPoint, yes };
 
   FedPoints();
 
-  // Records that the tool was fed to `z` at (`x`, `y`), all in millionths.
-  void add(int64_t x, int64_t y, int64_t z);
-  // True iff the tool was fed to `depth` or deeper at (`x`, `y`), to 0.0001,
-  // in one of the points kept, among the latest kLooks of its slot.
-  bool reached(int64_t x, int64_t y, double depth) const;
+  // Records that the tool was fed to `z` at (`x`, `y`), all in millionths;
+  // `withoutPoint`: to a Z written without a decimal point.
+  void add(int64_t x, int64_t y, int64_t z, bool withoutPoint = false);
+  // Returns whether the tool was fed to `depth` or deeper at (`x`, `y`) in
+  // one of the points kept, among the latest kLooks of its slot. Points that
+  // match are less than 0.0001 apart.
+  Reach reached(int64_t x, int64_t y, double depth) const;
   // Forgets every point.
   void forget() { kept_ = count_; }
 
@@ -32,16 +42,14 @@ class FedPoints {
     int32_t x;
     int32_t y;
     int64_t z;
+    bool withoutPoint;  // Z was written without a decimal point
   };
   static constexpr size_t kSlots = size_t{1} << 15;
-  // The most points of one slot looked at: those of a point fed to again and
-  // again come first, the latest first.
-  static constexpr int kLooks = 8;
 
-  // Stores a place in millionths rounded to ten-thousandths in `*out`: the
-  // points it tells apart are at least 0.00005 apart, and those closer than
-  // that match. False for a place too far out to be kept, which is then
-  // never reached.
+  // Stores a place in millionths rounded to ten-thousandths in `*out`, so
+  // that places that match are less than 0.0001 apart (places nearer than
+  // that may still round apart). False for a place too far out to be kept,
+  // which is then never reached.
   static bool tenThousandths(int64_t millionths, int32_t* out);
   // Returns the slot for the point at (`x`, `y`) in ten-thousandths.
   static uint32_t slotFor(int32_t x, int32_t y);

@@ -225,7 +225,7 @@ std::string repeat(const std::string& unit, size_t bytes) {
 // number, and nothing before the modes are set.
 TEST(WordMode, OnePassOrReadThroughFirstGiveTheSame) {
   const std::string pocket =
-      "G90 G40 G94\nG0 Z5\nG0 X10 Y10\nG1 Z-1 F100\nG1 X20\nG1 X10\nG0 Z5\n"
+      "G90 G40 G94\nG0 Z5\nG0 X10 Y10\nG1 Z-1. F100\nG1 X20\nG1 X10\nG0 Z5\n"
       "N100 G0 X10 Y10\nG1 Z-2\n";
   // Many reads long, so that the word at its end comes runs after the first.
   const std::string cutting = repeat("G1 X20 Y10\nG1 X10 Y10\n", 5 << 20);
@@ -256,7 +256,7 @@ TEST(WordMode, OnePassOrReadThroughFirstGiveTheSame) {
       outputs[file ? 1 : 0] = sink.text;
     }
     EXPECT_TRUE(outputs[0] == outputs[1]) << c.name;
-    EXPECT_EQ(outputs[1].find("G00 Z0.050000\r\nG1 Z-1") != std::string::npos, true) << c.name;
+    EXPECT_EQ(outputs[1].find("G00 Z0.050000\r\nG1 Z-1.") != std::string::npos, true) << c.name;
     EXPECT_EQ(outputs[1].find("G00 Z-0.980000\r\nG1 Z-2") != std::string::npos, c.deep == 1)
         << c.name;
   }

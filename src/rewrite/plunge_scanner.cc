@@ -221,7 +221,8 @@ bool PlungeScanner::plunge(Range& range, const char* at) {
   }
   // Compact-style programs are not checked for where the tool has been.
   const auto height =
-      rule_.plunge(readDepth(at + 4, range.to, exact_), [](double) { return true; });
+      rule_.plunge(readDepth(at + 4, range.to, exact_), [](double) { return PlungeReason::none; })
+          .height;
   // The approach runs before its line, in the mode in force where the line
   // starts: none where the line leaves incremental mode.
   if (!height || range.continuation || range.incrementalAtLineStart) return false;

@@ -22,36 +22,39 @@ WordScanner::WordScanner(const Heights& heights, const Outlook& outlook)
     : assumed_(outlook),
       heights_(inMillionths(heights)),
       rule_(heights_),
+      firstHeight_(std::llround(heights_.first * 1e6)),
       mayJump_(outlook.jumps()) {
+  firstLine_ = approachText_.format(heights_.first);
   // A subprogram runs in the modes of whoever calls it; a program that runs
   // again from its start, in those it ended in.
   if (outlook.returns()) beUnsure();
 }
 
 void Outlook::read(std::string_view text) {
-  Block block;
-  forEachLine(text, [&](size_t, std::string_view line) { readLine(line, &block); });
+  forEachLine(text, [this](size_t, std::string_view line) {
+    if (!takePiece(line)) note(readJumps(line));
+  });
 }
 
-bool Outlook::readLine(std::string_view line, Block* block) {
-  if (isPiece(line, &midLine_)) {
-    // A line too long to hold is not read, and may hold anything.
-    jumps_ = returns_ = true;
-    return false;
-  }
-  *block = readBlock(line);
-  jumps_ = jumps_ || block->mayJump;
-  returns_ = returns_ || block->returns;
+bool Outlook::takePiece(std::string_view line) {
+  if (!isPiece(line, &midLine_)) return false;
+  jumps_ = returns_ = true;
   return true;
 }
 
 bool WordScanner::scanLine(std::string_view line) {
-  Block block;
-  if (!shown_.readLine(line, &block)) {
+  note_.doubt = Doubt::none;
+  note_.plunge = PlungeReason::none;
+  const bool starts = !shown_.midLine();
+  if (starts) ++note_.line;
+  if (shown_.takePiece(line)) {
+    if (starts) noteDoubt(Doubt::lineTooLong, {});
     retractWatch_ = false;
     beUnsure();
     return false;
   }
+  const Block block = readBlock(line, motion_);
+  shown_.note(block);
   return follow(block);
 }
 
@@ -59,8 +62,15 @@ bool WordScanner::follow(const Block& block) {
   const bool afterApproach = retractWatch_;
   retractWatch_ = false;
   mayJump_ = mayJump_ || block.mayJump;
-  if (!block.understood || (block.programNumber && started_)) {
+  if (!block.understood() || (block.programNumber && started_)) {
+    if (block.understood()) {
+      noteDoubt(Doubt::programNumber, {});  // another program, run from anywhere
+    } else {
+      noteDoubt(block.doubt, block.doubted);
+    }
     started_ = true;
+    // A rotary axis named there may have turned anywhere.
+    rotaryNamed_ |= block.letters & kRotaryAxes;
     beUnsure();
     return false;
   }
@@ -72,7 +82,10 @@ bool WordScanner::follow(const Block& block) {
   started_ = started_ || block.hasWords;
   // Once the program may jump, execution may land on any line with a block
   // number, from anywhere.
-  if (mayJump_ && block.has('N')) beUnsure();
+  if (mayJump_ && block.has('N')) {
+    noteDoubt(Doubt::reachedByJump, {});
+    beUnsure();
+  }
   // An approach goes in front of its line, so it runs in the modes before the
   // line: none in front of a line that changes what its coordinates mean.
   const bool keepsModes = !block.forgetsPoints && !block.losesPlace && !block.toolChange &&
@@ -95,6 +108,7 @@ void WordScanner::applyModes(const Block& block) {
   }
   if (block.losesPlace) losePosition();
   if (block.distance >= 0) distance_ = int{block.distance};
+  if ((block.letters & kRotaryAxes) != 0 || block.homes) turnAxes(block);
   if (block.feedMode != FeedMode::none || block.units != Units::none) changeFeed(block);
   if (block.has('F')) {
     feedRate_ = feedMode_ == FeedMode::perMinute && block.feed > 0 ? block.feed : 0;
@@ -102,16 +116,24 @@ void WordScanner::applyModes(const Block& block) {
   // A G41 or G42 turns radius compensation on, or on again before the move
   // that was to end it; it stays in force until the move after G40 has led
   // the tool back onto the programmed path.
-  if (block.compensation == 1) compensation_ = true;
-  compensationEnding_ =
-      compensation_ && (block.compensation == 0 || (compensationEnding_ && block.compensation < 0));
-  if (block.motion >= 0) {
-    const int m = block.motion;
-    motion_ = m == 0     ? Motion::rapid
-              : m == 10  ? Motion::feed
-              : m <= 30  ? Motion::arc
-              : m == 800 ? Motion::none
-                         : Motion::cycle;
+  if (block.compensation == 1) compensation_ = Compensation::on;
+  if (block.compensation == 0 && compensation_ == Compensation::on) {
+    compensation_ = Compensation::ending;
+  }
+  if (block.motion >= 0) motion_ = motionOf(block.motion);
+}
+
+void WordScanner::turnAxes(const Block& block) {
+  const uint32_t named = block.letters & kRotaryAxes;
+  rotaryNamed_ |= named;
+  if (block.homes) {
+    tilted_ |= rotaryNamed_;  // home is wherever the machine has it
+  } else if (block.notAMove) {
+    tilted_ |= named;  // a new offset (G92 A0) or a place not followed
+  } else if (distance_ == 0) {
+    tilted_ = (tilted_ & ~named) | block.turned;
+  } else {
+    tilted_ |= block.turned;  // turned by a distance, or in a mode not known
   }
 }
 
@@ -154,11 +176,16 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   };
   if (hasX) tool_.x = goTo('X', tool_.x, &tool_.xKnown);
   if (hasY) tool_.y = goTo('Y', tool_.y, &tool_.yKnown);
-  if (hasZ) tool_.z = goTo('Z', tool_.z, &tool_.zKnown);
+  if (hasZ) {
+    tool_.z = goTo('Z', tool_.z, &tool_.zKnown);
+    // A Z without a point may be read in least increments: how deep it goes
+    // is not known to the unit, nor is a height a distance from it.
+    tool_.zWithoutPoint = block.zWithoutPoint || (distance_ != 0 && tool_.zWithoutPoint);
+  }
   const bool up = hasZ && block.axis('Z') >= 0;
   // The move after G40 leads the tool back onto its programmed path.
   const auto endCompensation = [&] {
-    if (compensationEnding_ && (hasX || hasY)) compensation_ = compensationEnding_ = false;
+    if (compensation_ == Compensation::ending && (hasX || hasY)) compensation_ = Compensation::off;
   };
   switch (motion_) {
     case Motion::rapid:
@@ -181,17 +208,27 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
       if (block.motion == 10 && hasZ && !up && !hasX && !hasY) {
         if (distance_ != 0) {
           rule_.incrementalPlunge();  // relative, or a mode the reader is unsure of
+          note_.plunge = distance_ == 1 ? PlungeReason::incremental : PlungeReason::distanceUnknown;
         } else {
           // Under inverse time the F word says how long the plunge takes: a
           // shorter one would be fed faster.
-          const bool allowed =
-              keepsModes && !compensation_ &&
-              (feedMode_ == FeedMode::perMinute || feedMode_ == FeedMode::perRevolution);
-          approach = plunge(static_cast<double>(block.axis('Z')) / 1e6, allowed, from);
+          const PlungeReason barred =
+              !keepsModes                          ? PlungeReason::lineChangesModes
+              : compensation_ != Compensation::off ? PlungeReason::compensation
+              : feedMode_ == FeedMode::inverseTime ? PlungeReason::inverseTime
+              : feedMode_ == FeedMode::none        ? PlungeReason::feedModeUnknown
+                                                   : PlungeReason::none;
+          approach = plunge(static_cast<double>(block.axis('Z')) / 1e6, barred, from);
         }
       }
-      if (tool_.xKnown && tool_.yKnown && tool_.zKnown && !compensation_) {
-        fed_.add(tool_.x, tool_.y, tool_.z);
+      // The stock's top is at least as high as the program feeds sideways.
+      if ((hasX || hasY) && (!tool_.zKnown || tool_.z > firstHeight_)) fedAboveFirst_ = true;
+      // A tool change or a stop on the line runs after its move, on many
+      // controllers: the point it reaches was cut by the tool before. With
+      // the tool tilted, its shank did not stand over the point it cut.
+      if (tool_.xKnown && tool_.yKnown && tool_.zKnown && compensation_ == Compensation::off &&
+          !block.toolChange && tilted_ == 0) {
+        fed_.add(tool_.x, tool_.y, tool_.z, tool_.zWithoutPoint);
       }
       endCompensation();
       return approach;
@@ -207,20 +244,47 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   return false;
 }
 
-bool WordScanner::plunge(double depth, bool allowed, const Place& from) {
+bool WordScanner::plunge(double depth, PlungeReason barred, const Place& from) {
   // Below the first height only straight down onto a point where this tool
   // has already been fed at least that deep.
-  const bool xyKnown = from.xKnown && from.yKnown;
-  const auto height = rule_.plunge(
-      depth, [&](double reached) { return xyKnown && fed_.reached(from.x, from.y, reached); });
-  if (!height || !allowed) return false;
+  const PlungeDecision decision =
+      rule_.plunge(depth, [&](double reached) { return fedThere(from, reached); });
+  const auto& height = decision.height;
   // Only ever down: where the tool already is at or below the approach's
   // end, or may be, the plunge is left as it is.
-  if (!from.zKnown || std::llround(*height * 1e6) >= from.z) return false;
-  approachLine_ = approachText_.format(*height);
+  const PlungeReason refused = !height                                 ? decision.reason
+                               : barred != PlungeReason::none          ? barred
+                               : decision.first && fedAboveFirst_      ? PlungeReason::stockTopAbove
+                               : !from.zKnown                          ? PlungeReason::heightUnknown
+                               : std::llround(*height * 1e6) >= from.z ? PlungeReason::notGoingDown
+                                                                       : PlungeReason::none;
+  if (refused != PlungeReason::none) {
+    note_.plunge = refused;
+    return false;
+  }
+  note_.plunge = decision.reason;  // none, or why the approach goes only to the first height
+  const std::string_view line = approachText_.format(*height);
+  const bool twoSteps = std::llround(*height * 1e6) < firstHeight_ && from.z > firstHeight_;
+  approachSteps_ = twoSteps ? 2 : 1;
+  approachLines_[0] = twoSteps ? std::string_view(firstLine_) : line;
+  approachLines_[1] = line;
   retractWatch_ = true;
   save(*height, from);
   return true;
+}
+
+PlungeReason WordScanner::fedThere(const Place& at, double depth) const {
+  if (tilted_ != 0) return PlungeReason::tiltedTool;
+  if (!(at.xKnown && at.yKnown)) return PlungeReason::notFedThere;
+  switch (fed_.reached(at.x, at.y, depth)) {
+    case FedPoints::Reach::yes:
+      return PlungeReason::none;
+    case FedPoints::Reach::withoutPoint:
+      return PlungeReason::withoutPoint;
+    case FedPoints::Reach::no:
+      break;
+  }
+  return PlungeReason::notFedThere;
 }
 
 void WordScanner::save(double height, const Place& from) {
@@ -246,6 +310,6 @@ void WordScanner::beUnsure() {
   feedMode_ = FeedMode::none;
   feedRate_ = 0;
   units_ = Units::none;
-  compensation_ = true;
-  compensationEnding_ = false;
+  compensation_ = Compensation::on;
+  tilted_ |= rotaryNamed_;
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "rewrite/approach_rule.h"
@@ -37,10 +38,16 @@ class Outlook {
 
   // Reads the program's next stretch, as WordScanner::scanRun() does.
   void read(std::string_view text);
-  // Reads one line of the program into `*block` and notes what it shows;
-  // returns false for a line too long to hold, or a piece of one, which is
-  // not read and may hold anything.
-  bool readLine(std::string_view line, Block* block);
+  // Returns true iff `line`, the program's next, is too long to hold or a
+  // piece of such a line: it is not read, and may hold anything.
+  bool takePiece(std::string_view line);
+  // Notes what the block of the program's next line shows.
+  void note(const Block& block) {
+    jumps_ = jumps_ || block.mayJump;
+    returns_ = returns_ || block.returns;
+  }
+  // True iff the next line continues one too long to hold.
+  bool midLine() const { return midLine_; }
 
   // True iff it may jump or call: a line with a block number may be reached
   // from anywhere, from later in the program or from a subprogram.
@@ -62,6 +69,19 @@ class Outlook {
   bool midLine_ = false;  // the next stretch continues an over-long line
 };
 
+// What the scanner tells of a line besides its approach: why it assumes
+// nothing from that line on, and why the line's plunge gets no approach, or
+// one only to the first height.
+struct LineNote {
+  uint64_t line = 0;          // the line's number, counted from 1 as an editor counts
+  Doubt doubt = Doubt::none;  // why nothing is assumed from this line on, if anything is not
+  // Where the word doubted stands in the line; a length of 0 for the line as
+  // a whole (one too long to read, a block number that a jump may reach, a
+  // program number after the program's start).
+  WordSpan doubted;
+  PlungeReason plunge = PlungeReason::none;
+};
+
 class WordScanner {
  public:
   // The longest line read as words: a longer one comes in pieces, which may
@@ -73,15 +93,25 @@ class WordScanner {
   explicit WordScanner(const Heights& heights = {}, const Outlook& outlook = {});
 
   // Scans the lines of `text`, the program's next stretch, in order, and
-  // calls onApproach(offset, approachLine) for each line that gets an
-  // approach, with the offset where that line starts. A stretch normally ends
-  // with a line end; one that does not (a piece of an over-long line) is
-  // continued by the next.
+  // calls onApproach(offset, approachLine) for each approach line, in order,
+  // with the offset where the line it goes in front of starts (an approach
+  // below the first height from above it takes two lines), and onNote(offset,
+  // line, note) for each line with something to tell (LineNote). A stretch
+  // normally ends with a line end; one that does not (a piece of an
+  // over-long line) is continued by the next.
+  template <typename OnApproach, typename OnNote>
+  void scanRun(std::string_view text, OnApproach&& onApproach, OnNote&& onNote) {
+    forEachLine(text, [&](size_t at, std::string_view line) {
+      if (scanLine(line)) {
+        for (int i = 0; i < approachSteps_; ++i) onApproach(at, approachLines_[i]);
+      }
+      if (note_.doubt != Doubt::none || note_.plunge != PlungeReason::none) onNote(at, line, note_);
+    });
+  }
+  // Scans as above, telling only of the approaches.
   template <typename OnApproach>
   void scanRun(std::string_view text, OnApproach&& onApproach) {
-    forEachLine(text, [&](size_t at, std::string_view line) {
-      if (scanLine(line)) onApproach(at, approachLine_);
-    });
+    scanRun(text, onApproach, [](size_t, std::string_view, const LineNote&) {});
   }
 
   // Returns what the approaches so far save.
@@ -97,15 +127,18 @@ class WordScanner {
   bool outlookHolds() const { return shown_.within(assumed_); }
 
  private:
-  enum class Motion { none, rapid, feed, arc, cycle };
+  // Radius compensation: off; on (or may be); or ending, after G40 and
+  // before the move that leads the tool back onto its programmed path.
+  enum class Compensation { off, on, ending };
   // Where the tool is, in millionths, as far as it is known.
   struct Place {
     int64_t x = 0, y = 0, z = 0;
     bool xKnown = false, yKnown = false, zKnown = false;
+    bool zWithoutPoint = false;  // Z comes from a number without a decimal point
   };
 
   // Reads and follows one line, or a piece of an over-long one; returns true
-  // iff it gets an approach, held in approachLine_.
+  // iff it gets an approach, held in approachLines_.
   bool scanLine(std::string_view line);
   // Follows the block of a line; returns true iff it gets an approach.
   bool follow(const Block& block);
@@ -119,13 +152,24 @@ class WordScanner {
   // approach would run in.
   bool move(const Block& block, bool afterApproach, bool keepsModes);
   // Decides the approach of a plunge to `depth` from the place `from`; true
-  // iff it gets one, which `allowed` may forbid though the depths follow the
-  // plunge all the same.
-  bool plunge(double depth, bool allowed, const Place& from);
+  // iff it gets one, which `barred` (a reason) may forbid though the depths
+  // follow the plunge all the same.
+  bool plunge(double depth, PlungeReason barred, const Place& from);
+  // Returns none iff this tool has been fed to `depth` or deeper at the X Y
+  // of `at`, else why it is not known to have been.
+  PlungeReason fedThere(const Place& at, double depth) const;
+  // Notes that nothing is assumed from this line on, for `doubt`, because of
+  // the word at `doubted`.
+  void noteDoubt(Doubt doubt, WordSpan doubted) {
+    note_.doubt = doubt;
+    note_.doubted = doubted;
+  }
   // Adds what the approach to `height` from the place `from` saves.
   void save(double height, const Place& from);
   // Forgets where the tool is.
   void losePosition() { tool_.xKnown = tool_.yKnown = tool_.zKnown = false; }
+  // Follows the rotary axes the block names, or sends home.
+  void turnAxes(const Block& block);
   // After a line the reader does not understand, assumes nothing.
   void beUnsure();
 
@@ -134,20 +178,31 @@ class WordScanner {
   Heights heights_;  // rounded up to millionths
   ApproachRule rule_;
   ApproachText approachText_;
-  std::string_view approachLine_;
+  std::string firstLine_;  // the approach line to the first height
+  // The lines of the latest approach: one, or two where it goes below the
+  // first height from above it, so that the tool goes below the first height
+  // only straight down over the plunge, however the controller blends moves.
+  std::string_view approachLines_[2];
+  int approachSteps_ = 0;
   FedPoints fed_;
   Motion motion_ = Motion::none;
   int distance_ = 0;                         // 0 absolute (G90), 1 incremental (G91), -1 unknown
   FeedMode feedMode_ = FeedMode::perMinute;  // none where it is not known
   int64_t feedRate_ = 0;       // F in force per minute, in millionths; 0 where it is not known
   Units units_ = Units::none;  // none where the program has not named them
-  bool compensation_ = false;  // radius compensation may be on: the tool is not at X Y
-  bool compensationEnding_ = false;  // G40 came, but the move that ends it did not
+  Compensation compensation_ = Compensation::off;  // where it is not off, the tool is not at X Y
   Place tool_;
+  int64_t firstHeight_;  // in millionths
+  // The program has fed sideways above the first height, or at a height not
+  // known: the stock's top may be above it, and no approach goes to it.
+  bool fedAboveFirst_ = false;
+  uint32_t rotaryNamed_ = 0;   // the rotary axes (A B C, as letter bits) the program has named
+  uint32_t tilted_ = 0;        // of them, those that may stand off 0: no point is learned
   bool retractWatch_ = false;  // an approach was just inserted: watch the next line
   bool started_ = false;       // a line with words was read
   bool mayJump_ = false;       // the program may jump: a block number may be landed on
   Savings savings_;
+  LineNote note_;  // of the line scanned last
 };
 
 #endif  // TARVELIN_REWRITE_WORD_SCANNER_H_

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <random>
 #include <string>
 #include <utility>
@@ -47,56 +48,96 @@ TEST_P(WordCases, WritesTheExpectedLines) {
 // Two passes of a pocket, the second at the same place, in a given style.
 Case pocket(const char* name, const Lines& style) {
   Lines expected = style;
-  expected.insert(expected.begin() + 6, "G00 Z-0.480000");
+  expected.insert(expected.begin() + 6, {"G00 Z0.050000", "G00 Z-0.480000"});
   expected.insert(expected.begin() + 2, "G00 Z0.050000");
   return {name, style, expected};
 }
 
 const Case kCases[] = {
     pocket("SpacedWords", {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G1 X30", "G0 Z5", "G0 X10 Y10",
-                           "G1 Z-1 F100"}),
+                           "G1 Z-1. F100"}),
     pocket("LowerCaseAndShortNumbers",
            {"g0z5", "g0x10y10", "g1z-.5f100", "g1x30", "g0z5.", "g0x10.y10.", "g1z-1.f100"}),
     pocket("BlanksInsideWordsAndComments",
            {"N10 G 0 Z 5 (lift)", "N20 G00 X+10.000 Y10", "N30 G01 Z- 0.5 F100 ; in", "N40 X30",
             "N50 G0Z5", "N60 G0X10Y10", "N70 G1Z-1F100"}),
     pocket("ModalRapidsAndFeeds",
-           {"G0 Z5", "X10 Y10", "G1 Z-0.5 F100", "X30", "G0 Z5", "X10 Y10", "G1 Z-1"}),
+           {"G0 Z5", "X10 Y10", "G1 Z-0.5 F100", "X30", "G0 Z5", "X10 Y10", "G1 Z-1."}),
     {"DeepApproachOnlyWhereTheToolHasBeen",
-     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G1 X30", "G0 Z5", "G0 X10 Y20", "G1 Z-1 F100",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G1 X30", "G0 Z5", "G0 X10 Y20", "G1 Z-1. F100",
       "G1 X30", "G0 Z5", "G0 X10 Y20", "G1 Z-1.5"},
      {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5 F100", "G1 X30", "G0 Z5", "G0 X10 Y20",
-      "G00 Z0.050000", "G1 Z-1 F100", "G1 X30", "G0 Z5", "G0 X10 Y20", "G00 Z-0.980000",
-      "G1 Z-1.5"}},
+      "G00 Z0.050000", "G1 Z-1. F100", "G1 X30", "G0 Z5", "G0 X10 Y20", "G00 Z0.050000",
+      "G00 Z-0.980000", "G1 Z-1.5"}},
     {"NotDeepEnoughThere",
-     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G1 X30 Z-0.2", "G0 Z5", "G0 X30 Y10", "G1 Z-1 F100"},
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G1 X30 Z-0.2", "G0 Z5", "G0 X30 Y10",
+      "G1 Z-1. F100"},
      {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5 F100", "G1 X30 Z-0.2", "G0 Z5",
-      "G0 X30 Y10", "G00 Z0.050000", "G1 Z-1 F100"}},
+      "G0 X30 Y10", "G00 Z0.050000", "G1 Z-1. F100"}},
+    // Z-1e-05 is 0.00001 deep where exponents are read: no deep approach
+    // rests on it, nor on anything after it.
+    {"AnExponentIsNoShallowerNumber",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-1e-05 F100", "G1 X30", "G1 X10", "G0 Z5", "G0 X10 Y10",
+      "G1 Z-1.5"},
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-1e-05 F100", "G1 X30", "G1 X10", "G0 Z5", "G0 X10 Y10",
+      "G1 Z-1.5"}},
+    // I J K R are the centre or radius of an arc, also where the arc's
+    // motion word came on an earlier line.
+    {"ModalArcsAreUnderstood",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-1. F100", "G2 X20 Y10 I5", "X10 Y10 I-5", "G0 Z5", "G0 X10 Y10",
+      "G1 Z-2."},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1. F100", "G2 X20 Y10 I5", "X10 Y10 I-5",
+      "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G00 Z-0.980000", "G1 Z-2."}},
+    // Below the first height the tool goes only straight down over the
+    // plunge, however the controller blends moves: from above the first
+    // height in two steps, from it or below in one.
+    {"BelowTheFirstHeightOnlyStraightDown",
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-1.", "G1 X2", "G1 X1", "G0 Z0.05", "G0 X1 Y1", "G1 Z-2.", "G1 X2",
+      "G1 X1", "G0 Z0.050001", "G0 X1 Y1", "G1 Z-3."},
+     {"G0 Z5", "G0 X1 Y1", "G00 Z0.050000", "G1 Z-1.", "G1 X2", "G1 X1", "G0 Z0.05", "G0 X1 Y1",
+      "G00 Z-0.980000", "G1 Z-2.", "G1 X2", "G1 X1", "G0 Z0.050001", "G0 X1 Y1", "G00 Z0.050000",
+      "G00 Z-1.980000", "G1 Z-3."}},
+    // Z-1 is one whole unit to LinuxCNC, GRBL and Mach, one least increment
+    // (0.001 mm) to a control without decimal point input: no deep approach
+    // rests on a Z written without a point, nor on a feed at that Z.
+    {"ANumberWithoutAPointIsNoDepthToRestOn",
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-1 F100", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-2.", "G1 X2",
+      "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-3"},
+     {"G0 Z5", "G0 X1 Y1", "G00 Z0.050000", "G1 Z-1 F100", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1",
+      "G00 Z0.050000", "G1 Z-2.", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G00 Z0.050000",
+      "G00 Z-1.980000", "G1 Z-3"}},
+    // Fed sideways at Z10, the program shows that its stock's top may be
+    // above the first height: no approach goes there, deep ones go on.
+    {"FedAboveTheFirstHeightOnlyDeepApproaches",
+     {"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G1 X5", "G0 Z20", "G0 X1 Y1", "G1 Z-1.", "G1 X5",
+      "G1 X1", "G0 Z20", "G0 X1 Y1", "G1 Z-2."},
+     {"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G1 X5", "G0 Z20", "G0 X1 Y1", "G1 Z-1.", "G1 X5",
+      "G1 X1", "G0 Z20", "G0 X1 Y1", "G00 Z0.050000", "G00 Z-0.980000", "G1 Z-2."}},
     {"CommentsAreNotRead",
-     {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1"},
-     {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1"}},
+     {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1."},
+     {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1."}},
     {"PlungesNeedAnExplicitG1AndNoXY",
      {"G0 Z5", "G0 X10 Y10", "G1 X10 Y10 Z-0.5 F100", "G0 Z5", "G0 X10 Y10", "Z-1", "G0 Z5",
-      "G0 X1", "G2 X2 Z-1 I1", "G0 Z5", "G0 X1", "G1 Z-1"},
+      "G0 X1", "G2 X2 Z-1 I1", "G0 Z5", "G0 X1", "G1 Z-1."},
      {"G0 Z5", "G0 X10 Y10", "G1 X10 Y10 Z-0.5 F100", "G0 Z5", "G0 X10 Y10", "Z-1", "G0 Z5",
-      "G0 X1", "G2 X2 Z-1 I1", "G0 Z5", "G0 X1", "G00 Z0.050000", "G1 Z-1"}},
+      "G0 X1", "G2 X2 Z-1 I1", "G0 Z5", "G0 X1", "G00 Z0.050000", "G1 Z-1."}},
     {"CannedCyclesAndOtherCodesAreNoMoves",
-     {"G0 Z5", "G81 X1 Y1 Z-3 R1", "G80", "G1 Z-1", "G28 G91 Z0", "G90", "G53 G0 X0 Y0", "G4 P1",
-      "G92 X0 Y0 Z5", "G1 Z-1", "G0 Z1", "G0 X0 Y0", "G1 Z-1"},
-     {"G0 Z5", "G81 X1 Y1 Z-3 R1", "G80", "G1 Z-1", "G28 G91 Z0", "G90", "G53 G0 X0 Y0", "G4 P1",
-      "G92 X0 Y0 Z5", "G1 Z-1", "G0 Z1", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1"}},
+     {"G0 Z5", "G81 X1 Y1 Z-3 R1", "G80", "G1 Z-1.", "G28 G91 Z0", "G90", "G53 G0 X0 Y0", "G4 P1",
+      "G92 X0 Y0 Z5", "G1 Z-1.", "G0 Z1", "G0 X0 Y0", "G1 Z-1."},
+     {"G0 Z5", "G81 X1 Y1 Z-3 R1", "G80", "G1 Z-1.", "G28 G91 Z0", "G90", "G53 G0 X0 Y0", "G4 P1",
+      "G92 X0 Y0 Z5", "G1 Z-1.", "G0 Z1", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1."}},
     {"ADwellsAxisWordsAreNoMove",
-     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G1 X30", "G4 X10", "G0 Z5", "G0 Y10", "G1 Z-1"},
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G1 X30", "G4 X10", "G0 Z5", "G0 Y10", "G1 Z-1."},
      {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5 F100", "G1 X30", "G4 X10", "G0 Z5",
-      "G0 Y10", "G00 Z0.050000", "G1 Z-1"}},
+      "G0 Y10", "G00 Z0.050000", "G1 Z-1."}},
     {"G80BesideAMotionWordOnlyEndsTheCycle",
-     {"G00 G17 G80 G90 Z5", "G80 G0 X1 Y1", "G1 Z-1", "G0 G1 Z-2"},
-     {"G00 G17 G80 G90 Z5", "G80 G0 X1 Y1", "G00 Z0.050000", "G1 Z-1", "G0 G1 Z-2"}},
+     {"G00 G17 G80 G90 Z5", "G80 G0 X1 Y1", "G1 Z-1.", "G0 G1 Z-2."},
+     {"G00 G17 G80 G90 Z5", "G80 G0 X1 Y1", "G00 Z0.050000", "G1 Z-1.", "G0 G1 Z-2."}},
     {"ToolChangeStartsANewSeries",
      {"T1 M6", "G0 Z5", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5", "T2 M6", "G0 Z5", "G0 X10 Y10",
-      "G1 Z-1"},
+      "G1 Z-1."},
      {"T1 M6", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5 F100", "G0 Z5", "T2 M6", "G0 Z5",
-      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1"}},
+      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1."}},
     {"IncrementalPlungesAreLeftAlone",
      {"G91", "G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G90 G0 Z5", "G0 X10 Y10", "G1 Z-0.5"},
      {"G91", "G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G90 G0 Z5", "G0 X10 Y10", "G00 Z0.050000",
@@ -111,71 +152,74 @@ const Case kCases[] = {
     // and the move after it), nor that F is a feed rate (until G94 or G95),
     // and makes no approach while it may be elsewhere or fed otherwise.
     {"UnknownWordsMakeItAssumeNothing",
-     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5",   "G0 Z5",    "#1 = 2", "G0 X10 Y10", "G1 Z-1",  // unsure
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5",   "G0 Z5",    "#1 = 2", "G0 X10 Y10", "G1 Z-1.",  // unsure
       "G90",   "G0 Z5",      "G0 X10 Y10", "G1 Z-1.5",            // absolute
-      "G40",   "G0 Z5",      "G0 X10 Y10", "G1 Z-2",   "G1 X20",  // tool at X Y
+      "G40",   "G0 Z5",      "G0 X10 Y10", "G1 Z-2.",  "G1 X20",  // tool at X Y
       "G94",   "G0 Z5",      "G0 X10 Y10", "G1 Z-2.5"},           // feed rates
-     {"G0 Z5",  "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5",       "G0 Z5",   "#1 = 2", "G0 X10 Y10",
-      "G1 Z-1",                                                             //
-      "G90",    "G0 Z5",      "G0 X10 Y10",    "G1 Z-1.5",                  //
-      "G40",    "G0 Z5",      "G0 X10 Y10",    "G1 Z-2",         "G1 X20",  //
-      "G94",    "G0 Z5",      "G0 X10 Y10",    "G00 Z-1.980000", "G1 Z-2.5"}},
+     {"G0 Z5",      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5",      "G0 Z5",          "#1 = 2",
+      "G0 X10 Y10",
+      "G1 Z-1.",                                                               //
+      "G90",        "G0 Z5",      "G0 X10 Y10",    "G1 Z-1.5",                 //
+      "G40",        "G0 Z5",      "G0 X10 Y10",    "G1 Z-2.",       "G1 X20",  //
+      "G94",        "G0 Z5",      "G0 X10 Y10",    "G00 Z0.050000", "G00 Z-1.980000", "G1 Z-2.5"}},
     // Under radius compensation, and until the move after G40 has led the
     // tool back to X Y, an inserted rapid could move the tool sideways.
     {"NoApproachWhileRadiusCompensationMayBeOn",
-     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G41 D1", "G0 Z5", "G0 X10 Y10", "G1 Z-1", "G0 Z5",
-      "G0 X10 Y10", "G40", "G1 Z-1.5", "G1 X20", "G0 Z5", "G0 X10 Y10", "G1 Z-2"},
-     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5", "G41 D1", "G0 Z5", "G0 X10 Y10", "G1 Z-1",
-      "G0 Z5", "G0 X10 Y10", "G40", "G1 Z-1.5", "G1 X20", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000",
-      "G1 Z-2"}},
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G41 D1", "G0 Z5", "G0 X10 Y10", "G1 Z-1.", "G0 Z5",
+      "G0 X10 Y10", "G40", "G1 Z-1.5", "G1 X20", "G0 Z5", "G0 X10 Y10", "G1 Z-2."},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5", "G41 D1", "G0 Z5", "G0 X10 Y10",
+      "G1 Z-1.", "G0 Z5", "G0 X10 Y10", "G40", "G1 Z-1.5", "G1 X20", "G0 Z5", "G0 X10 Y10",
+      "G00 Z0.050000", "G1 Z-2."}},
     // A G41 or G42 before the move that ends a G40, read or not, turns
     // compensation on again.
     {"CompensationOnAgainBeforeTheMoveAfterG40",
      {"G40", "G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G1 X20", "G41 G0 X0 Y0", "G40", "G41 G0 X10 Y10",
-      "G1 Z-1", "G1 X20", "G40", "G41 G1 X10 Y5 F#1", "G90", "G0 Z5", "G0 X10 Y10", "G1 Z-1.5"},
+      "G1 Z-1.", "G1 X20", "G40", "G41 G1 X10 Y5 F#1", "G90", "G0 Z5", "G0 X10 Y10", "G1 Z-1.5"},
      {"G40", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5", "G1 X20", "G41 G0 X0 Y0", "G40",
-      "G41 G0 X10 Y10", "G1 Z-1", "G1 X20", "G40", "G41 G1 X10 Y5 F#1", "G90", "G0 Z5",
+      "G41 G0 X10 Y10", "G1 Z-1.", "G1 X20", "G40", "G41 G1 X10 Y5 F#1", "G90", "G0 Z5",
       "G0 X10 Y10", "G1 Z-1.5"}},
     // Where the tool went is not followed: LinuxCNC moves it to a dwell's
-    // axis words, and G43.1 takes a tool length offset from them.
+    // axis words, and G43.1 takes a tool length offset from them. A feed
+    // sideways at a height not known may be above the first height, where
+    // the stock's top would then be: no approach goes to the first height.
     {"DwellsAndDynamicOffsetsLoseThePlace",
-     {"G0 Z5", "G0 X10 Y10", "G1 Z-1", "G1 X20", "G1 X10", "G4 P0.1 X40", "G0 Z5", "G0 Y10",
-      "G1 Z-2", "G1 X30 Y30", "G0 Z5", "G43.1 Z-3", "G1 X10 Y10", "G0 Z5", "G0 X10 Y10",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-1.", "G1 X20", "G1 X10", "G4 P0.1 X40", "G0 Z5", "G0 Y10",
+      "G1 Z-2.", "G1 X30 Y30", "G0 Z5", "G43.1 Z-3", "G1 X10 Y10", "G0 Z5", "G0 X10 Y10",
       "G1 Z-2.5"},
-     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "G4 P0.1 X40", "G0 Z5",
-      "G0 Y10", "G00 Z0.050000", "G1 Z-2", "G1 X30 Y30", "G0 Z5", "G43.1 Z-3", "G1 X10 Y10",
-      "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-2.5"}},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1.", "G1 X20", "G1 X10", "G4 P0.1 X40", "G0 Z5",
+      "G0 Y10", "G00 Z0.050000", "G1 Z-2.", "G1 X30 Y30", "G0 Z5", "G43.1 Z-3", "G1 X10 Y10",
+      "G0 Z5", "G0 X10 Y10", "G1 Z-2.5"}},
     // Many machines have their tools changed by hand at a pause.
     {"APauseMayChangeTheTool",
-     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G1 X20", "G1 X10", "M1", "G0 Z5", "G0 X10 Y10", "G1 Z-1",
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-0.5", "G1 X20", "G1 X10", "M1", "G0 Z5", "G0 X10 Y10", "G1 Z-1.",
       "G1 X20", "G1 X10", "M0", "G0 Z5", "G0 X10 Y10", "G1 Z-1.5"},
      {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-0.5", "G1 X20", "G1 X10", "M1", "G0 Z5",
-      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "M0", "G0 Z5", "G0 X10 Y10",
+      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1.", "G1 X20", "G1 X10", "M0", "G0 Z5", "G0 X10 Y10",
       "G00 Z0.050000", "G1 Z-1.5"}},
     // The approach runs before its line, in the modes the line is about to change.
     {"NoApproachInFrontOfALineThatChangesModes",
-     {"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G91 G0 Z0.1", "G0 X0", "G90 G1 Z-2",  //
-      "G0 Z5", "G0 X1 Y1", "G55 G1 Z-1", "G0 Z5", "G0 X1 Y1", "G43 H2 G1 Z-1", "G0 Z5", "G0 X1 Y1",
-      "G40 G1 Z-1", "G0 Z5", "G0 X1 Y1", "G1 Z-1"},
-     {"G0 Z5",         "G0 X1 Y1",      "G00 Z0.050000", "G1 Z-1",     "G91 G0 Z0.1",
-      "G0 X0",         "G90 G1 Z-2",  //
-      "G0 Z5",         "G0 X1 Y1",      "G55 G1 Z-1",    "G0 Z5",      "G0 X1 Y1",
-      "G43 H2 G1 Z-1", "G0 Z5",         "G0 X1 Y1",      "G40 G1 Z-1", "G0 Z5",
-      "G0 X1 Y1",      "G00 Z0.050000", "G1 Z-1"}},
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-1.", "G91 G0 Z0.1", "G0 X0", "G90 G1 Z-2.",  //
+      "G0 Z5", "G0 X1 Y1", "G55 G1 Z-1.", "G0 Z5", "G0 X1 Y1", "G43 H2 G1 Z-1.", "G0 Z5",
+      "G0 X1 Y1", "G40 G1 Z-1.", "G0 Z5", "G0 X1 Y1", "G1 Z-1."},
+     {"G0 Z5",          "G0 X1 Y1",      "G00 Z0.050000", "G1 Z-1.",     "G91 G0 Z0.1",
+      "G0 X0",          "G90 G1 Z-2.",  //
+      "G0 Z5",          "G0 X1 Y1",      "G55 G1 Z-1.",   "G0 Z5",       "G0 X1 Y1",
+      "G43 H2 G1 Z-1.", "G0 Z5",         "G0 X1 Y1",      "G40 G1 Z-1.", "G0 Z5",
+      "G0 X1 Y1",       "G00 Z0.050000", "G1 Z-1."}},
     // Repeated cycles, restored modes, another tool: the reader forgets.
     // After a repeated cycle, which ends at X5, not X1, X is not known until
     // written again, and a plunge there is no feed to (0, 0); another tool,
     // then restored modes, forget every point.
     {"CyclesRestoredModesAndToolNumbersForgetTheTool",
-     {"G0 Z5",    "G0 X0 Y0", "G1 Z-1", "G1 Y1",       "G0 Z5", "G91 G81 X1 R-4.9 Z-0.1 L5",
-      "G80 G90",  "G0 Z5",    "G0 Y0",  "G1 Z-2",      "G1 Y1", "G0 Z5",
-      "G0 X0 Y0", "G1 Z-3",   "G1 Y1",  "M61 Q2",      "G0 Z5", "G0 X0 Y0",
-      "G1 Z-4",   "G1 Y1",    "M72",    "G90 G40 G94", "G0 Z5", "G0 X0 Y0",
-      "G1 Z-5"},
+     {"G0 Z5",    "G0 X0 Y0", "G1 Z-1.", "G1 Y1",       "G0 Z5", "G91 G81 X1 R-4.9 Z-0.1 L5",
+      "G80 G90",  "G0 Z5",    "G0 Y0",   "G1 Z-2.",     "G1 Y1", "G0 Z5",
+      "G0 X0 Y0", "G1 Z-3.",  "G1 Y1",   "M61 Q2",      "G0 Z5", "G0 X0 Y0",
+      "G1 Z-4.",  "G1 Y1",    "M72",     "G90 G40 G94", "G0 Z5", "G0 X0 Y0",
+      "G1 Z-5."},
      {"G0 Z5",
       "G0 X0 Y0",
       "G00 Z0.050000",
-      "G1 Z-1",
+      "G1 Z-1.",
       "G1 Y1",
       "G0 Z5",
       "G91 G81 X1 R-4.9 Z-0.1 L5",
@@ -183,32 +227,32 @@ const Case kCases[] = {
       "G0 Z5",
       "G0 Y0",
       "G00 Z0.050000",
-      "G1 Z-2",
+      "G1 Z-2.",
       "G1 Y1",
       "G0 Z5",
       "G0 X0 Y0",
       "G00 Z0.050000",
-      "G1 Z-3",
+      "G1 Z-3.",
       "G1 Y1",
       "M61 Q2",
       "G0 Z5",
       "G0 X0 Y0",
       "G00 Z0.050000",
-      "G1 Z-4",
+      "G1 Z-4.",
       "G1 Y1",
       "M72",
       "G90 G40 G94",
       "G0 Z5",
       "G0 X0 Y0",
       "G00 Z0.050000",
-      "G1 Z-5"}},
+      "G1 Z-5."}},
     // Numbers with leading zeros and many digits are the same places as their
     // short forms.
     {"LongNumbersAreTheSamePlaces",
-     {"G0 Z5", "G0 X00012345.5 Y0000123.25", "G1 Z-1", "G1 X0", "G0 Z5", "G0 X12345.5 Y123.25",
+     {"G0 Z5", "G0 X00012345.5 Y0000123.25", "G1 Z-1.", "G1 X0", "G0 Z5", "G0 X12345.5 Y123.25",
       "G1 Z-00000002.000"},
-     {"G0 Z5", "G0 X00012345.5 Y0000123.25", "G00 Z0.050000", "G1 Z-1", "G1 X0", "G0 Z5",
-      "G0 X12345.5 Y123.25", "G00 Z-0.980000", "G1 Z-00000002.000"}},
+     {"G0 Z5", "G0 X00012345.5 Y0000123.25", "G00 Z0.050000", "G1 Z-1.", "G1 X0", "G0 Z5",
+      "G0 X12345.5 Y123.25", "G00 Z0.050000", "G00 Z-0.980000", "G1 Z-00000002.000"}},
     // Programs that write every digit of a double are read, the digits past
     // a millionth only rounding the place.
     {"EveryDigitOfADoubleIsRead",
@@ -216,98 +260,99 @@ const Case kCases[] = {
       "G1 X1", "G0 Z5", "G0 X.0076142132 Y60.5126903553000000000000001", "G1 Z-1.5"},
      {"G0 Z5", "G0 X0.007614213197969543 Y60.51269035532995", "G00 Z0.050000",
       "G1 Z-0.8890862944162436 F10", "G1 X1", "G0 Z5",
-      "G0 X.0076142132 Y60.5126903553000000000000001", "G00 Z-0.869086", "G1 Z-1.5"}},
+      "G0 X.0076142132 Y60.5126903553000000000000001", "G00 Z0.050000", "G00 Z-0.869086",
+      "G1 Z-1.5"}},
     // Seven decimals: a pass to -1.0000025 counts as one to -1.000002, the
     // millionth above it, so that the approach keeps the whole gap above it.
     {"DepthsFinerThanAMillionthCountAsTheMillionthAbove",
-     {"G0 Z5", "G0 X1 Y1", "G1 Z-1.0000025", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-2"},
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-1.0000025", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-2."},
      {"G0 Z5", "G0 X1 Y1", "G00 Z0.050000", "G1 Z-1.0000025", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1",
-      "G00 Z-0.980002", "G1 Z-2"}},
+      "G00 Z0.050000", "G00 Z-0.980002", "G1 Z-2."}},
     // An incremental distance below a millionth is rounded, and thousands of
     // them would add up to a place far from the one the machine is at: the
     // reader loses the place instead. Exact ones keep it.
     {"IncrementalDistancesRoundedToMillionthsLoseThePlace",
-     {"G0 Z5", "G0 X0 Y0", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91", "G0 X0.0000004", "G90",
-      "G0 Y0", "G1 Z-2"},
-     {"G0 Z5", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91",
-      "G0 X0.0000004", "G90", "G0 Y0", "G00 Z0.050000", "G1 Z-2"}},
+     {"G0 Z5", "G0 X0 Y0", "G1 Z-1.", "G1 X1", "G1 X0", "G0 Z5", "G91", "G0 X0.0000004", "G90",
+      "G0 Y0", "G1 Z-2."},
+     {"G0 Z5", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1.", "G1 X1", "G1 X0", "G0 Z5", "G91",
+      "G0 X0.0000004", "G90", "G0 Y0", "G00 Z0.050000", "G1 Z-2."}},
     {"IncrementalDistancesWithDigitsLeftOutLoseThePlace",
-     {"G0 Z5", "G0 X0 Y0", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91",
-      "G0 X0.0000010000000000000000001", "G0 X-.000001", "G90", "G0 Y0", "G1 Z-2"},
-     {"G0 Z5", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91",
+     {"G0 Z5", "G0 X0 Y0", "G1 Z-1.", "G1 X1", "G1 X0", "G0 Z5", "G91",
+      "G0 X0.0000010000000000000000001", "G0 X-.000001", "G90", "G0 Y0", "G1 Z-2."},
+     {"G0 Z5", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1.", "G1 X1", "G1 X0", "G0 Z5", "G91",
       "G0 X0.0000010000000000000000001", "G0 X-.000001", "G90", "G0 Y0", "G00 Z0.050000",
-      "G1 Z-2"}},
+      "G1 Z-2."}},
     {"ExactIncrementalDistancesKeepThePlace",
-     {"G0 Z5", "G0 X0 Y0", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91",
-      "G0 X0.0000010000000000000000000", "G0 X-.000001", "G90", "G0 Y0", "G1 Z-2"},
-     {"G0 Z5", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1", "G1 X1", "G1 X0", "G0 Z5", "G91",
-      "G0 X0.0000010000000000000000000", "G0 X-.000001", "G90", "G0 Y0", "G00 Z-0.980000",
-      "G1 Z-2"}},
+     {"G0 Z5", "G0 X0 Y0", "G1 Z-1.", "G1 X1", "G1 X0", "G0 Z5", "G91",
+      "G0 X0.0000010000000000000000000", "G0 X-.000001", "G90", "G0 Y0", "G1 Z-2."},
+     {"G0 Z5", "G0 X0 Y0", "G00 Z0.050000", "G1 Z-1.", "G1 X1", "G1 X0", "G0 Z5", "G91",
+      "G0 X0.0000010000000000000000000", "G0 X-.000001", "G90", "G0 Y0", "G00 Z0.050000",
+      "G00 Z-0.980000", "G1 Z-2."}},
     // A billion units or more is no place, however it is written: the line is
     // not understood, and the plunge after it gets no approach.
     {"NoPlaceABillionUnitsOut",
-     {"G0 Z5", "G0 X1000000000 Y1", "G1 Z-1", "G0 Z5", "G0 X999999999.9999995 Y1", "G1 Z-1",
-      "G90 G40 G94", "G0 Z5", "G0 X999999999.999999 Y1", "G1 Z-1"},
-     {"G0 Z5", "G0 X1000000000 Y1", "G1 Z-1", "G0 Z5", "G0 X999999999.9999995 Y1", "G1 Z-1",
-      "G90 G40 G94", "G0 Z5", "G0 X999999999.999999 Y1", "G00 Z0.050000", "G1 Z-1"}},
+     {"G0 Z5", "G0 X1000000000 Y1", "G1 Z-1.", "G0 Z5", "G0 X999999999.9999995 Y1", "G1 Z-1.",
+      "G90 G40 G94", "G0 Z5", "G0 X999999999.999999 Y1", "G1 Z-1."},
+     {"G0 Z5", "G0 X1000000000 Y1", "G1 Z-1.", "G0 Z5", "G0 X999999999.9999995 Y1", "G1 Z-1.",
+      "G90 G40 G94", "G0 Z5", "G0 X999999999.999999 Y1", "G00 Z0.050000", "G1 Z-1."}},
     // Far from zero, depths a float would take for one stay apart: the pass
     // at -2499.99989 is shallower than -2500, so the approach goes the gap
     // above it, not above -2500.
     {"DeepApproachesFarFromZeroKeepTheirDepths",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-2499.99989", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-2500.5"},
      {"G0 Z5", "G0 X1 Y1", "G00 Z1.000000", "G1 Z-2499.99989", "G1 X2", "G1 X1", "G0 Z5",
-      "G0 X1 Y1", "G00 Z-2499.999790", "G1 Z-2500.5"},
+      "G0 X1 Y1", "G00 Z1.000000", "G00 Z-2499.999790", "G1 Z-2500.5"},
      Heights{0.0001, 1.0}},
     {"DeepApproachesFarFromZeroKeepTheirDepthsAtTheUsualGap",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-599999.97", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1",
       "G1 Z-600000.5"},
      {"G0 Z5", "G0 X1 Y1", "G00 Z0.050000", "G1 Z-599999.97", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1",
-      "G00 Z-599999.950000", "G1 Z-600000.5"}},
+      "G00 Z0.050000", "G00 Z-599999.950000", "G1 Z-600000.5"}},
     {"GapAndFirstHeight",
-     {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1", "G1 Z-1"},
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1", "G1 Z-1."},
      {"G0 Z5", "G0 X1 Y1", "G00 Z1.000000", "G1 Z-0.5", "G1 X2", "G0 Z5", "G0 X1 Y1",
-      "G00 Z-0.400000", "G1 Z-1"},
+      "G00 Z1.000000", "G00 Z-0.400000", "G1 Z-1."},
      Heights{0.1, 1.0}},
     // Approach lines have six decimals: a gap or first height with more is
     // rounded up, never down below the first height or into the gap.
     {"GapAndFirstHeightBelowAMillionthRoundUp",
-     {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-1"},
+     {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-1."},
      {"G0 Z5", "G0 X1 Y1", "G00 Z0.050001", "G1 Z-0.5", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1",
-      "G00 Z-0.499999", "G1 Z-1"},
+      "G00 Z0.050001", "G00 Z-0.499999", "G1 Z-1."},
      Heights{0.0000004, 0.0500004}},
     // The program takes the tool down itself, to the first height or to just
     // above the last pass: an approach would lift it again. The depths still
     // follow the plunges left alone.
     {"ApproachesOnlyGoDown",
-     {"G0 Z5", "G0 X10 Y10", "G0 Z0.05", "G1 Z-1 F100", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10",
-      "G0 Z-0.99", "G1 Z-2", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10", "G1 Z-3"},
-     {"G0 Z5", "G0 X10 Y10", "G0 Z0.05", "G1 Z-1 F100", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10",
-      "G0 Z-0.99", "G1 Z-2", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10", "G00 Z-1.980000",
-      "G1 Z-3"}},
+     {"G0 Z5", "G0 X10 Y10", "G0 Z0.05", "G1 Z-1. F100", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10",
+      "G0 Z-0.99", "G1 Z-2.", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10", "G1 Z-3."},
+     {"G0 Z5", "G0 X10 Y10", "G0 Z0.05", "G1 Z-1. F100", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10",
+      "G0 Z-0.99", "G1 Z-2.", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000",
+      "G00 Z-1.980000", "G1 Z-3."}},
     // G28 and G30 send every axis home, rotary ones too: what was cut before
     // may now stand elsewhere.
     {"HomingForgetsThePointsFed",
-     {"G0 Z5", "G0 X10 Y10", "G1 Z-1", "G1 X20", "G1 X10", "G30", "G0 Z5", "G0 X10 Y10", "G1 Z-2",
-      "G1 X20", "G1 X10", "G28 G91 Z0", "G90 G0 Z5", "G0 X10 Y10", "G1 Z-3"},
-     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10", "G30", "G0 Z5",
-      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-2", "G1 X20", "G1 X10", "G28 G91 Z0", "G90 G0 Z5",
-      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-3"}},
+     {"G0 Z5", "G0 X10 Y10", "G1 Z-1.", "G1 X20", "G1 X10", "G30", "G0 Z5", "G0 X10 Y10", "G1 Z-2.",
+      "G1 X20", "G1 X10", "G28 G91 Z0", "G90 G0 Z5", "G0 X10 Y10", "G1 Z-3."},
+     {"G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1.", "G1 X20", "G1 X10", "G30", "G0 Z5",
+      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-2.", "G1 X20", "G1 X10", "G28 G91 Z0", "G90 G0 Z5",
+      "G0 X10 Y10", "G00 Z0.050000", "G1 Z-3."}},
     // Under inverse time F says how long a move takes: a shorter plunge would
     // be fed faster. Points fed then still count.
     {"NoApproachUnderInverseTime",
      {"G0 Z5", "G0 X10 Y10", "G93 G1 Z-1.2 F20", "G1 X20 F10", "G94", "G0 Z5", "G0 X10 Y10",
-      "G1 Z-1 F100", "G0 Z5", "G93", "G0 X10 Y10", "G1 Z-2 F5", "G0 Z5", "G0 X10 Y10",
-      "G94 G1 Z-3 F100"},
+      "G1 Z-1. F100", "G0 Z5", "G93", "G0 X10 Y10", "G1 Z-2. F5", "G0 Z5", "G0 X10 Y10",
+      "G94 G1 Z-3. F100"},
      {"G0 Z5", "G0 X10 Y10", "G93 G1 Z-1.2 F20", "G1 X20 F10", "G94", "G0 Z5", "G0 X10 Y10",
-      "G00 Z0.050000", "G1 Z-1 F100", "G0 Z5", "G93", "G0 X10 Y10", "G1 Z-2 F5", "G0 Z5",
-      "G0 X10 Y10", "G00 Z-1.980000", "G94 G1 Z-3 F100"}},
+      "G00 Z0.050000", "G1 Z-1. F100", "G0 Z5", "G93", "G0 X10 Y10", "G1 Z-2. F5", "G0 Z5",
+      "G0 X10 Y10", "G00 Z0.050000", "G00 Z-1.980000", "G94 G1 Z-3. F100"}},
     // A program number names the program where it starts it; another one
     // starts another program, run from anywhere.
     {"ProgramNumbers",
-     {"%", "O1234 (POCKET)", "G0 Z5", "G0 X10 Y10", "G1 Z-1", "G1 X20", "G1 X10", "O2000",
-      "G90 G40 G94", "G0 Z5", "G0 X10 Y10", "G1 Z-2"},
-     {"%", "O1234 (POCKET)", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1", "G1 X20", "G1 X10",
-      "O2000", "G90 G40 G94", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-2"}},
+     {"%", "O1234 (POCKET)", "G0 Z5", "G0 X10 Y10", "G1 Z-1.", "G1 X20", "G1 X10", "O2000",
+      "G90 G40 G94", "G0 Z5", "G0 X10 Y10", "G1 Z-2."},
+     {"%", "O1234 (POCKET)", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-1.", "G1 X20", "G1 X10",
+      "O2000", "G90 G40 G94", "G0 Z5", "G0 X10 Y10", "G00 Z0.050000", "G1 Z-2."}},
     {"NoApproachBelowThePlunge",
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
      {"G0 Z5", "G0 X1 Y1", "G1 Z-0.5"},
@@ -356,8 +401,11 @@ std::string lastApproach(const Lines& program) {
 
 // Only the spindle and coolant codes are passed over; M0, M1, M6 and M61
 // change the tool; after any other M code, which a machine may give any
-// meaning (pallets, indexers, clamps, macros), the reader assumes nothing.
-TEST(WordScanner, PassesOverOnlyTheSpindleAndCoolantCodes) {
+// meaning (pallets, indexers, clamps, macros), the reader assumes nothing;
+// so it does after a word whose meaning it does not know on that line: H or D
+// alone may take another length offset or cutting edge, E is an exponent,
+// an extruder or a fixture offset.
+TEST(WordScanner, PassesOverOnlyWhatItKnows) {
   struct Case {
     const char* code;
     const char* approach;
@@ -384,10 +432,18 @@ TEST(WordScanner, PassesOverOnlyTheSpindleAndCoolantCodes) {
       {"M71", ""},
       {"M30", ""},
       {"M100", ""},
+      {"S1000", "G00 Z-0.980000"},
+      {"G64 P0.01", "G00 Z-0.980000"},
+      {"G43 H2", "G00 Z0.050000"},
+      {"H2", ""},
+      {"D2", ""},
+      {"G0 X1 Y1 D2", ""},
+      {"E5", ""},
+      {"G0 X1 Y1 R2", ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(lastApproach({"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G1 X1", c.code, "G0 Z5",
-                            "G0 X1 Y1", "G1 Z-2"}),
+    EXPECT_EQ(lastApproach({"G0 Z5", "G0 X1 Y1", "G1 Z-1.", "G1 X2", "G1 X1", c.code, "G0 Z5",
+                            "G0 X1 Y1", "G1 Z-2."}),
               c.approach)
         << c.code;
   }
@@ -414,10 +470,129 @@ TEST(WordScanner, AfterAJumpWordBlockNumbersForgetEverything) {
       {"END1", false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(lastApproach({c.line, "G90 G40 G94", "G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G1 X1",
-                            "G0 Z5", "N20 G90 G40 G94 G0 X1 Y1 Z5", "G1 Z-2"}),
+    EXPECT_EQ(lastApproach({c.line, "G90 G40 G94", "G0 Z5", "G0 X1 Y1", "G1 Z-1.", "G1 X2", "G1 X1",
+                            "G0 Z5", "N20 G90 G40 G94 G0 X1 Y1 Z5", "G1 Z-2."}),
               c.jumps ? "G00 Z0.050000" : "G00 Z-0.980000")
         << c.line;
+  }
+}
+
+// Points are learned only while every rotary axis the program has named
+// stands at 0, as far as the reader can tell: a tilted tool's shank does not
+// stand over the point it cut.
+TEST(WordScanner, LearnsPointsOnlyWhileEveryRotaryAxisNamedStandsAt0) {
+  struct Case {
+    Lines before;
+    bool deep;
+  };
+  const Case cases[] = {
+      {{}, true},
+      {{"G0 A90"}, false},
+      {{"G0 A90 B0", "G0 A0"}, true},
+      {{"G0 C0.001"}, false},
+      {{"G91 G0 A90", "G0 A-90", "G90"}, false},  // turns by distances are not added up
+      {{"G91 G0 A0", "G90"}, true},
+      {{"G0 A0", "G92 A0"}, false},
+      {{"G0 A0", "G28 G91 Z0", "G90"}, false},
+      {{"G28 G91 Z0", "G90"}, true},
+      {{"M50", "G90 G40 G94"}, true},
+      {{"G0 A0", "M50", "G90 G40 G94"}, false},
+      {{"M50 B10", "G90 G40 G94"}, false},
+  };
+  for (const Case& c : cases) {
+    Lines program = c.before;
+    program.insert(program.end(), {"G0 Z5", "G0 X1 Y1", "G1 Z-1.", "G1 X2", "G1 X1", "G0 Z5",
+                                   "G0 X1 Y1", "G1 Z-2."});
+    EXPECT_EQ(lastApproach(program), c.deep ? "G00 Z-0.980000" : "G00 Z0.050000")
+        << testing::PrintToString(c.before);
+  }
+}
+
+// The names of the reasons, in the order they are declared.
+constexpr const char* kPlungeReasons[] = {
+    "none",          "noClearance",      "noRapidXY",     "notAbovePlunge",
+    "incremental",   "distanceUnknown",  "inverseTime",   "feedModeUnknown",
+    "compensation",  "lineChangesModes", "heightUnknown", "notGoingDown",
+    "stockTopAbove", "notFedThere",      "withoutPoint",  "tiltedTool"};
+static_assert(std::size(kPlungeReasons) == static_cast<size_t>(PlungeReason::tiltedTool) + 1);
+constexpr const char* kDoubts[] = {"none",           "unknownCode",   "letterOutOfContext",
+                                   "repeatedWord",   "twoMotions",    "noNumber",
+                                   "exponent",       "numberTooLong", "placeTooFar",
+                                   "strayCharacter", "parameter",     "expression",
+                                   "keyword",        "programNumber", "jump",
+                                   "call",           "returns",       "lineTooLong",
+                                   "reachedByJump"};
+static_assert(std::size(kDoubts) == static_cast<size_t>(Doubt::reachedByJump) + 1);
+
+// What the scanner tells of the last line of a program: why nothing is
+// assumed from there (the reason and the word), and why its plunge gets no
+// approach or one only to the first height, by reason.
+TEST(WordScanner, TellsWhy) {
+  struct Case {
+    Lines program;
+    const char* note;
+    Heights heights = {};
+  };
+  const Lines pass = {"G0 Z5", "G0 X1 Y1", "G1 Z-1.", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1"};
+  const auto afterPass = [&](std::initializer_list<std::string> before, const char* last) {
+    Lines program = before;
+    program.insert(program.end(), pass.begin(), pass.end());
+    program.emplace_back(last);
+    return program;
+  };
+  const Case cases[] = {
+      {afterPass({}, "G1 Z-2."), ""},
+      {{"G0 Z5", "G0 X1 Y1", "G1 Z-1.", "G1 Z-2."}, "plunge=noClearance"},
+      {{"G0 X1 Y1", "G0 Z5", "G1 Z-1.", "G1 X2", "G0 Z5", "G1 Z-2."}, "plunge=noRapidXY"},
+      {{"G0 Z5", "G0 X1 Y1", "G1 Z-1."}, "plunge=notAbovePlunge", Heights{0.02, -2}},
+      {{"G91", "G0 Z5", "G0 X1 Y1", "G1 Z-1."}, "plunge=incremental"},
+      {{"M50", "G0 Z5", "G0 X1 Y1", "G1 Z-1."}, "plunge=distanceUnknown"},
+      {{"G93", "G0 Z5", "G0 X1 Y1", "G1 Z-1. F2"}, "plunge=inverseTime"},
+      {{"M50", "G90 G40", "G0 Z5", "G0 X1 Y1", "G1 Z-1."}, "plunge=feedModeUnknown"},
+      {{"G41 D1", "G0 Z5", "G0 X1 Y1", "G1 Z-1."}, "plunge=compensation"},
+      {{"G0 Z5", "G0 X1 Y1", "G55 G1 Z-1."}, "plunge=lineChangesModes"},
+      {{"G0 X0 Y0", "G1 Z-1."}, "plunge=heightUnknown"},
+      {{"G0 Z5", "G0 X1 Y1", "G0 Z0", "G1 Z-1."}, "plunge=notGoingDown"},
+      {afterPass({}, "G0 X3 Y3"), ""},
+      {{"G0 Z5", "G0 X1 Y1", "G1 Z-1.", "G1 X2", "G0 Z5", "G0 X3 Y3", "G1 Z-2."},
+       "plunge=notFedThere"},
+      {afterPass({"G0 A10"}, "G1 Z-2."), "plunge=tiltedTool"},
+      {{"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-2"},
+       "plunge=withoutPoint"},
+      {{"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G1 X5", "G0 Z20", "G0 X1 Y1", "G1 Z-1."},
+       "plunge=stockTopAbove"},
+      {{"G0 Z5", "M50 (pallet)"}, "doubt=unknownCode M50"},
+      {{"G0 Z5", "G1 X1 H2 E3"}, "doubt=letterOutOfContext H2"},
+      {{"G0 Z5", "#1 = 2 GOTO 5"}, "doubt=jump GOTO"},
+      {{"O1000", "G0 Z5", "O2000 (another)"}, "doubt=programNumber "},
+      {{"M98 P1000", "G0 Z5", "N10 G0 X1 Y1"}, "doubt=reachedByJump "},
+      {{"G0 Z5", Lines::value_type(WordScanner::kLongestLine + 1, 'X')}, "doubt=lineTooLong "},
+      {afterPass({"M98 P1000"}, "N20 G1 Z-2."), "doubt=reachedByJump  plunge=distanceUnknown"},
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    for (const std::string& line : c.program) text.append(line).append("\n");
+    Outlook outlook;
+    outlook.read(text);
+    WordScanner scanner(c.heights, outlook);
+    std::string said;
+    uint64_t lastLine = 0;
+    scanner.scanRun(
+        text, [](size_t, std::string_view) {},
+        [&](size_t, std::string_view line, const LineNote& note) {
+          said.clear();
+          lastLine = note.line;
+          if (note.doubt != Doubt::none) {
+            said = std::string("doubt=") + kDoubts[static_cast<size_t>(note.doubt)] + " " +
+                   std::string(line.substr(note.doubted.at, note.doubted.length));
+          }
+          if (note.plunge != PlungeReason::none) {
+            if (!said.empty()) said += ' ';
+            said.append("plunge=").append(kPlungeReasons[static_cast<size_t>(note.plunge)]);
+          }
+        });
+    if (lastLine != c.program.size()) said.clear();
+    EXPECT_EQ(said, c.note) << testing::PrintToString(c.program);
   }
 }
 
@@ -430,7 +605,11 @@ size_t approachCount(const Lines& program, bool ahead) {
   if (ahead) outlook.read(text);
   WordScanner scanner({}, outlook);
   size_t count = 0;
-  scanner.scanRun(text, [&](size_t, std::string_view) { ++count; });
+  size_t last = std::string::npos;  // an approach of two lines goes in front of one line
+  scanner.scanRun(text, [&](size_t at, std::string_view) {
+    count += at != last ? 1 : 0;
+    last = at;
+  });
   return count;
 }
 
@@ -446,11 +625,11 @@ TEST(WordScanner, WhatComesLaterIsReadFirst) {
     size_t ahead;  // approaches when the program is read through first
     size_t asItComes;
   };
-  const Lines pocket = {"G0 Z5", "G0 X0 Y0", "G1 Z-1 F100", "G1 X10", "G0 Z5"};
+  const Lines pocket = {"G0 Z5", "G0 X0 Y0", "G1 Z-1. F100", "G1 X10", "G0 Z5"};
   const auto withEnd = [&](const char* target, const Lines& end) {
     Lines program = {"G90 G40 G94 G21 G54"};
     program.insert(program.end(), pocket.begin(), pocket.end());
-    program.insert(program.end(), {target, "G1 Z-2 F100", "G1 X10", "G0 Z5"});
+    program.insert(program.end(), {target, "G1 Z-2. F100", "G1 X10", "G0 Z5"});
     program.insert(program.end(), end.begin(), end.end());
     return program;
   };
@@ -459,6 +638,8 @@ TEST(WordScanner, WhatComesLaterIsReadFirst) {
        2},
       {"ReturnToABlock", withEnd("N100 G0 X0 Y0", {"M60", "M99 P100"}), 1, 2},
       {"CallThatMayReturnToABlock", withEnd("N100 G0 X0 Y0", {"M98 P2000", "M30"}), 1, 2},
+      // M198 calls a subprogram from external memory, which may end in M99 P100.
+      {"CallOfExternalSubprogram", withEnd("N100 G0 X0 Y0", {"M198 P2000", "M30"}), 1, 2},
       {"NoJump", withEnd("N100 G0 X0 Y0", {"M30"}), 2, 2},
       {"Subprogram",
        {"O1000", "G0 Z5.", "G0 X10. Y0.", "G1 Z-6. F100.", "G1 X5.", "G0 Z6.", "G0 X10. Y0.",
@@ -484,36 +665,36 @@ TEST(WordScanner, SavesTheFeedTravelThroughAir) {
   const Case cases[] = {
       // From Z5 down to Z0.05 at F100: 4.95 mm in 2.97 s.
       {"OneApproach",
-       {"G21", "G0 Z5", "G0 X10 Y10", "G1 Z-1 F100"},
+       {"G21", "G0 Z5", "G0 X10 Y10", "G1 Z-1. F100"},
        {.approaches = 1, .millimetres = 4.95, .minutes = 0.0495}},
       // Then from Z5 to Z-0.98 at F50: 5.98 mm in 7.176 s more.
       {"ADeepApproach",
-       {"G21 G90", "G0 Z5", "G0 X10 Y10", "G1 Z-1 F100", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10",
-        "G1 Z-2 F50"},
+       {"G21 G90", "G0 Z5", "G0 X10 Y10", "G1 Z-1. F100", "G1 X20", "G1 X10", "G0 Z5", "G0 X10 Y10",
+        "G1 Z-2. F50"},
        {.approaches = 2, .belowFirst = 1, .millimetres = 10.93, .minutes = 0.1691}},
       // From Z0.5 to Z0.05 inches at 10 inches a minute: 2.7 s.
       {"Inches",
        {"G20", "G0 Z0.5", "G0 X1 Y1", "G1 Z-0.1 F10"},
        {.approaches = 1, .inches = 0.45, .minutes = 0.045}},
       {"UnitsNeverNamed",
-       {"G0 Z5", "G0 X10 Y10", "G1 Z-1 F100"},
+       {"G0 Z5", "G0 X10 Y10", "G1 Z-1. F100"},
        {.approaches = 1, .unnamedUnits = 4.95, .minutes = 0.0495}},
       {"NoFeedRate",
-       {"G21", "G0 Z5", "G0 X10 Y10", "G1 Z-1"},
+       {"G21", "G0 Z5", "G0 X10 Y10", "G1 Z-1."},
        {.approaches = 1, .millimetres = 4.95, .timeUnknown = true}},
       {"FeedPerRevolution",
-       {"G21 G95", "G0 Z5", "G0 X10 Y10", "G1 Z-1 F0.1"},
+       {"G21 G95", "G0 Z5", "G0 X10 Y10", "G1 Z-1. F0.1"},
        {.approaches = 1, .millimetres = 4.95, .timeUnknown = true}},
       // A rate of another feed mode is no rate when it comes back.
       {"FeedModeChanged",
-       {"G21 F100", "G93", "G94", "G0 Z5", "G0 X10 Y10", "G1 Z-1"},
+       {"G21 F100", "G93", "G94", "G0 Z5", "G0 X10 Y10", "G1 Z-1."},
        {.approaches = 1, .millimetres = 4.95, .timeUnknown = true}},
       {"FeedRateKept",
-       {"G21 G1 F200", "G0 Z5", "G0 X10 Y10", "G1 Z-1"},
+       {"G21 G1 F200", "G0 Z5", "G0 X10 Y10", "G1 Z-1."},
        {.approaches = 1, .millimetres = 4.95, .minutes = 0.02475}},
-      {"InverseTimeGetsNone", {"G21", "G0 Z5", "G0 X10 Y10", "G93 G1 Z-1 F20"}, {}},
+      {"InverseTimeGetsNone", {"G21", "G0 Z5", "G0 X10 Y10", "G93 G1 Z-1. F20"}, {}},
       // Where the program starts the tool's Z is not known: no approach.
-      {"NoKnownHeight", {"G21", "G0 X0 Y0", "G1 Z-1 F100"}, {}},
+      {"NoKnownHeight", {"G21", "G0 X0 Y0", "G1 Z-1. F100"}, {}},
   };
   for (const Case& c : cases) {
     WordScanner scanner;
@@ -534,16 +715,17 @@ TEST(WordScanner, SavesTheFeedTravelThroughAir) {
 // Incremental moves may add up to any distance: the reader loses the place
 // instead of overflowing, and finds it again at the next absolute move.
 TEST(WordScanner, IncrementalMovesFarOutLoseThePlace) {
-  Lines input = {"G91 G1"};
+  Lines input = {"G91 G0"};
   input.insert(input.end(), 10000, "X999999999 Z-999999999");
-  const Lines tail = {"G90 G0 Z5", "G0 X1 Y1", "G1 Z-1",   "G1 X2",
-                      "G1 X1",     "G0 Z5",    "G0 X1 Y1", "G1 Z-2"};
+  const Lines tail = {"G90 G0 Z5", "G0 X1 Y1", "G1 Z-1.",  "G1 X2",
+                      "G1 X1",     "G0 Z5",    "G0 X1 Y1", "G1 Z-2."};
   input.insert(input.end(), tail.begin(), tail.end());
   const Lines output = rewrite(input);
-  const Lines expectedTail = {"G90 G0 Z5", "G0 X1 Y1", "G00 Z0.050000", "G1 Z-1",         "G1 X2",
-                              "G1 X1",     "G0 Z5",    "G0 X1 Y1",      "G00 Z-0.980000", "G1 Z-2"};
-  ASSERT_EQ(output.size(), input.size() + 2);
-  EXPECT_EQ(Lines(output.end() - 10, output.end()), expectedTail);
+  const Lines expectedTail = {"G90 G0 Z5",     "G0 X1 Y1",       "G00 Z0.050000", "G1 Z-1.",
+                              "G1 X2",         "G1 X1",          "G0 Z5",         "G0 X1 Y1",
+                              "G00 Z0.050000", "G00 Z-0.980000", "G1 Z-2."};
+  ASSERT_EQ(output.size(), input.size() + 3);
+  EXPECT_EQ(Lines(output.end() - 11, output.end()), expectedTail);
 }
 
 }  // namespace
