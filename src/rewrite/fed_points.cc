@@ -13,7 +13,7 @@ void FedPoints::add(int64_t x, int64_t y, int64_t z, bool withoutPoint) {
   if (count_ == UINT32_MAX) startAfresh();
   const uint32_t slot = slotFor(qx, qy);
   const size_t at = count_ & (kSize - 1);
-  points_[at] = Point{qx, qy, z, withoutPoint};
+  points_[at] = Point{qx, qy, z, withoutPoint ? 1u : 0u};
   before_[at] = slots_[slot];
   slots_[slot] = ++count_;
 }
