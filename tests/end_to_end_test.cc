@@ -86,6 +86,106 @@ TEST_F(EndToEnd, FailuresLeaveNothingHalfWritten) {
             (std::vector<std::string>{"folder", "taken.nc", "taken" + kDone + ".ncd"}));
 }
 
+// Two inputs that would be written to one output, or an output that is
+// another input, stop the run before any file is touched, in both
+// languages: the later rewrite would replace the earlier, or a file given
+// would be replaced by another's copy. Names count as the system resolves
+// them; the same input named twice is rewritten twice.
+TEST_F(EndToEnd, FilesThatWouldMeetStopTheRunBeforeAnyIsTouched) {
+  enum class Meet { no, sameOutput, outputIsInput };
+  struct Case {
+    const char* name;
+    std::vector<std::string> files;  // made with kProgram before the run
+    std::vector<std::string> args;
+    Meet meet;
+    std::string first, second, at;  // as the message names them
+  };
+  const std::string work = "WORK" + kDone + ".ncd";
+  const std::string partOutput = "part" + kDone + ".ncd";
+  const Case cases[] = {
+      {"setups numbered by extension",
+       {"WORK.001", "WORK.002"},
+       {"WORK.001", "WORK.002"},
+       Meet::sameOutput,
+       "WORK.001",
+       "WORK.002",
+       work},
+      {"two extensions, one a path",
+       {"part.nc", "part.tap"},
+       {"part.nc", "d/../part.tap"},
+       Meet::sameOutput,
+       "part.nc",
+       "d/../part.tap",
+       partOutput},
+      {"an output name that is a link to another's",
+       {"a.nc", "b.nc"},
+       {"a.nc", "b.nc"},
+       Meet::sameOutput,
+       "a.nc",
+       "b.nc",
+       "a" + kDone + ".ncd"},
+      {"an input that is another's output",
+       {"part.nc", partOutput},
+       {"part.nc", partOutput},
+       Meet::outputIsInput,
+       "part.nc",
+       partOutput,
+       partOutput},
+      {"the same, the other way round",
+       {"part.nc", partOutput},
+       {partOutput, "part.nc"},
+       Meet::outputIsInput,
+       "part.nc",
+       partOutput,
+       partOutput},
+      {"one input named two ways",
+       {"part.nc"},
+       {"part.nc", "./d/../part.nc"},
+       Meet::no,
+       "",
+       "",
+       ""},
+  };
+  for (const bool english : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (english ? ", in English" : ", in Japanese"));
+      ASSERT_EQ(std::system(("rm -rf '" + dir + "'/*").c_str()), 0);
+      ASSERT_EQ(mkdir(path("d").c_str(), 0777), 0);
+      for (const std::string& file : c.files) writeFile(path(file), kProgram);
+      ASSERT_EQ(symlink(("a" + kDone + ".ncd").c_str(), path("b" + kDone + ".ncd").c_str()), 0);
+      const std::vector<std::string> before = listDir(dir);
+      const ProgramRun run = RunningProgram(c.args, false, [&] {
+                               if (english) setenv("LC_ALL", "en_US.UTF-8", 1);
+                               if (chdir(dir.c_str()) != 0) _exit(125);
+                             }).finish();
+      if (c.meet == Meet::no) {
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(readFile(path(partOutput)), kRewritten);
+        continue;
+      }
+      const std::string message =
+          c.meet == Meet::sameOutput
+              ? (english ? "Two files would be converted to the same name, so no file was "
+                           "converted.\n" +
+                               cause(c.at, "The copy of both \"" + c.first + "\" and \"" +
+                                               c.second + "\"")
+                         : "二つのファイルの変換先が同じ名前になるので、どのファイルも変換しません"
+                           "でした。\n" +
+                               cause(c.at,
+                                     "「" + c.first + "」と「" + c.second + "」の両方の変換先です"))
+              : (english ? "A converted copy would replace another file given, so no file was "
+                           "converted.\n" +
+                               cause(c.at, "Also the copy of \"" + c.first + "\"")
+                         : "変換先が、ほかの変換元ファイルと同じ名前になるので、どのファイルも変換"
+                           "しませんでした。\n" +
+                               cause(c.at, "「" + c.first + "」の変換先でもあります"));
+      EXPECT_EQ(run.status, 255);
+      EXPECT_EQ(run.out, (english ? kEnglishBanner : kBanner) + message);
+      EXPECT_EQ(listDir(dir), before);
+    }
+  }
+}
+
 // Each cause of a failure, in both languages: the message as it always read,
 // then the file as it was given, or the copy's name made from it, and why.
 // Run in the test's folder with names as a user types them, and as another
@@ -133,6 +233,23 @@ TEST_F(EndToEnd, EveryFailureNamesItsFileAndItsCauseInBothLanguages) {
         "3行目の終端文字 (0x1A, Ctrl-Z) の後にもプログラムが続いています"},
        {"There is an end-of-file character (0x1A) in the middle of a file.\n",
         "More of the program follows the 0x1A (Ctrl-Z) on line 3"}},
+      {"saved as Unicode",
+       "unicode.nc",
+       "unicode.nc",
+       {"ファイルの文字コードに対応していません。\n", kSavedAsUnicode},
+       {"A file is in a text encoding that Tarvelin does not read.\n",
+        "Saved as Unicode (UTF-16 or UTF-32) text; save it as ANSI or UTF-8"}},
+      {"a Windows shortcut",
+       "part.nc.lnk",
+       "part.nc.lnk",
+       {kOpenFailed, kShortcut},
+       {openFailed, "A Windows shortcut, not a program; give the file it points to"}},
+      {"held open for writing",
+       "held.nc",
+       "held.nc",
+       {kOpenFailed,
+        "ほかのプログラムが書き込み用に開いています。そのプログラムで閉じてからやり直してください"},
+       {openFailed, "Held open for writing by another program; close it there and run again"}},
   };
   writeFile(path("closed.nc"), kProgram);
   ASSERT_EQ(chmod(path("closed.nc").c_str(), 0), 0);
@@ -143,8 +260,16 @@ TEST_F(EndToEnd, EveryFailureNamesItsFileAndItsCauseInBothLanguages) {
   writeFile(path("shut/part.nc"), kProgram);
   ASSERT_EQ(chmod(path("shut").c_str(), 0555), 0);
   writeFile(path("ctrl_z.nc"), "G00Z5.\r\nG00X1.\r\nG01Z-1\x1A(more)\r\nM30\r\n");
+  writeFile(path("unicode.nc"), kUtf16Program);
+  writeFile(path("part.nc.lnk"), kShortcutBytes);
   ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
   const bool root = geteuid() == 0;
+  // Held open for writing here, as a DNC program may hold it; the system
+  // tells only the file's owner, who runs the program.
+  writeFile(path("held.nc"), kProgram);
+  ASSERT_TRUE(!root || chown(path("held.nc").c_str(), 65534, 65534) == 0);
+  const int writer = open(path("held.nc").c_str(), O_WRONLY);
+  ASSERT_GE(writer, 0);
   const std::string program = programCopyIn(dir);
   for (const bool english : {false, true}) {
     for (const Case& c : cases) {
@@ -164,8 +289,12 @@ TEST_F(EndToEnd, EveryFailureNamesItsFileAndItsCauseInBothLanguages) {
       EXPECT_EQ(run.out, (english ? kEnglishBanner : kBanner) + words[0] + cause(c.file, words[1]));
     }
   }
+  close(writer);
   ASSERT_EQ(chmod(path("shut").c_str(), 0755), 0);
   EXPECT_EQ(listDir(path("shut")), (std::vector<std::string>{"part.nc"}));
+  for (const char* name : {"unicode", "part.nc", "held"}) {
+    EXPECT_FALSE(exists(path(name + kDone + ".ncd"))) << name;
+  }
 }
 
 TEST_F(EndToEnd, DiskFullIsAWriteFailure) {
