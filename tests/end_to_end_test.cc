@@ -100,6 +100,13 @@ TEST_F(EndToEnd, FilesThatWouldMeetStopTheRunBeforeAnyIsTouched) {
     Meet meet;
     std::string first, second, at;  // as the message names them
   };
+  // The first line of each message, in Japanese and in English.
+  const std::string sameOutputLine[] = {
+      "二つのファイルの変換先が同じなので、どのファイルも変換しませんでした。\n",
+      "Two files would be converted to one name, so no file was converted.\n"};
+  const std::string outputIsInputLine[] = {
+      "変換先がほかの変換元ファイルなので、どのファイルも変換しませんでした。\n",
+      "A copy would replace another file given, so no file was converted.\n"};
   const std::string work = "WORK" + kDone + ".ncd";
   const std::string partOutput = "part" + kDone + ".ncd";
   const Case cases[] = {
@@ -163,24 +170,16 @@ TEST_F(EndToEnd, FilesThatWouldMeetStopTheRunBeforeAnyIsTouched) {
         EXPECT_EQ(readFile(path(partOutput)), kRewritten);
         continue;
       }
-      const std::string message =
-          c.meet == Meet::sameOutput
-              ? (english ? "Two files would be converted to the same name, so no file was "
-                           "converted.\n" +
-                               cause(c.at, "The copy of both \"" + c.first + "\" and \"" +
-                                               c.second + "\"")
-                         : "二つのファイルの変換先が同じ名前になるので、どのファイルも変換しません"
-                           "でした。\n" +
-                               cause(c.at,
-                                     "「" + c.first + "」と「" + c.second + "」の両方の変換先です"))
-              : (english ? "A converted copy would replace another file given, so no file was "
-                           "converted.\n" +
-                               cause(c.at, "Also the copy of \"" + c.first + "\"")
-                         : "変換先が、ほかの変換元ファイルと同じ名前になるので、どのファイルも変換"
-                           "しませんでした。\n" +
-                               cause(c.at, "「" + c.first + "」の変換先でもあります"));
+      const bool same = c.meet == Meet::sameOutput;
+      const std::string first = english ? "\"" + c.first + "\"" : "「" + c.first + "」";
+      const std::string second = english ? "\"" + c.second + "\"" : "「" + c.second + "」";
+      const std::string why = english ? (same ? "The copy of both " + first + " and " + second
+                                              : "Also the copy of " + first)
+                                      : (same ? first + "と" + second + "の両方の変換先です"
+                                              : first + "の変換先でもあります");
+      const std::string message = (same ? sameOutputLine : outputIsInputLine)[english ? 1 : 0];
       EXPECT_EQ(run.status, 255);
-      EXPECT_EQ(run.out, (english ? kEnglishBanner : kBanner) + message);
+      EXPECT_EQ(run.out, (english ? kEnglishBanner : kBanner) + message + cause(c.at, why));
       EXPECT_EQ(listDir(dir), before);
     }
   }
@@ -238,7 +237,7 @@ TEST_F(EndToEnd, EveryFailureNamesItsFileAndItsCauseInBothLanguages) {
        "unicode.nc",
        {"ファイルの文字コードに対応していません。\n", kSavedAsUnicode},
        {"A file is in a text encoding that Tarvelin does not read.\n",
-        "Saved as Unicode (UTF-16 or UTF-32) text; save it as ANSI or UTF-8"}},
+        "Saved as Unicode text; save it as ANSI or UTF-8"}},
       {"a Windows shortcut",
        "part.nc.lnk",
        "part.nc.lnk",
@@ -247,8 +246,7 @@ TEST_F(EndToEnd, EveryFailureNamesItsFileAndItsCauseInBothLanguages) {
       {"held open for writing",
        "held.nc",
        "held.nc",
-       {kOpenFailed,
-        "ほかのプログラムが書き込み用に開いています。そのプログラムで閉じてからやり直してください"},
+       {kOpenFailed, "ほかのプログラムが書き込み用に開いています。閉じてやり直してください"},
        {openFailed, "Held open for writing by another program; close it there and run again"}},
   };
   writeFile(path("closed.nc"), kProgram);

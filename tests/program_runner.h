@@ -35,7 +35,7 @@ inline const std::string kNotAFile = "通常のファイルではありません
 inline const std::string kOutputIsInput =
     "変換元ファイルそのものにつながっているので、置き換えません";
 inline const std::string kSavedAsUnicode =
-    "Unicode (UTF-16 か UTF-32) で保存されています。ANSI か UTF-8 で保存し直してください";
+    "Unicode で保存されています。ANSI か UTF-8 で保存し直してください";
 inline const std::string kShortcut =
     "Windows のショートカットです。指している先のファイルを指定してください";
 inline const std::string kHeader = "(Tarvelin Ver 1.07)\r\n";
