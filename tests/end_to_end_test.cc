@@ -86,6 +86,105 @@ TEST_F(EndToEnd, FailuresLeaveNothingHalfWritten) {
             (std::vector<std::string>{"folder", "taken.nc", "taken" + kDone + ".ncd"}));
 }
 
+// Two inputs that would be written to one output, or an output that is
+// another input, stop the run before any file is touched, in both
+// languages: the later rewrite would replace the earlier, or a file given
+// would be replaced by another's copy. Names count as the system resolves
+// them; the same input named twice is rewritten twice.
+TEST_F(EndToEnd, FilesThatWouldMeetStopTheRunBeforeAnyIsTouched) {
+  enum class Meet { no, sameOutput, outputIsInput };
+  struct Case {
+    const char* name;
+    std::vector<std::string> files;  // made with kProgram before the run
+    std::vector<std::string> args;
+    Meet meet;
+    std::string first, second, at;  // as the message names them
+  };
+  // The first line of each message, in Japanese and in English.
+  const std::string sameOutputLine[] = {
+      "二つのファイルの変換先が同じなので、どのファイルも変換しませんでした。\n",
+      "Two files would be converted to one name, so no file was converted.\n"};
+  const std::string outputIsInputLine[] = {
+      "変換先がほかの変換元ファイルなので、どのファイルも変換しませんでした。\n",
+      "A copy would replace another file given, so no file was converted.\n"};
+  const std::string work = "WORK" + kDone + ".ncd";
+  const std::string partOutput = "part" + kDone + ".ncd";
+  const Case cases[] = {
+      {"setups numbered by extension",
+       {"WORK.001", "WORK.002"},
+       {"WORK.001", "WORK.002"},
+       Meet::sameOutput,
+       "WORK.001",
+       "WORK.002",
+       work},
+      {"two extensions, one a path",
+       {"part.nc", "part.tap"},
+       {"part.nc", "d/../part.tap"},
+       Meet::sameOutput,
+       "part.nc",
+       "d/../part.tap",
+       partOutput},
+      {"an output name that is a link to another's",
+       {"a.nc", "b.nc"},
+       {"a.nc", "b.nc"},
+       Meet::sameOutput,
+       "a.nc",
+       "b.nc",
+       "a" + kDone + ".ncd"},
+      {"an input that is another's output",
+       {"part.nc", partOutput},
+       {"part.nc", partOutput},
+       Meet::outputIsInput,
+       "part.nc",
+       partOutput,
+       partOutput},
+      {"the same, the other way round",
+       {"part.nc", partOutput},
+       {partOutput, "part.nc"},
+       Meet::outputIsInput,
+       "part.nc",
+       partOutput,
+       partOutput},
+      {"one input named two ways",
+       {"part.nc"},
+       {"part.nc", "./d/../part.nc"},
+       Meet::no,
+       "",
+       "",
+       ""},
+  };
+  for (const bool english : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (english ? ", in English" : ", in Japanese"));
+      ASSERT_EQ(std::system(("rm -rf '" + dir + "'/*").c_str()), 0);
+      ASSERT_EQ(mkdir(path("d").c_str(), 0777), 0);
+      for (const std::string& file : c.files) writeFile(path(file), kProgram);
+      ASSERT_EQ(symlink(("a" + kDone + ".ncd").c_str(), path("b" + kDone + ".ncd").c_str()), 0);
+      const std::vector<std::string> before = listDir(dir);
+      const ProgramRun run = RunningProgram(c.args, false, [&] {
+                               if (english) setenv("LC_ALL", "en_US.UTF-8", 1);
+                               if (chdir(dir.c_str()) != 0) _exit(125);
+                             }).finish();
+      if (c.meet == Meet::no) {
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(readFile(path(partOutput)), kRewritten);
+        continue;
+      }
+      const bool same = c.meet == Meet::sameOutput;
+      const std::string first = english ? "\"" + c.first + "\"" : "「" + c.first + "」";
+      const std::string second = english ? "\"" + c.second + "\"" : "「" + c.second + "」";
+      const std::string why = english ? (same ? "The copy of both " + first + " and " + second
+                                              : "Also the copy of " + first)
+                                      : (same ? first + "と" + second + "の両方の変換先です"
+                                              : first + "の変換先でもあります");
+      const std::string message = (same ? sameOutputLine : outputIsInputLine)[english ? 1 : 0];
+      EXPECT_EQ(run.status, 255);
+      EXPECT_EQ(run.out, (english ? kEnglishBanner : kBanner) + message + cause(c.at, why));
+      EXPECT_EQ(listDir(dir), before);
+    }
+  }
+}
+
 // Each cause of a failure, in both languages: the message as it always read,
 // then the file as it was given, or the copy's name made from it, and why.
 // Run in the test's folder with names as a user types them, and as another
@@ -133,6 +232,22 @@ TEST_F(EndToEnd, EveryFailureNamesItsFileAndItsCauseInBothLanguages) {
         "3行目の終端文字 (0x1A, Ctrl-Z) の後にもプログラムが続いています"},
        {"There is an end-of-file character (0x1A) in the middle of a file.\n",
         "More of the program follows the 0x1A (Ctrl-Z) on line 3"}},
+      {"saved as Unicode",
+       "unicode.nc",
+       "unicode.nc",
+       {"ファイルの文字コードに対応していません。\n", kSavedAsUnicode},
+       {"A file is in a text encoding that Tarvelin does not read.\n",
+        "Saved as Unicode text; save it as ANSI or UTF-8"}},
+      {"a Windows shortcut",
+       "part.nc.lnk",
+       "part.nc.lnk",
+       {kOpenFailed, kShortcut},
+       {openFailed, "A Windows shortcut, not a program; give the file it points to"}},
+      {"held open for writing",
+       "held.nc",
+       "held.nc",
+       {kOpenFailed, "ほかのプログラムが書き込み用に開いています。閉じてやり直してください"},
+       {openFailed, "Held open for writing by another program; close it there and run again"}},
   };
   writeFile(path("closed.nc"), kProgram);
   ASSERT_EQ(chmod(path("closed.nc").c_str(), 0), 0);
@@ -143,8 +258,16 @@ TEST_F(EndToEnd, EveryFailureNamesItsFileAndItsCauseInBothLanguages) {
   writeFile(path("shut/part.nc"), kProgram);
   ASSERT_EQ(chmod(path("shut").c_str(), 0555), 0);
   writeFile(path("ctrl_z.nc"), "G00Z5.\r\nG00X1.\r\nG01Z-1\x1A(more)\r\nM30\r\n");
+  writeFile(path("unicode.nc"), kUtf16Program);
+  writeFile(path("part.nc.lnk"), kShortcutBytes);
   ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
   const bool root = geteuid() == 0;
+  // Held open for writing here, as a DNC program may hold it; the system
+  // tells only the file's owner, who runs the program.
+  writeFile(path("held.nc"), kProgram);
+  ASSERT_TRUE(!root || chown(path("held.nc").c_str(), 65534, 65534) == 0);
+  const int writer = open(path("held.nc").c_str(), O_WRONLY);
+  ASSERT_GE(writer, 0);
   const std::string program = programCopyIn(dir);
   for (const bool english : {false, true}) {
     for (const Case& c : cases) {
@@ -164,8 +287,12 @@ TEST_F(EndToEnd, EveryFailureNamesItsFileAndItsCauseInBothLanguages) {
       EXPECT_EQ(run.out, (english ? kEnglishBanner : kBanner) + words[0] + cause(c.file, words[1]));
     }
   }
+  close(writer);
   ASSERT_EQ(chmod(path("shut").c_str(), 0755), 0);
   EXPECT_EQ(listDir(path("shut")), (std::vector<std::string>{"part.nc"}));
+  for (const char* name : {"unicode", "part.nc", "held"}) {
+    EXPECT_FALSE(exists(path(name + kDone + ".ncd"))) << name;
+  }
 }
 
 TEST_F(EndToEnd, DiskFullIsAWriteFailure) {

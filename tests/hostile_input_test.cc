@@ -224,6 +224,60 @@ TEST_F(HostileInput, TextAfterAnEndMarkStopsTheRun) {
   }
 }
 
+// A program saved as UTF-16 or UTF-32 (Notepad's "Unicode"), or a Windows
+// shortcut, is no text of bytes: rewritten byte by byte it would come out
+// garbled. Each is refused at its first bytes in both modes, with or without
+// --stdout, and gets no copy; an earlier output stays. A UTF-8 byte-order
+// mark is text like any other.
+TEST_F(HostileInput, UnicodeTextAndShortcutsAreRefused) {
+  const std::string unicode = "ファイルの文字コードに対応していません。\n";
+  struct Case {
+    const char* name;
+    std::string data;
+    std::string message;  // empty: rewritten
+  };
+  const std::string g00 = "G00Z5.\r\n";
+  const Case cases[] = {
+      {"UTF-16 LE", kUtf16Program, unicode + cause(path("part.nc"), kSavedAsUnicode)},
+      {"UTF-16 BE", std::string("\xFE\xFF\0G\0\x30\0\x30", 8),
+       unicode + cause(path("part.nc"), kSavedAsUnicode)},
+      {"UTF-32 LE", std::string("\xFF\xFE\0\0G\0\0\0", 8),
+       unicode + cause(path("part.nc"), kSavedAsUnicode)},
+      {"UTF-32 BE", std::string("\0\0\xFE\xFF\0\0\0G", 8),
+       unicode + cause(path("part.nc"), kSavedAsUnicode)},
+      {"a shortcut", kShortcutBytes, kOpenFailed + cause(path("part.nc"), kShortcut)},
+      {"UTF-8 with its mark", "\xEF\xBB\xBF" + g00, ""},
+  };
+  for (const Case& c : cases) {
+    for (const std::vector<std::string>& options : std::vector<std::vector<std::string>>{
+             {}, {"--words"}, {"--stdout"}, {"--words", "--stdout"}}) {
+      std::string traced = c.name;
+      for (const std::string& option : options) traced += " " + option;
+      SCOPED_TRACE(traced);
+      writeFile(path("part.nc"), c.data);
+      writeFile(path("part" + kDone + ".ncd"), "earlier output");
+      std::vector<std::string> args = options;
+      args.push_back(path("part.nc"));
+      const ProgramRun run = runProgram(args);
+      const auto given = [&](const char* option) {
+        return std::find(options.begin(), options.end(), option) != options.end();
+      };
+      const bool toStandardOutput = given("--stdout");
+      const bool words = given("--words");
+      const std::string rewritten =
+          asRewritten(c.data, words ? "(Tarvelin Ver 1.07 words)\r\n" : kHeader);
+      EXPECT_EQ(run.status, c.message.empty() ? 0 : 255);
+      EXPECT_EQ(toStandardOutput ? run.err : run.out,
+                kBanner + (c.message.empty() ? "part\n" + kAllDone : c.message));
+      EXPECT_EQ(toStandardOutput ? run.out : readFile(path("part" + kDone + ".ncd")),
+                c.message.empty()  ? rewritten
+                : toStandardOutput ? ""
+                                   : "earlier output");
+      EXPECT_EQ(listDir(dir).size(), 2u);
+    }
+  }
+}
+
 TEST_F(HostileInput, ReadOnlyFolderIsAnOpenFailure) {
   if (geteuid() != 0 || mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=1m") != 0) {
     GTEST_SKIP() << "read-only test needs root to mount a tmpfs";

@@ -6,7 +6,9 @@
 // it did so, 4 when the program ended first. With TARVELIN_WITHOUT_COMSPEC
 // set, the program starts without the COMSPEC variable. With TARVELIN_LOCK set
 // to a file's name, that file is held open, shared with no one, while the
-// program runs, as another program in the shop may hold it; 5 when it cannot be.
+// program runs, as another program in the shop may hold it; with TARVELIN_HOLD,
+// held open for writing and shared with everyone, as a DNC program may hold
+// it; 5 when it cannot be.
 #include <windows.h>
 
 #include <string>
@@ -46,7 +48,15 @@ int main() {
   HANDLE locked = lock.empty() ? INVALID_HANDLE_VALUE
                                : CreateFileW(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                              OPEN_EXISTING, 0, nullptr);
-  if (!lock.empty() && locked == INVALID_HANDLE_VALUE) return 5;
+  const std::wstring hold = variable(L"TARVELIN_HOLD");
+  HANDLE held = hold.empty() ? INVALID_HANDLE_VALUE
+                             : CreateFileW(hold.c_str(), GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr);
+  if ((!lock.empty() && locked == INVALID_HANDLE_VALUE) ||
+      (!hold.empty() && held == INVALID_HANDLE_VALUE)) {
+    return 5;
+  }
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};

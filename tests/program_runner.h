@@ -34,7 +34,16 @@ inline const std::string kFolder = "フォルダーです";
 inline const std::string kNotAFile = "通常のファイルではありません";
 inline const std::string kOutputIsInput =
     "変換元ファイルそのものにつながっているので、置き換えません";
+inline const std::string kSavedAsUnicode =
+    "Unicode で保存されています。ANSI か UTF-8 で保存し直してください";
+inline const std::string kShortcut =
+    "Windows のショートカットです。指している先のファイルを指定してください";
 inline const std::string kHeader = "(Tarvelin Ver 1.07)\r\n";
+// A program as Notepad saves it as "Unicode": UTF-16 LE after its byte-order mark.
+inline const std::string kUtf16Program("\xFF\xFE%\0\r\0\n\0G\0\x30\0\x30\0Z\0\x35\0\r\0\n\0", 22);
+// The first bytes of a Windows shortcut (.lnk): its header's size and class.
+inline const std::string kShortcutBytes(
+    "\x4C\0\0\0\x01\x14\x02\0\0\0\0\0\xC0\0\0\0\0\0\0\x46\x9B\0\x08\0\x20\0\0\0", 28);
 
 // Returns the line that names the file a failure concerns, and its cause.
 inline std::string cause(const std::string& path, const std::string& words) {

@@ -102,6 +102,16 @@ texts_in() {
     standard_output_is_input='標準出力がこのファイルにつながっています'
     text_after_line_2='2行目の終端文字 (0x1A, Ctrl-Z) の後にもプログラムが続いています'
     bad_line_2() { printf '設定ファイル「%s」の2行目が正しくありません。\n' "$1"; }
+    same_output=$'二つのファイルの変換先が同じなので、どのファイルも変換しませんでした。\n'
+    output_is_another_input=$'変換先がほかの変換元ファイルなので、どのファイルも変換しませんでした。\n'
+    copy_of_both() { printf '「%s」と「%s」の両方の変換先です' "$1" "$2"; }
+    also_copy_of() { printf '「%s」の変換先でもあります' "$1"; }
+    unicode_text=$'ファイルの文字コードに対応していません。\n'
+    saved_as_unicode='Unicode で保存されています。ANSI か UTF-8 で保存し直してください'
+    held_for_writing='ほかのプログラムが書き込み用に開いています。閉じてやり直してください'
+    shortcut_to_folder='フォルダーへのショートカットです'
+    shortcut_to_nothing='ショートカットの指している先にファイルがありません'
+    shortcut_to_shortcut='ショートカットへのショートカットなので、たどりません'
   else
     banner=$'Tarvelin Ver 1.07: embeds G00 Z0.050 and the like in NC code\n\n'
     usage=$'Tarvelin has no window of its own.\nDrop the files to convert onto Tarvelin.exe, or name them after it.\nA shortcut in the Send To menu makes it easier.\n'
@@ -119,6 +129,16 @@ texts_in() {
     standard_output_is_input='Standard output goes into this file'
     text_after_line_2='More of the program follows the 0x1A (Ctrl-Z) on line 2'
     bad_line_2() { printf 'Line 2 of the settings file "%s" is not valid.\n' "$1"; }
+    same_output=$'Two files would be converted to one name, so no file was converted.\n'
+    output_is_another_input=$'A copy would replace another file given, so no file was converted.\n'
+    copy_of_both() { printf 'The copy of both "%s" and "%s"' "$1" "$2"; }
+    also_copy_of() { printf 'Also the copy of "%s"' "$1"; }
+    unicode_text=$'A file is in a text encoding that Tarvelin does not read.\n'
+    saved_as_unicode='Saved as Unicode text; save it as ANSI or UTF-8'
+    held_for_writing='Held open for writing by another program; close it there and run again'
+    shortcut_to_folder='A shortcut to a folder'
+    shortcut_to_nothing='A shortcut to a file that is not there'
+    shortcut_to_shortcut='A shortcut to another shortcut; not followed'
   fi
 }
 
@@ -233,6 +253,99 @@ suite() {
   check "locked file: status 255" test "$status" = 255
   check "locked file: console" console_is "$banner${open_failed}locked.nc: $in_use"$'\n'
   check "locked file: no copy" test ! -e "$work/locked済.ncd"
+
+  # A file that a DNC or CAM program holds open for writing, unchanged.
+  cp "$work/a.nc" "$work/held.nc"
+  TARVELIN_HOLD=held.nc raw 'tarvelin.exe held.nc'
+  check "held open for writing: status 255" test "$status" = 255
+  check "held open for writing: console" console_is "$banner${open_failed}held.nc: $held_for_writing"$'\n'
+  check "held open for writing: no copy" test ! -e "$work/held済.ncd"
+
+  # Two programs with one output name stop the run before any file is
+  # touched; names count as Windows compares them, without case.
+  cp "$pocket" "$work/WORK.001"
+  cp "$pocket" "$work/WORK.002"
+  run WORK.001 WORK.002
+  check "one output for two inputs: status 255" test "$status" = 255
+  check "one output for two inputs: console" console_is "$banner${same_output}WORK済.ncd: $(copy_of_both WORK.001 WORK.002)"$'\n'
+  check "one output for two inputs: nothing written" test ! -e "$work/WORK済.ncd"
+  cp "$pocket" "$work/Case.nc"
+  cp "$pocket" "$work/case.tap"
+  run Case.nc case.tap
+  check "one output but for case: status 255" test "$status" = 255
+  check "one output but for case: console" console_is "$banner${same_output}Case済.ncd: $(copy_of_both Case.nc case.tap)"$'\n'
+  check "one output but for case: nothing written" test -z "$(find "$work" -maxdepth 1 -iname 'case済.ncd')"
+  cp "$pocket" "$work/p.nc"
+  printf 'earlier' >"$work/p済.ncd"
+  run p.nc p済.ncd
+  check "an input that is another's output: status 255" test "$status" = 255
+  check "an input that is another's output: console" console_is "$banner${output_is_another_input}p済.ncd: $(also_copy_of p.nc)"$'\n'
+  check "an input that is another's output: kept" test "$(cat "$work/p済.ncd")" = earlier
+  check "an input that is another's output: no copy of it" test ! -e "$work/p済済.ncd"
+
+  # Notepad's "Unicode" (UTF-16) and the like get no copy, in either mode.
+  { printf '\xff\xfe'; printf '%%\r\nG00Z5.\r\nG00X1.\r\nG01Z-1.F9\r\n' | iconv -f UTF-8 -t UTF-16LE; } >"$work/unicode.nc"
+  run unicode.nc
+  check "UTF-16 program: status 255" test "$status" = 255
+  check "UTF-16 program: console" console_is "$banner${unicode_text}unicode.nc: $saved_as_unicode"$'\n'
+  check "UTF-16 program: no copy" test ! -e "$work/unicode済.ncd"
+  { printf '\xfe\xff'; printf 'G00Z5.\r\n' | iconv -f UTF-8 -t UTF-16BE; } >"$work/unicode_be.nc"
+  (cd "$work" && wine "$win/tarvelin.exe" --stdout --words unicode_be.nc </dev/null >"$work/.out" 2>"$work/.err")
+  status=$?
+  check "UTF-16 BE to standard output: status 255" test "$status" = 255
+  check "UTF-16 BE to standard output: message" holds "$(iconv -f CP932 -t UTF-8 "$work/.err" | tr -d '\r')" "${unicode_text}unicode_be.nc: $saved_as_unicode"
+  check "UTF-16 BE to standard output: nothing written" test ! -s "$work/.out"
+
+  # A shortcut is followed to its file, which gets its copy beside it; one to
+  # a folder, to nothing or to another shortcut is refused.
+  local here="Z:${work//\//\\}"
+  mkdir -p "$work/cam" "$work/cam.folder"
+  cp "$pocket" "$work/cam/part.nc"
+  shortcut() { (cd "$work" && wine "$win/shell.exe" shortcut "$here\\$1" "$here\\$2" >/dev/null 2>&1); }
+  shortcut 'cam\part.nc' part.nc.lnk
+  shortcut cam.folder folder.lnk
+  shortcut 'cam\gone.nc' gone.lnk
+  shortcut part.nc.lnk twice.lnk
+  run part.nc.lnk
+  check "shortcut: status 0" test "$status" = 0
+  check "shortcut: console" console_is "$banner"$'part\n'"$all_done"
+  check "shortcut: the copy beside its file" cmp "$work/cam/part済.ncd" "$root/pocket.linux"
+  check "shortcut: no copy of the shortcut" test ! -e "$work/part.nc済.ncd"
+  for refused in "folder.lnk:$shortcut_to_folder" "gone.lnk:$shortcut_to_nothing" "twice.lnk:$shortcut_to_shortcut"; do
+    run "${refused%%:*}"
+    check "${refused%%:*}: status 255" test "$status" = 255
+    check "${refused%%:*}: console" console_is "$banner$open_failed${refused%%:*}: ${refused#*:}"$'\n'
+  done
+  check "refused shortcuts: no copy" test -z "$(cd "$work" && ls folder済.ncd gone済.ncd twice済.ncd 2>/dev/null)"
+
+  # A name as given: a final dot is part of it (Samba and WSL make such
+  # names), and a short (8.3) name is the file's long one.
+  printf 'G00Z5.\r\nG00X1.\r\nG01Z-1.F9\r\n' >"$work/dot.nc."
+  run dot.nc.
+  check "name with a final dot: status 0" test "$status" = 0
+  check "name with a final dot: console" console_is "$banner"$'dot.nc\n'"$all_done"
+  check "name with a final dot: its own program" test "$(cat "$work/dot.nc済.ncd")" = $'(Tarvelin Ver 1.07)\r\nG00Z5.\r\nG00X1.\r\nG00 Z0.050000\r\nG01Z-1.F9\r'
+  cp "$pocket" "$work/longprogramname.nc"
+  local short
+  short=$(cd "$work" && wine "$win/shell.exe" short longprogramname.nc 2>/dev/null)
+  check "short name: there is one" test -n "$short" -a "$short" != longprogramname.nc
+  run "$short"
+  check "short name: status 0" test "$status" = 0
+  check "short name: console" console_is "$banner"$'longprogramname\n'"$all_done"
+  check "short name: the long name's copy" cmp "$work/longprogramname済.ncd" "$root/pocket.linux"
+  check "short name: no copy by the short name" test -z "$(find "$work" -maxdepth 1 -name '*~*')"
+
+  # An output name that is a symbolic link has the file it points to
+  # replaced, the temporary file beside that.
+  mkdir -p "$work/kept"
+  printf 'earlier' >"$work/kept/real.ncd"
+  cp "$pocket" "$work/linked.nc"
+  ln -sfn kept/real.ncd "$work/linked済.ncd"
+  run linked.nc
+  check "output a link: status 0" test "$status" = 0
+  check "output a link: still a link" test -L "$work/linked済.ncd"
+  check "output a link: its file rewritten" cmp "$work/kept/real.ncd" "$root/pocket.linux"
+  check "output a link: no temporary file" no_temporary_file "$work/kept"
 
   # Names with characters that code page 932 lacks: each output is named
   # exactly; the redirected echo shows '?' for each such character.

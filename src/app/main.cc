@@ -13,6 +13,7 @@
 #include "app/texts.h"
 #include "platform/platform.h"
 #include "rewrite/file_pass.h"
+#include "rewrite/run_files.h"
 
 using Found = platform::FileSystem::Found;
 
@@ -88,22 +89,37 @@ static double secondsNow() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+// Ends the run where `file` leads to no file to read (a shortcut to a folder, say).
+static void checkLeadsToAFile(const RunFile& file) {
+  if (file.error) {
+    stopWith({PassResult::openFailed, PassResult::Subject::input, file.error}, file.given);
+  }
+}
+
 // Rewrites the files in order; the first failure ends the run there. Where
-// standard error is a terminal, a file that takes more than a second shows
-// how much of it has been read.
-static void rewriteAll(const std::vector<std::string>& files, const RunSettings& settings) {
+// two of them would meet (two inputs with one output, or an output that is
+// another input), the run ends before any file is touched. Where standard
+// error is a terminal, a file that takes more than a second shows how much
+// of it has been read.
+static void rewriteAll(const std::vector<std::string>& names, const RunSettings& settings) {
+  platform::FileSystem& fileSystem = platform::systemFileSystem();
   const platform::PathRules rules = platform::pathRules();
+  const std::vector<RunFile> files = runFiles(fileSystem, names);
+  if (const Clash clash = findClash(fileSystem, files, rules)) {
+    stopRun({clashMessage(*texts, clash, files, outputPathFor(files[clash.first].path, rules))});
+  }
   const bool terminal = platform::standardErrorIsTerminal();
-  for (const std::string& path : files) {
+  for (const RunFile& file : files) {
+    checkLeadsToAFile(file);
     Savings savings;
     ProgressLine progress(secondsNow, platform::printOnStandardError);
     ProgressMeter::Report report = nullptr;
     if (terminal) report = [&progress](int percent) { progress.show(percent); };
     const PassResult result =
-        processFile(platform::systemFileSystem(), path, rules, settings.rewrite, &savings, report);
+        processFile(fileSystem, file.path, rules, settings.rewrite, &savings, report);
     progress.clear();
-    if (result != PassResult::done) stopWith(result, path);
-    reportDone(echoNameFor(path, rules), savings, settings);
+    if (result != PassResult::done) stopWith(result, file.path);
+    reportDone(echoNameFor(file.path, rules), savings, settings);
   }
 }
 
@@ -120,16 +136,18 @@ static void printProgress(int percent) {
 
 // Rewrites the one file named to standard output; reports the reading's
 // progress where AXIS asks for it, by setting AXIS_PROGRESS_BAR.
-static void rewriteToStandardOutput(const std::vector<std::string>& files,
+static void rewriteToStandardOutput(const std::vector<std::string>& names,
                                     const RunSettings& settings) {
-  if (files.size() != 1) stopRun({texts->stdoutNeedsOneFile});
+  if (names.size() != 1) stopRun({texts->stdoutNeedsOneFile});
+  platform::FileSystem& fileSystem = platform::systemFileSystem();
+  const RunFile file = runFiles(fileSystem, names)[0];
+  checkLeadsToAFile(file);
   Savings savings;
   const ProgressMeter::Report report =
       platform::hasEnvironmentVariable("AXIS_PROGRESS_BAR") ? printProgress : nullptr;
-  const PassResult result =
-      streamFile(platform::systemFileSystem(), files[0], settings.rewrite, &savings, report);
-  if (result != PassResult::done) stopWith(result, files[0]);
-  reportDone(echoNameFor(files[0], platform::pathRules()), savings, settings);
+  const PassResult result = streamFile(fileSystem, file.path, settings.rewrite, &savings, report);
+  if (result != PassResult::done) stopWith(result, file.path);
+  reportDone(echoNameFor(file.path, platform::pathRules()), savings, settings);
 }
 
 int main(int argc, char** argv) {

@@ -10,6 +10,8 @@ std::string_view failureMessage(const Texts& texts, const PassResult& result) {
       return texts.inputChanged;
     case PassResult::textAfterEnd:
       return texts.textAfterEnd;
+    case PassResult::unicodeText:
+      return texts.unicodeText;
     default:
       return texts.openFailed;
   }
@@ -17,6 +19,7 @@ std::string_view failureMessage(const Texts& texts, const PassResult& result) {
 
 std::string causeOf(const Texts& texts, const PassResult& result) {
   if (result.ending == PassResult::inputChanged) return std::string(texts.changedWhileRead);
+  if (result.ending == PassResult::unicodeText) return std::string(texts.savedAsUnicode);
   if (result.ending == PassResult::textAfterEnd) {
     return result.line == 0 ? std::string(texts.textAfterEndSomewhere)
                             : fill(texts.textAfterEndOnLine, {std::to_string(result.line)});
@@ -26,6 +29,8 @@ std::string causeOf(const Texts& texts, const PassResult& result) {
       return std::string(texts.outputIsInput);
     case PassResult::Finding::standardOutputIsInput:
       return std::string(texts.standardOutputIsInput);
+    case PassResult::Finding::heldForWriting:
+      return std::string(texts.heldForWriting);
     case PassResult::Finding::none:
       break;
   }
@@ -61,6 +66,14 @@ std::string errorText(const Texts& texts, platform::Error error) {
       return std::string(texts.strangersLink);
     case Kind::tooLarge:
       return std::string(texts.tooLarge);
+    case Kind::shortcut:
+      return std::string(texts.shortcut);
+    case Kind::shortcutToFolder:
+      return std::string(texts.shortcutToFolder);
+    case Kind::shortcutToNothing:
+      return std::string(texts.shortcutToNothing);
+    case Kind::shortcutToShortcut:
+      return std::string(texts.shortcutToShortcut);
     case Kind::none:
     case Kind::system:
       break;
@@ -72,6 +85,18 @@ std::string errorText(const Texts& texts, platform::Error error) {
 std::string causeLine(const Texts& texts, std::string_view path, std::string_view cause) {
   // An empty name is shown as it was typed.
   return fill(texts.causeLine, {path.empty() ? "\"\"" : path, cause});
+}
+
+std::string clashMessage(const Texts& texts, const Clash& clash, const std::vector<RunFile>& files,
+                         std::string_view output) {
+  const std::string& first = files[clash.first].given;
+  const std::string& second = files[clash.second].given;
+  if (clash.kind == Clash::Kind::sameOutput) {
+    return std::string(texts.sameOutput) +
+           causeLine(texts, output, fill(texts.copyOfBoth, {first, second}));
+  }
+  return std::string(texts.outputIsAnotherInput) +
+         causeLine(texts, second, fill(texts.alsoCopyOf, {first}));
 }
 
 std::string badChoiceMessage(const Texts& texts, const BadChoice& problem,

@@ -44,6 +44,7 @@ struct Texts {
   Text writeFailed;
   Text inputChanged;
   Text textAfterEnd;
+  Text unicodeText;
   // ...then the cause line: which file, and why.
   Text causeLine;       // %1: the file's path as given, %2: the cause
   Text standardOutput;  // the name of standard output in a cause line
@@ -64,8 +65,19 @@ struct Texts {
   Text outputIsInput;          // on the output's name
   Text standardOutputIsInput;  // on the input's
   Text changedWhileRead;
+  Text heldForWriting;
+  Text savedAsUnicode;
+  Text shortcut;  // a Windows shortcut read as a program
+  Text shortcutToFolder;
+  Text shortcutToNothing;
+  Text shortcutToShortcut;
   Text textAfterEndOnLine;     // %1: the line of the 0x1A
   Text textAfterEndSomewhere;  // where the line cannot be told (a pipe)
+  // Two files of a run that would meet: a line on what, then a cause line.
+  Text sameOutput;            // two inputs, one output; its cause line names the output
+  Text outputIsAnotherInput;  // its cause line names the input that is an output
+  Text copyOfBoth;            // %1, %2: the two inputs as given
+  Text alsoCopyOf;            // %1: the input whose output it is, as given
   // The summary line (--summary).
   Text noApproach;         // the whole line when no approach went in
   Text oneApproach;        // %1: 1

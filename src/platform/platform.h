@@ -42,6 +42,13 @@ struct Error {
     hiddenFile,     // a hidden or system file that was to be replaced (Windows)
     strangersLink,  // another user's link in a shared folder, not followed
     tooLarge,       // more than the file can be (a settings file of over 1 MiB)
+    // A Windows shortcut's bytes where a program must be; on Windows, a
+    // shortcut to a folder, to a file that is not there, or to another
+    // shortcut, which is not followed.
+    shortcut,
+    shortcutToFolder,
+    shortcutToNothing,
+    shortcutToShortcut,
   };
   Kind kind = Kind::none;
   int number = 0;  // errno, or GetLastError() on Windows; 0 where the system reported none
@@ -92,6 +99,16 @@ class FileSystem {
   // being read, with why in `*error`: no permission, a folder, a pipe, a
   // device, a broken link.
   virtual Found openRegular(const std::string& path, Handle* file, Error* error) = 0;
+  // Stores in `*name` the name by which the input named `given` is read and
+  // its output named: `given` itself, but on Windows the file that a
+  // shortcut (a name ending in .lnk) points to, and a short (8.3) file name's
+  // long one. Fails for a shortcut to a folder, to nothing or to another shortcut.
+  virtual Error inputName(const std::string& given, std::string* name) = 0;
+  // Returns what tells the file at `path`, which need not exist, from every
+  // other as the system compares names: symbolic links followed, folders by
+  // their own names, and on Windows without regard to case. Two paths with
+  // one key name one file.
+  virtual std::string nameKey(const std::string& path) = 0;
   // Opens an existing regular file or pipe for reading; fails for anything
   // else (a folder, a device), which is no program.
   virtual Error openRead(const std::string& path, Handle* file) = 0;

@@ -260,6 +260,25 @@ class PosixFileSystem : public FileSystem {
     return Found::file;
   }
 
+  // A Windows shortcut here is no link the system follows: it is read as a
+  // file, and refused for its bytes.
+  Error inputName(const std::string& given, std::string* name) override {
+    *name = given;
+    return {};
+  }
+
+  // The name's links are followed as a write to it would follow them, and
+  // its folder is named by the path the system resolves it to.
+  std::string nameKey(const std::string& path) override {
+    std::string resolved;
+    if (followLinks(path, &resolved)) resolved = path;
+    const std::string dir = folderOf(resolved);
+    char real[PATH_MAX];
+    if (::realpath(dir.empty() ? "." : dir.c_str(), real) == nullptr) return resolved;
+    const std::string folder(real);
+    return folder + (folder.ends_with('/') ? "" : "/") + resolved.substr(dir.size());
+  }
+
   // Anything else is refused before it is opened, since opening a device may
   // do something and reading one may never end (/dev/zero), and again once
   // open, in case the name was given to another file meanwhile.

@@ -1,7 +1,10 @@
 // The Windows layer. It talks to the system in UTF-16 (the wide APIs) and
-// hands the program UTF-8; paths of MAX_PATH characters or more go to the
-// system in their \\?\ form.
+// hands the program UTF-8; paths go to the system in their full \\?\ form,
+// with file names exactly as given.
 #include <windows.h>
+// After windows.h, which they build on.
+#include <shlguid.h>
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -117,20 +120,142 @@ std::wstring fullPathOf(const std::wstring& path, Error* error = nullptr) {
   return full;
 }
 
-// Returns a full path as the system takes it: as it is while shorter than
-// MAX_PATH, else in its \\?\ form.
-std::wstring systemForm(const std::wstring& fullPath) {
-  if (fullPath.size() < MAX_PATH) return fullPath;
-  const std::u16string longForm = longPathForm(std::u16string(fullPath.begin(), fullPath.end()));
-  return {longForm.begin(), longForm.end()};
+// Returns a full path in its \\?\ form, which the system takes at any length
+// and as it is, without dropping a final dot or blank.
+std::wstring longForm(const std::wstring& fullPath) {
+  const std::u16string form = longPathForm(std::u16string(fullPath.begin(), fullPath.end()));
+  return {form.begin(), form.end()};
 }
 
-// Returns a UTF-8 path as the system takes it: as given while its full path is
-// shorter than MAX_PATH, else the full path in its \\?\ form.
-std::wstring systemPath(std::string_view utf8) {
-  const std::wstring path = wideOf(utf8);
+// Returns where the file name starts in `path`.
+size_t nameStartOf(const std::wstring& path) {
+  return nameStart(std::u16string(path.begin(), path.end()));
+}
+
+// Returns a UTF-8 path as the system is to take it: its full path, in the
+// \\?\ form, the folder made full by the system and the file name kept
+// exactly as given, since the system's own full path drops a final dot or
+// blank from it and so names another file ("a.nc." would open a.nc). A
+// device (NUL, COM1) is named as the system names it, and a \\?\ path is
+// taken as it is. Where no full path can be made, why is stored in
+// `*error`, if given, and the path is returned as given, for the system to refuse.
+std::wstring systemPath(std::string_view utf8, Error* error = nullptr) {
+  std::wstring path = wideOf(utf8);
+  if (path.starts_with(L"\\\\?\\")) return path;
+  std::wstring full = fullPathOf(path, error);
+  if (full.empty()) return path;
+  if (full.starts_with(L"\\\\.\\")) return full;
+  const size_t start = nameStartOf(path);
+  const std::wstring name = path.substr(start);
+  std::wstring folder = fullPathOf(start == 0 ? std::wstring(L".") : path.substr(0, start));
+  if (name.empty() || name == L"." || name == L".." || folder.empty()) return longForm(full);
+  if (folder.back() != L'\\') folder += L'\\';
+  return longForm(folder + name);
+}
+
+// True iff the names `a` and `b` are the same to the file system, which
+// tells no case apart.
+bool sameName(std::wstring_view a, std::wstring_view b) {
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Returns `text` in capitals, as the file system compares names.
+std::wstring inCapitals(const std::wstring& text) {
+  const int size = static_cast<int>(text.size());
+  std::wstring capitals(text.size(), L'\0');
+  if (size == 0 || LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.data(), size,
+                                 capitals.data(), size, nullptr, nullptr, 0) != size) {
+    return text;
+  }
+  return capitals;
+}
+
+// Returns the final path of what is at `path`, as the system takes it: its
+// links followed, in the \\?\ form; empty where nothing is there.
+std::wstring finalPathAt(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  std::wstring final(MAX_PATH, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()), 0);
+  if (length >= final.size()) {
+    // Too small: the length asked for counts the closing null.
+    final.resize(length);
+    length = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()), 0);
+  }
+  CloseHandle(h);
+  final.resize(length < final.size() ? length : 0);
+  return final;
+}
+
+// True iff the file name of `path` ends in ".lnk", as the shell knows its shortcuts.
+bool isShortcutName(const std::wstring& path) {
+  return path.size() - nameStartOf(path) > 4 &&
+         sameName(std::wstring_view(path).substr(path.size() - 4), L".lnk");
+}
+
+// Reads the path that the shortcut at `link` (as the system takes it) points
+// to into `*target`, empty for a shortcut to no file (a printer, say).
+// Returns false where it cannot be read as a shortcut.
+bool readShortcut(const std::wstring& link, std::wstring* target) {
+  static const bool comStarted =
+      SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+  IShellLinkW* shortcut = nullptr;
+  if (!comStarted ||
+      FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              reinterpret_cast<void**>(&shortcut)))) {
+    return false;
+  }
+  IPersistFile* file = nullptr;
+  std::wstring path(32768, L'\0');
+  const bool read =
+      SUCCEEDED(shortcut->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+      SUCCEEDED(file->Load(link.c_str(), STGM_READ)) &&
+      SUCCEEDED(shortcut->GetPath(path.data(), static_cast<int>(path.size()), nullptr, 0));
+  if (file != nullptr) file->Release();
+  shortcut->Release();
+  path.resize(std::wcslen(path.c_str()));
+  *target = path;
+  return read;
+}
+
+// Returns why the file a shortcut points to, `target`, is not to be read
+// through it: a folder, nothing, or another shortcut, which is not followed
+// so that no chain of them can loop.
+Error unfollowable(const std::wstring& target) {
+  const DWORD attributes = target.empty() ? INVALID_FILE_ATTRIBUTES
+                                          : GetFileAttributesW(systemPath(utf8Of(target)).c_str());
+  const DWORD number = target.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
+  if (attributes == INVALID_FILE_ATTRIBUTES &&
+      (number == ERROR_FILE_NOT_FOUND || number == ERROR_PATH_NOT_FOUND)) {
+    return refusal(Error::Kind::shortcutToNothing);
+  }
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return refusal(Error::Kind::shortcutToFolder);
+  }
+  if (isShortcutName(target)) return refusal(Error::Kind::shortcutToShortcut);
+  return {};
+}
+
+// Returns `path` with its file name in the long form where it is a short
+// (8.3) name such as LONG~YD2.NC, so that the output is named after the name
+// the user knows; a name without '~' is no such name, and keeps its case.
+std::wstring withLongName(const std::wstring& path) {
+  const size_t start = nameStartOf(path);
+  if (path.find(L'~', start) == std::wstring::npos) return path;
+  // Wine makes no long name of a \\?\ path: a shorter one goes as it is.
   const std::wstring full = fullPathOf(path);
-  return full.size() < MAX_PATH ? path : systemForm(full);
+  const std::wstring name = full.size() < MAX_PATH ? full : longForm(full);
+  const DWORD size = GetLongPathNameW(name.c_str(), nullptr, 0);
+  std::wstring longPath(size, L'\0');
+  const DWORD length = size == 0 ? 0 : GetLongPathNameW(name.c_str(), longPath.data(), size);
+  if (length == 0 || length >= size) return path;
+  longPath.resize(length);
+  const std::wstring longName = longPath.substr(longPath.rfind(L'\\') + 1);
+  return sameName(longName, std::wstring_view(path).substr(start))
+             ? path
+             : path.substr(0, start) + longName;
 }
 
 // Sets or clears the delete disposition: while set, the system deletes the
@@ -144,14 +269,14 @@ bool markForDeletion(HANDLE file, bool deleteIt) {
 
 // Renames the open file to `fullPath`, replacing a file there.
 bool renameByHandle(HANDLE file, const std::wstring& fullPath) {
-  const std::u16string longForm = longPathForm(std::u16string(fullPath.begin(), fullPath.end()));
-  const size_t nameBytes = longForm.size() * sizeof(wchar_t);
+  const std::wstring name = longForm(fullPath);
+  const size_t nameBytes = name.size() * sizeof(wchar_t);
   std::vector<std::byte> buffer(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t));
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   info->ReplaceIfExists = TRUE;
   info->RootDirectory = nullptr;
   info->FileNameLength = static_cast<DWORD>(nameBytes);
-  std::memcpy(info->FileName, longForm.data(), nameBytes);
+  std::memcpy(info->FileName, name.data(), nameBytes);
   return SetFileInformationByHandle(file, FileRenameInfo, info,
                                     static_cast<DWORD>(buffer.size())) != 0;
 }
@@ -202,6 +327,36 @@ Error unwritable(DWORD attributes) {
 
 class WindowsFileSystem : public FileSystem {
  public:
+  // A shortcut is followed as the desktop follows it when the file is
+  // opened, but never searched for where its file has gone (which could
+  // find another); one the shell cannot read is read as a file, and refused
+  // for its bytes.
+  Error inputName(const std::string& given, std::string* name) override {
+    std::wstring path = wideOf(given);
+    std::wstring target;
+    if (isShortcutName(path) && readShortcut(systemPath(given), &target)) {
+      if (const Error error = unfollowable(target)) return error;
+      path = target;
+    }
+    *name = utf8Of(withLongName(path));
+    return {};
+  }
+
+  // A name that is there is known by its final path; one that is not yet,
+  // by its folder's final path and the name.
+  std::string nameKey(const std::string& path) override {
+    const std::wstring name = systemPath(path);
+    std::wstring key = finalPathAt(name);
+    if (key.empty()) {
+      const size_t start = name.rfind(L'\\') + 1;
+      std::wstring folder = finalPathAt(name.substr(0, start));
+      if (folder.empty()) folder = name.substr(0, start);
+      if (folder.back() != L'\\') folder += L'\\';
+      key = folder + name.substr(start);
+    }
+    return utf8Of(inCapitals(key));
+  }
+
   Found openRegular(const std::string& path, Handle* file, Error* error) override {
     const std::wstring name = systemPath(path);
     HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -237,25 +392,29 @@ class WindowsFileSystem : public FileSystem {
 
   // The temporary file goes into the output's own folder, drive included, and
   // is marked for deletion at once: a run ended in any way leaves nothing.
+  // An output name that is a symbolic link to a file has that file replaced,
+  // the temporary file beside it. A link to nothing looks like nothing here:
+  // the output takes its place.
   Error createTemp(const std::string& target, Handle* file) override {
     Error error;
-    const std::wstring full = fullPathOf(wideOf(target), &error);
-    if (full.empty()) return error;
-    const DWORD attributes = GetFileAttributesW(systemForm(full).c_str());
+    std::wstring output = systemPath(target, &error);
+    if (error) return error;
+    const std::wstring linked = finalPathAt(output);
+    if (!linked.empty() && !sameName(linked, output)) output = linked;
+    const DWORD attributes = GetFileAttributesW(output.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kUnwritable) != 0) {
       return unwritable(attributes);
     }
-    const std::wstring folder = full.substr(0, full.rfind(L'\\') + 1);
+    const std::wstring folder = output.substr(0, output.rfind(L'\\') + 1);
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::wstring tempPath =
-          systemForm(folder + L"tarvelin-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                     std::to_wstring(counter++) + L".tmp");
+      const std::wstring tempPath = folder + L"tarvelin-" + std::to_wstring(GetCurrentProcessId()) +
+                                    L"-" + std::to_wstring(counter++) + L".tmp";
       HANDLE h = CreateFileW(tempPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
       if (h != INVALID_HANDLE_VALUE) {
         *file = reinterpret_cast<Handle>(h);
-        temps_[*file] = TempFile{tempPath, markForDeletion(h, true)};
+        temps_[*file] = TempFile{tempPath, output, markForDeletion(h, true)};
         return {};
       }
       const DWORD number = GetLastError();
@@ -343,20 +502,15 @@ class WindowsFileSystem : public FileSystem {
 
   // Clears the deletion mark just before the rename, so that only the instant
   // between the two could leave the file behind.
-  Commit commit(Handle file, const std::string& target, Error* error) override {
+  Commit commit(Handle file, const std::string& /*target*/, Error* error) override {
     const TempFile temp = temps_.extract(file).mapped();
     HANDLE h = handleOf(file);
-    Error failure;
-    const std::wstring full = fullPathOf(wideOf(target), &failure);
-    if (!full.empty() && temp.markedForDeletion && !markForDeletion(h, false)) {
-      failure = systemError(static_cast<int>(GetLastError()));
-    }
-    if (failure) {
-      *error = failure;
+    if (temp.markedForDeletion && !markForDeletion(h, false)) {
+      *error = systemError(static_cast<int>(GetLastError()));
       closeAndDelete(h, temp);
       return Commit::replaceFailed;
     }
-    if (renameByHandle(h, full)) {
+    if (renameByHandle(h, temp.target)) {
       // The output is in place already; a failing close is still reported.
       if (CloseHandle(h)) return Commit::done;
       *error = systemError(static_cast<int>(GetLastError()));
@@ -368,7 +522,7 @@ class WindowsFileSystem : public FileSystem {
       DeleteFileW(temp.path.c_str());
       return Commit::writeFailed;
     }
-    if (MoveFileExW(temp.path.c_str(), systemForm(full).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (MoveFileExW(temp.path.c_str(), temp.target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       return Commit::done;
     }
     *error = systemError(static_cast<int>(GetLastError()));
@@ -387,6 +541,7 @@ class WindowsFileSystem : public FileSystem {
  private:
   struct TempFile {
     std::wstring path;       // as the system takes it
+    std::wstring target;     // the file it is to replace, links followed, as the system takes it
     bool markedForDeletion;  // the system deletes it when it is closed
   };
 

@@ -126,4 +126,12 @@ std::u16string longPathForm(std::u16string_view fullPath) {
   return u"\\\\?\\" + std::u16string(fullPath);
 }
 
+size_t nameStart(std::u16string_view path) {
+  const size_t separator = path.find_last_of(u"\\/");
+  if (separator != std::u16string_view::npos) return separator + 1;
+  const bool drive = path.size() >= 2 && path[1] == u':' &&
+                     ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z'));
+  return drive ? 2 : 0;
+}
+
 }  // namespace platform

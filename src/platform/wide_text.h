@@ -29,6 +29,10 @@ std::u16string withinBasicPlane(std::u16string_view text);
 // as it is.
 std::u16string longPathForm(std::u16string_view fullPath);
 
+// Returns where the file name starts in a Windows path: after its last '\'
+// or '/', or after the drive of "D:part.nc"; 0 for a bare name.
+size_t nameStart(std::u16string_view path);
+
 }  // namespace platform
 
 #endif  // TARVELIN_PLATFORM_WIDE_TEXT_H_

@@ -5,6 +5,7 @@
 namespace {
 
 using platform::longPathForm;
+using platform::nameStart;
 using platform::toUtf16;
 using platform::toUtf8;
 using platform::withinBasicPlane;
@@ -62,6 +63,14 @@ TEST(WideText, LongPathForm) {
   EXPECT_EQ(longPathForm(u"\\\\server\\share\\p.nc"), u"\\\\?\\UNC\\server\\share\\p.nc");
   EXPECT_EQ(longPathForm(u"\\\\?\\C:\\w\\p.nc"), u"\\\\?\\C:\\w\\p.nc");
   EXPECT_EQ(longPathForm(u"\\\\.\\pipe\\p"), u"\\\\.\\pipe\\p");
+}
+
+TEST(WideText, WhereTheFileNameStarts) {
+  for (const auto& [path, start] :
+       {std::pair{u"a.nc.", 0}, std::pair{u"D:a.nc", 2}, std::pair{u"C:\\w\\a.nc ", 5},
+        std::pair{u"d/cam.out/p", 10}, std::pair{u"\\\\?\\C:\\p", 7}, std::pair{u"1:p", 0}}) {
+    EXPECT_EQ(nameStart(path), static_cast<size_t>(start)) << start;
+  }
 }
 
 }  // namespace

@@ -50,13 +50,17 @@ class InputWatch {
   bool settled() const { return !watched_ || !fs_.beingWritten(file_); }
   // Returns `result`, or inputChanged when a pass that went well read a file
   // whose size or write time is no longer what it was when it was opened, or
-  // that another program still holds open for writing: a copy that stalled
-  // while the file was read changes nothing in it meanwhile.
+  // a read failure when another program still holds it open for writing: a
+  // copy that stalled while the file was read changes nothing in it meanwhile.
   PassResult judge(PassResult result) const {
     if (result != PassResult::done || !watched_) return result;
     FileSystem::Version now;
-    const bool unchanged = fs_.version(file_, &now) && now == opened_ && settled();
-    return unchanged ? result : PassResult::inputChanged;
+    if (!fs_.version(file_, &now) || now != opened_) return PassResult::inputChanged;
+    return settled() ? result : heldOpen(PassResult::readFailed);
+  }
+  // Returns the failure `how` of a file that another program holds open for writing.
+  static PassResult heldOpen(PassResult::Ending how) {
+    return {how, Subject::input, PassResult::Finding::heldForWriting};
   }
 
  private:
@@ -80,7 +84,7 @@ class Input {
 
   // Opens the file at `path`. Where `leadsHere(file)` tells that the output
   // would go into it, it is refused: a failure on `output`, with `finding`;
-  // and where another program is writing it, as changed.
+  // and where another program holds it open for writing, as one that cannot be opened.
   PassResult open(const std::string& path, const std::function<bool(FileSystem::Handle)>& leadsHere,
                   Subject output, PassResult::Finding finding) {
     if (const Error error = fs_.openRead(path, &file_)) {
@@ -93,7 +97,7 @@ class Input {
       refused.finding = finding;
       return refused;
     }
-    return watch_->settled() ? PassResult::done : PassResult::inputChanged;
+    return watch_->settled() ? PassResult::done : InputWatch::heldOpen(PassResult::openFailed);
   }
   FileSystem::Handle file() const { return file_; }
   // Returns `result`, or inputChanged where the file changed while it was read.
@@ -192,9 +196,20 @@ struct Attempt {
   std::optional<Outlook> whole;
 };
 
-// Returns the pass result for a reading that ended in `read`, an error or text after the end.
+// Returns the pass result for a reading that ended in `read`: an error, text
+// after the end, or what the first bytes showed to be no text: Unicode, or a
+// Windows shortcut, which is no program at all.
 PassResult failureOf(ReadResult read) {
-  return read == ReadResult::textAfterEnd ? PassResult::textAfterEnd : PassResult::readFailed;
+  switch (read) {
+    case ReadResult::textAfterEnd:
+      return PassResult::textAfterEnd;
+    case ReadResult::unicodeText:
+      return PassResult::unicodeText;
+    case ReadResult::shortcut:
+      return {PassResult::openFailed, Subject::input, platform::refusal(Error::Kind::shortcut)};
+    default:
+      return PassResult::readFailed;
+  }
 }
 
 // Writes the header line and the program read from `source`, its moves read

@@ -145,22 +145,26 @@ TEST_F(FilePass, TextAfterAnEndMarkNamesItsLine) {
 // A program saved again or still being copied in while it is read would come
 // out cut short or mixed: the run fails and leaves an earlier output alone.
 // So does one that another program still holds open for writing, as a copy
-// that stalled while the file was read does.
+// that stalled while the file was read does, with a cause of its own.
 TEST_F(FilePass, AnInputChangedWhileReadIsNotPutInPlace) {
   std::string program;
   while (program.size() < (200u << 10)) program += "G00Z5.\r\nG00X1.\r\nG01Z-1.F9\r\n";
+  // When another program holds the file open for writing.
+  enum class Held { never, fromTheStart, fromTheFirstRead };
   struct Case {
     const char* name;
     std::string input;
     std::function<void(std::string&)> change;
-    bool heldOpen = false;  // another program holds it open for writing
+    Held held = Held::never;
   };
+  const auto unchanged = [](std::string&) {};
   for (const Case& c : {
            Case{"still being copied in", program, [](std::string& f) { f += "M30\r\n"; }},
            Case{"saved again, same size", program, [](std::string& f) { f[7] = '2'; }},
            Case{"cut short", program, [](std::string& f) { f.resize(f.size() / 2); }},
            Case{"changed after its 0x1A", "G00Z5.\r\n\x1A\r\n", [](std::string& f) { f += " "; }},
-           Case{"held open by a stalled copy", program, [](std::string&) {}, true},
+           Case{"held open by a stalled copy", program, unchanged, Held::fromTheStart},
+           Case{"opened for writing while read", program, unchanged, Held::fromTheFirstRead},
        }) {
     SCOPED_TRACE(c.name);
     const std::string input = "w/part.nc";
@@ -168,21 +172,32 @@ TEST_F(FilePass, AnInputChangedWhileReadIsNotPutInPlace) {
     MemoryFileSystem files;
     files.files[input] = c.input;
     files.files[output] = "old";
-    if (c.heldOpen) files.writers.insert(input);
+    if (c.held == Held::fromTheStart) files.writers.insert(input);
     bool changed = false;
     files.afterRead = [&](std::string& file) {
-      if (!std::exchange(changed, true)) c.change(file);
+      if (std::exchange(changed, true)) return;
+      c.change(file);
+      if (c.held == Held::fromTheFirstRead) files.writers.insert(input);
     };
-    EXPECT_EQ(processFile(files, input, kPosix), PassResult::inputChanged);
+    // Held open from the start, it is not even read.
+    using Subject = PassResult::Subject;
+    const PassResult failed = c.held == Held::never ? PassResult(PassResult::inputChanged)
+                              : c.held == Held::fromTheStart
+                                  ? PassResult(PassResult::openFailed, Subject::input,
+                                               PassResult::Finding::heldForWriting)
+                                  : PassResult(PassResult::readFailed, Subject::input,
+                                               PassResult::Finding::heldForWriting);
+    EXPECT_EQ(processFile(files, input, kPosix), failed);
     EXPECT_EQ(files.files[output], "old");
     EXPECT_EQ(files.files.size(), 2u);
     EXPECT_EQ(files.openHandles(), 0);
 
     changed = false;
     files.files[input] = c.input;
-    EXPECT_EQ(streamFile(files, input, {}), PassResult::inputChanged);
+    if (c.held == Held::fromTheFirstRead) files.writers.clear();
+    EXPECT_EQ(streamFile(files, input, {}), failed);
     // A file held open for writing from the start is not read at all.
-    if (c.heldOpen) {
+    if (c.held == Held::fromTheStart) {
       EXPECT_TRUE(files.files[MemoryFileSystem::kStandardOutput].empty());
     }
   }

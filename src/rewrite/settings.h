@@ -14,26 +14,31 @@ inline constexpr std::string_view kVersion = TARVELIN_VERSION;
 
 // How a file pass ended and, when it failed, which file it was and why.
 struct PassResult {
-  // What failed; textAfterEnd: a 0x1A with more of the program after it.
+  // What failed; textAfterEnd: a 0x1A with more of the program after it;
+  // unicodeText: a program saved as UTF-16 or UTF-32.
   enum class Ending : uint8_t {
     done,
     openFailed,
     readFailed,
     writeFailed,
     inputChanged,
-    textAfterEnd
+    textAfterEnd,
+    unicodeText
   };
   using enum Ending;
   // The file that the failure concerns.
   enum class Subject : uint8_t { input, output, standardOutput };
   // What the pass itself found wrong, where the system reported nothing.
-  enum class Finding : uint8_t { none, outputIsInput, standardOutputIsInput };
+  enum class Finding : uint8_t { none, outputIsInput, standardOutputIsInput, heldForWriting };
 
   // A pass that ended so; not explicit, so that a pass may `return PassResult::done`.
   PassResult(Ending how) : ending(how) {}  // cppcheck-suppress noExplicitConstructor
   // A failure of the system's on `subject`.
   PassResult(Ending how, Subject subject, platform::Error error)
       : ending(how), subject(subject), error(error) {}
+  // A failure on `subject` that the pass found itself.
+  PassResult(Ending how, Subject subject, Finding finding)
+      : ending(how), subject(subject), finding(finding) {}
   bool operator==(const PassResult&) const = default;
 
   Ending ending;

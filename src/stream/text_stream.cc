@@ -28,6 +28,20 @@ bool onlyPadding(const char* from, const char* to) {
   });
 }
 
+// Returns what the first bytes of a file, `start`, show it to be where that is
+// no text to read: Unicode text by its byte-order mark (UTF-32 LE's starts
+// as UTF-16 LE's does), or a Windows shortcut by its header (its size, 0x4C,
+// and the class of shell links); else lines.
+ReadResult whatTheStartShows(std::string_view start) {
+  using namespace std::string_view_literals;
+  constexpr std::string_view kShortcutHeader =
+      "\x4C\0\0\0\x01\x14\x02\0\0\0\0\0\xC0\0\0\0\0\0\0\x46"sv;
+  for (const std::string_view mark : {"\xFF\xFE"sv, "\xFE\xFF"sv, "\0\0\xFE\xFF"sv}) {
+    if (start.starts_with(mark)) return ReadResult::unicodeText;
+  }
+  return start.starts_with(kShortcutHeader) ? ReadResult::shortcut : ReadResult::lines;
+}
+
 // Removes each carriage return in [begin, end) for which `stray` holds,
 // moving the text between them down; returns the new end.
 template <typename Stray>
@@ -84,6 +98,8 @@ ReadResult TextReader::next(std::string_view* lines) {
 bool TextReader::start() {
   size_t filled = 0;
   if (!fillUp(&filled)) return false;
+  refused_ = whatTheStartShows(std::string_view(current_ + kHead, filled));
+  if (refused_ != ReadResult::lines) return false;
   // The convention depends only on the bytes before the first 0x1A.
   char* buffer = current_ + kHead;
   const char* stop = static_cast<const char*>(std::memchr(buffer, kEndOfText, filled));

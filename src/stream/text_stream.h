@@ -50,9 +50,10 @@ class ByteSink {
   virtual bool startOver() { return false; }
 };
 
-// What the reader gives: a run of lines, the end, a read error, or text after
-// the 0x1A that ended the text.
-enum class ReadResult { lines, end, error, textAfterEnd };
+// What the reader gives: a run of lines, the end, a read error, text after
+// the 0x1A that ended the text, or no text it reads: Unicode text (UTF-16 or
+// UTF-32, by the byte-order mark it starts with) or a Windows shortcut.
+enum class ReadResult { lines, end, error, textAfterEnd, unicodeText, shortcut };
 
 // Reads a file as a text file is read. The first byte 0x1A ends the
 // text, as it marked the end of old DOS files, where only more 0x1A, line
@@ -63,6 +64,11 @@ enum class ReadResult { lines, end, error, textAfterEnd };
 // return is dropped wherever it stands, except that one just before a line
 // feed is kept so that CR LF text passes through untouched; otherwise each
 // carriage return ends a line and becomes a line feed.
+//
+// A file that starts with the byte-order mark of UTF-16 or UTF-32, or with
+// the header of a Windows shortcut (.lnk), is no text this reader can read:
+// it is refused at its first bytes, and nothing of it is handed out. A UTF-8
+// byte-order mark is text like any other.
 //
 // The text comes in runs of whole lines, each ending in "\n" or "\r\n" but the
 // last line of the input. A line longer than kMaxLine bytes comes in pieces
@@ -123,6 +129,7 @@ class TextReader {
   bool checkAfterStop(const Normalised& chunk, bool inputEnded);
   // Returns what ended the reading early.
   ReadResult failure() const {
+    if (refused_ != ReadResult::lines) return refused_;
     return textAfterEnd_ ? ReadResult::textAfterEnd : ReadResult::error;
   }
   // Applies 0x1A and the carriage-return rule to the `size` bytes read at
@@ -144,10 +151,13 @@ class TextReader {
   size_t pos_ = kHead;                     // first byte not yet handed out
   size_t ready_ = kHead;                   // end of the text in current_
   bool started_ = false;
-  bool failed_ = false;        // a read failed, or text followed the 0x1A
+  bool failed_ = false;        // a read failed, or the text was refused
   bool textAfterEnd_ = false;  // text followed the 0x1A
   bool atEnd_ = false;         // nothing more is to be read from the source
   bool bareLineFeeds_ = false;
+  // What the first bytes showed the input to be, where no text (unicodeText,
+  // shortcut); lines where text.
+  ReadResult refused_ = ReadResult::lines;
   uint64_t bytesRead_ = 0;  // from the source, as the caller's thread knows of them
   // The state of the carriage-return rule, used by whichever thread normalises.
   bool crEndsLines_ = false;

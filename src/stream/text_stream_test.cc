@@ -16,7 +16,8 @@ namespace {
 using Lines = std::vector<std::string>;
 
 // Returns the lines the reader makes of `data`, each run cut at its line
-// feeds; "<error>" marks a read error, "<text after 0x1A>" its refusal.
+// feeds; "<error>" marks a read error, "<text after 0x1A>" its refusal,
+// "<unicode>" and "<shortcut>" a file refused for its first bytes.
 Lines readLines(const std::string& data, size_t chunk = SIZE_MAX, bool seekable = true) {
   MemorySource source(data, chunk);
   source.seekable = seekable;
@@ -34,6 +35,8 @@ Lines readLines(const std::string& data, size_t chunk = SIZE_MAX, bool seekable 
   }
   if (result == ReadResult::error) lines.emplace_back("<error>");
   if (result == ReadResult::textAfterEnd) lines.emplace_back("<text after 0x1A>");
+  if (result == ReadResult::unicodeText) lines.emplace_back("<unicode>");
+  if (result == ReadResult::shortcut) lines.emplace_back("<shortcut>");
   return lines;
 }
 
@@ -79,6 +82,17 @@ const ReadCase kReadCases[] = {
     {"LineFeedAfterCtrlZDoesNotCount", "A\rB\x1A\n", {"A\n", "B"}},
     {"NulIsData", std::string("A\0B\r\n\0", 6), {std::string("A\0B\r\n", 5), std::string(1, '\0')}},
     {"EmptyLines", "\n\r\n\n", {"\n", "\r\n", "\n"}},
+    // What Notepad saves as "Unicode" is no text of bytes; a UTF-8 mark is.
+    {"Utf16Le", std::string("\xFF\xFE%\0\r\0\n\0", 8), {"<unicode>"}},
+    {"Utf16Be", std::string("\xFE\xFF\0%\0\r\0\n", 8), {"<unicode>"}},
+    {"Utf32Le", std::string("\xFF\xFE\0\0%\0\0\0", 8), {"<unicode>"}},
+    {"Utf32Be", std::string("\0\0\xFE\xFF\0\0\0%", 8), {"<unicode>"}},
+    {"Utf8MarkIsText", "\xEF\xBB\xBF%\r\n", {"\xEF\xBB\xBF%\r\n"}},
+    {"MarkNotAtTheStartIsText", "A\xFF\xFE\n", {"A\xFF\xFE\n"}},
+    {"OneByteOfAMarkIsText", "\xFF", {"\xFF"}},
+    {"Shortcut",
+     std::string("\x4C\0\0\0\x01\x14\x02\0\0\0\0\0\xC0\0\0\0\0\0\0\x46\x9B\0", 22),
+     {"<shortcut>"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(TextMode, ReaderCases, testing::ValuesIn(kReadCases),
