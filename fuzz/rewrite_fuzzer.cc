@@ -100,6 +100,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MemorySource source(input, 1 + (data[0] >> 2) % 64);
   StringSink sink;
   const PassResult result = rewriteStream(source, sink, settings);
+  // Unicode text or a Windows shortcut is refused, and only such a file.
+  const bool noText = result == PassResult::unicodeText ||
+                      result.error.kind == platform::Error::Kind::shortcut;
+  if (noText != startsAsNoText(input)) std::abort();
+  if (noText) return 0;
   // A program that goes on after its 0x1A is refused, and only such a one.
   if ((result == PassResult::textAfterEnd) != textAfterEnd(input)) std::abort();
   if (result == PassResult::textAfterEnd) return 0;

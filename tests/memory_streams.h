@@ -74,6 +74,18 @@ inline std::string textModeRead(std::string data) {
   return data;
 }
 
+// True iff `data` starts as no text the reader reads: a byte-order mark of
+// UTF-16 or UTF-32, or the header of a Windows shortcut.
+inline bool startsAsNoText(std::string_view data) {
+  using namespace std::string_view_literals;
+  for (const std::string_view start :
+       {"\xFF\xFE"sv, "\xFE\xFF"sv, "\0\0\xFE\xFF"sv,
+        "\x4C\0\0\0\x01\x14\x02\0\0\0\0\0\xC0\0\0\0\0\0\0\x46"sv}) {
+    if (data.substr(0, start.size()) == start) return true;
+  }
+  return false;
+}
+
 // True iff anything but more 0x1A, line ends, blanks and tabs follows the
 // first 0x1A of `data`: a program that the reader refuses.
 inline bool textAfterEnd(const std::string& data) {
