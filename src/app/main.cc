@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "app/explain.h"
 #include "app/messages.h"
 #include "app/options.h"
 #include "app/progress_line.h"
 #include "app/summary.h"
 #include "app/texts.h"
 #include "platform/platform.h"
+#include "rewrite/explanation.h"
 #include "rewrite/file_pass.h"
 
 using Found = platform::FileSystem::Found;
@@ -74,12 +76,17 @@ static void checkSettings(const SettingsFile& file) {
   stopRun({failureMessage(*texts, result), causeLine(*texts, name, causeOf(*texts, result))});
 }
 
-// Prints the name of a file done, and what its rewrite saves if so chosen.
-static void reportDone(std::string_view name, const Savings& savings, const RunSettings& settings) {
+// Prints the name of a file done, and what its rewrite saves and what it
+// left alone, if so chosen.
+static void reportDone(std::string_view name, const Savings& savings,
+                       const Explanation& explanation, const RunSettings& settings) {
   platform::printName(name);
   platform::printMessage("\n");
   if (settings.summary) {
     platform::printMessage(summaryLine(savings, settings.rewrite.words, *texts));
+  }
+  if (settings.explain) {
+    platform::printMessage(explanationLines(explanation, savings, settings.rewrite.words, *texts));
   }
 }
 
@@ -96,14 +103,16 @@ static void rewriteAll(const std::vector<std::string>& files, const RunSettings&
   const bool terminal = platform::standardErrorIsTerminal();
   for (const std::string& path : files) {
     Savings savings;
+    Explanation explanation;
     ProgressLine progress(secondsNow, platform::printOnStandardError);
     ProgressMeter::Report report = nullptr;
     if (terminal) report = [&progress](int percent) { progress.show(percent); };
     const PassResult result =
-        processFile(platform::systemFileSystem(), path, rules, settings.rewrite, &savings, report);
+        processFile(platform::systemFileSystem(), path, rules, settings.rewrite, &savings, report,
+                    settings.explain ? &explanation : nullptr);
     progress.clear();
     if (result != PassResult::done) stopWith(result, path);
-    reportDone(echoNameFor(path, rules), savings, settings);
+    reportDone(echoNameFor(path, rules), savings, explanation, settings);
   }
 }
 
@@ -124,12 +133,13 @@ static void rewriteToStandardOutput(const std::vector<std::string>& files,
                                     const RunSettings& settings) {
   if (files.size() != 1) stopRun({texts->stdoutNeedsOneFile});
   Savings savings;
+  Explanation explanation;
   const ProgressMeter::Report report =
       platform::hasEnvironmentVariable("AXIS_PROGRESS_BAR") ? printProgress : nullptr;
-  const PassResult result =
-      streamFile(platform::systemFileSystem(), files[0], settings.rewrite, &savings, report);
+  const PassResult result = streamFile(platform::systemFileSystem(), files[0], settings.rewrite,
+                                       &savings, report, settings.explain ? &explanation : nullptr);
   if (result != PassResult::done) stopWith(result, files[0]);
-  reportDone(echoNameFor(files[0], platform::pathRules()), savings, settings);
+  reportDone(echoNameFor(files[0], platform::pathRules()), savings, explanation, settings);
 }
 
 int main(int argc, char** argv) {
