@@ -94,6 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{"NegativeZeroFirst", {"--first=-0"}, "", badValue("--first=-0")},
                     BadCase{"ZeroFirstInTheFile", {}, "first = 0.000\n", badLine("SETTINGS", 1)},
                     BadCase{"NotYesOrNo", {"--words=maybe"}, "", badValue("--words=maybe")},
+                    BadCase{"ExplainNotYesOrNo", {}, "explain = maybe\n", badLine("SETTINGS", 1)},
                     BadCase{"ValueForAFlag", {"--stdout=1"}, "", badValue("--stdout=1")},
                     BadCase{"ZeroGapInTheFile", {}, "gap = 0\n", badLine("SETTINGS", 1)},
                     BadCase{"UnknownKey",
