@@ -319,8 +319,8 @@ TEST_F(Options, TheShippedSettingsFileKeepsTheDefaultsUntilALineIsUncommented) {
   } const cases[] = {
       {"as shipped", shipped, defaults},
       {"words uncommented", uncommented({"words"}), wordMode},
-      {"every setting uncommented", uncommented({"words", "gap", "first", "summary", "language"}),
-       wordMode},
+      {"every setting uncommented",
+       uncommented({"words", "gap", "first", "summary", "explain", "language"}), wordMode},
   };
   for (const Case& c : cases) {
     settings(c.settingsFile);
