@@ -93,6 +93,20 @@ bool plungeOfAnotherStyleAt(const char* begin, const char* z, const char* end, c
   return std::string_view(g, static_cast<size_t>(p + 1 - g)) != "G01Z-";
 }
 
+// Returns how many line feeds [begin, end) holds. Counted in blocks of at
+// most 255 bytes into a byte, which the compiler turns into a loop over many
+// bytes at once.
+uint64_t lineFeeds(const char* begin, const char* end) {
+  uint64_t count = 0;
+  while (begin < end) {
+    const char* const stop = begin + std::min<std::ptrdiff_t>(end - begin, 255);
+    uint8_t inBlock = 0;
+    for (; begin < stop; ++begin) inBlock = static_cast<uint8_t>(inBlock + (*begin == '\n'));
+    count += inBlock;
+  }
+  return count;
+}
+
 }  // namespace
 
 Snippet::Snippet(std::string_view text) {
@@ -171,7 +185,7 @@ void Explanation::lookAtCompactRun(std::string_view lines) {
   for (const char* z = begin; (z = findEither(z, end, 'Z', 'z')) != end; ++z) {
     const char* start = nullptr;
     if (!plungeOfAnotherStyleAt(begin, z, end, &start)) continue;
-    compactLines_ += static_cast<uint64_t>(std::count(counted, z, '\n'));
+    compactLines_ += lineFeeds(counted, z);
     counted = z;
     otherStyle.add(compactLines_ + 1);
     if (otherStyle.count == 1) {
@@ -185,5 +199,5 @@ void Explanation::lookAtCompactRun(std::string_view lines) {
     if (lineEnd == nullptr) break;
     z = static_cast<const char*>(lineEnd);
   }
-  compactLines_ += static_cast<uint64_t>(std::count(counted, end, '\n'));
+  compactLines_ += lineFeeds(counted, end);
 }
