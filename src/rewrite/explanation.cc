@@ -111,7 +111,7 @@ uint64_t lineFeeds(const char* begin, const char* end) {
 
 Snippet::Snippet(std::string_view text) {
   size_ = static_cast<uint8_t>(std::min(text.size(), kMost));
-  std::memcpy(text_, text.data(), size_);
+  if (size_ != 0) std::memcpy(text_, text.data(), size_);
 }
 
 void Explanation::take(const LineNote& note, std::string_view line) {
