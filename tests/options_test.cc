@@ -94,6 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{"NegativeZeroFirst", {"--first=-0"}, "", badValue("--first=-0")},
                     BadCase{"ZeroFirstInTheFile", {}, "first = 0.000\n", badLine("SETTINGS", 1)},
                     BadCase{"NotYesOrNo", {"--words=maybe"}, "", badValue("--words=maybe")},
+                    BadCase{"ExplainNotYesOrNo", {}, "explain = maybe\n", badLine("SETTINGS", 1)},
                     BadCase{"ValueForAFlag", {"--stdout=1"}, "", badValue("--stdout=1")},
                     BadCase{"ZeroGapInTheFile", {}, "gap = 0\n", badLine("SETTINGS", 1)},
                     BadCase{"UnknownKey",
@@ -318,8 +319,8 @@ TEST_F(Options, TheShippedSettingsFileKeepsTheDefaultsUntilALineIsUncommented) {
   } const cases[] = {
       {"as shipped", shipped, defaults},
       {"words uncommented", uncommented({"words"}), wordMode},
-      {"every setting uncommented", uncommented({"words", "gap", "first", "summary", "language"}),
-       wordMode},
+      {"every setting uncommented",
+       uncommented({"words", "gap", "first", "summary", "explain", "language"}), wordMode},
   };
   for (const Case& c : cases) {
     settings(c.settingsFile);

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "app/explain.h"
 #include "app/messages.h"
 #include "app/options.h"
 #include "app/progress_line.h"
 #include "app/summary.h"
 #include "app/texts.h"
 #include "platform/platform.h"
+#include "rewrite/explanation.h"
 #include "rewrite/file_pass.h"
 #include "rewrite/run_files.h"
 
@@ -75,12 +77,17 @@ static void checkSettings(const SettingsFile& file) {
   stopRun({failureMessage(*texts, result), causeLine(*texts, name, causeOf(*texts, result))});
 }
 
-// Prints the name of a file done, and what its rewrite saves if so chosen.
-static void reportDone(std::string_view name, const Savings& savings, const RunSettings& settings) {
+// Prints the name of a file done, and what its rewrite saves and what it
+// left alone, if so chosen.
+static void reportDone(std::string_view name, const Savings& savings,
+                       const Explanation& explanation, const RunSettings& settings) {
   platform::printName(name);
   platform::printMessage("\n");
   if (settings.summary) {
     platform::printMessage(summaryLine(savings, settings.rewrite.words, *texts));
+  }
+  if (settings.explain) {
+    platform::printMessage(explanationLines(explanation, savings, settings.rewrite.words, *texts));
   }
 }
 
@@ -112,14 +119,16 @@ static void rewriteAll(const std::vector<std::string>& names, const RunSettings&
   for (const RunFile& file : files) {
     checkLeadsToAFile(file);
     Savings savings;
+    Explanation explanation;
     ProgressLine progress(secondsNow, platform::printOnStandardError);
     ProgressMeter::Report report = nullptr;
     if (terminal) report = [&progress](int percent) { progress.show(percent); };
     const PassResult result =
-        processFile(fileSystem, file.path, rules, settings.rewrite, &savings, report);
+        processFile(fileSystem, file.path, rules, settings.rewrite, &savings, report,
+                    settings.explain ? &explanation : nullptr);
     progress.clear();
     if (result != PassResult::done) stopWith(result, file.path);
-    reportDone(echoNameFor(file.path, rules), savings, settings);
+    reportDone(echoNameFor(file.path, rules), savings, explanation, settings);
   }
 }
 
@@ -143,11 +152,13 @@ static void rewriteToStandardOutput(const std::vector<std::string>& names,
   const RunFile file = runFiles(fileSystem, names)[0];
   checkLeadsToAFile(file);
   Savings savings;
+  Explanation explanation;
   const ProgressMeter::Report report =
       platform::hasEnvironmentVariable("AXIS_PROGRESS_BAR") ? printProgress : nullptr;
-  const PassResult result = streamFile(fileSystem, file.path, settings.rewrite, &savings, report);
+  const PassResult result = streamFile(fileSystem, file.path, settings.rewrite, &savings, report,
+                                       settings.explain ? &explanation : nullptr);
   if (result != PassResult::done) stopWith(result, file.path);
-  reportDone(echoNameFor(file.path, platform::pathRules()), savings, settings);
+  reportDone(echoNameFor(file.path, platform::pathRules()), savings, explanation, settings);
 }
 
 int main(int argc, char** argv) {

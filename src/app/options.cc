@@ -85,6 +85,15 @@ std::optional<platform::Language> readLanguage(std::string_view text) {
   return std::nullopt;
 }
 
+// Returns the choice of the setting `key` if it is one of yes or no (words,
+// summary, explain), else nullptr.
+std::optional<bool>* yesOrNoChoice(std::string_view key, SettingChoices* choices) {
+  if (key == "words") return &choices->words;
+  if (key == "summary") return &choices->summary;
+  if (key == "explain") return &choices->explain;
+  return nullptr;
+}
+
 // Sets the setting `key` from `value` in `choices`; returns false when the
 // key is unknown or the value cannot be used.
 bool choose(std::string_view key, std::string_view value, SettingChoices* choices) {
@@ -92,10 +101,9 @@ bool choose(std::string_view key, std::string_view value, SettingChoices* choice
     choices->language = readLanguage(value);
     return choices->language.has_value();
   }
-  if (key == "words" || key == "summary") {
-    std::optional<bool>& choice = key == "words" ? choices->words : choices->summary;
-    choice = readYesNo(value);
-    return choice.has_value();
+  if (std::optional<bool>* choice = yesOrNoChoice(key, choices)) {
+    *choice = readYesNo(value);
+    return choice->has_value();
   }
   const std::optional<double> number = readDecimal(value);
   if (key == "gap" && number && *number > 0) {
@@ -118,9 +126,9 @@ BadChoice readOption(std::string_view option, CommandLine* line) {
   const bool hasValue = equals != std::string_view::npos;
   const std::string_view value = hasValue ? option.substr(equals + 1) : "";
   BadChoice badValue{BadChoice::Kind::badValue, std::string(option)};
-  if (name == "--words" || name == "--summary") {
+  if (std::optional<bool>* choice = yesOrNoChoice(name.substr(2), &line->choices)) {
     if (hasValue) return choose(name.substr(2), value, &line->choices) ? BadChoice{} : badValue;
-    (name == "--words" ? line->choices.words : line->choices.summary) = true;
+    *choice = true;
     return {};
   }
   if (name == "--gap" || name == "--first" || name == "--language") {
@@ -143,6 +151,7 @@ void SettingChoices::applyTo(RunSettings* settings) const {
   if (gap) settings->rewrite.heights.gap = *gap;
   if (first) settings->rewrite.heights.first = *first;
   if (summary) settings->summary = *summary;
+  if (explain) settings->explain = *explain;
   if (language) settings->language = *language;
 }
 

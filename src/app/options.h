@@ -12,10 +12,12 @@
 #include "rewrite/settings.h"
 
 // What a run does: how each program is rewritten, whether a line on what
-// its approaches save follows its name, and the language it speaks.
+// its approaches save and the lines on what it left alone follow its name,
+// and the language it speaks.
 struct RunSettings {
   RewriteSettings rewrite;
   bool summary = false;
+  bool explain = false;
   platform::Language language = platform::Language::english;
 };
 
@@ -25,6 +27,7 @@ struct SettingChoices {
   std::optional<double> gap;
   std::optional<double> first;
   std::optional<bool> summary;
+  std::optional<bool> explain;
   std::optional<platform::Language> language;
 
   // Overwrites in `settings` what was chosen here.
@@ -56,7 +59,7 @@ struct BadChoice {
 BadChoice readCommandLine(const std::vector<std::string>& arguments, CommandLine* line);
 
 // Reads the settings file whose bytes are `file`: "key = value" lines with the
-// keys words and summary (yes or no), gap and first (numbers), and language
+// keys words, summary and explain (yes or no), gap and first (numbers), and language
 // (ja or en); blank lines and lines that start with ';' or '#' are skipped.
 // The file is UTF-8 (with or without a byte order mark) or code page 932, or
 // UTF-16 of either byte order with a byte order mark. Returns the first bad

@@ -7,7 +7,7 @@ namespace {
 
 // Returns the number `text`, digits with perhaps a fraction, with the digits
 // of its whole part grouped by thousands: "1,234.5".
-std::string grouped(std::string_view text) {
+std::string groupDigits(std::string_view text) {
   const size_t point = std::min(text.find('.'), text.size());
   std::string out;
   for (size_t at = 0; at < text.size(); ++at) {
@@ -17,14 +17,12 @@ std::string grouped(std::string_view text) {
   return out;
 }
 
-std::string grouped(uint64_t number) { return grouped(std::to_string(number)); }
-
 // Returns `value` in fixed notation with `decimals` places, grouped, whatever the locale.
 std::string fixed(double value, int decimals) {
   char text[64];
   const auto printed =
       std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-  return grouped(std::string(text, printed.ptr));
+  return groupDigits(std::string(text, printed.ptr));
 }
 
 // Returns the feed travel in each unit the program used: millimetres,
@@ -68,6 +66,8 @@ std::string timeSaved(const Savings& savings, const Texts& texts) {
 }
 
 }  // namespace
+
+std::string grouped(uint64_t number) { return groupDigits(std::to_string(number)); }
 
 std::string summaryLine(const Savings& savings, bool words, const Texts& texts) {
   if (savings.approaches == 0) return std::string(texts.noApproach);

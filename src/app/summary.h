@@ -2,6 +2,7 @@
 #ifndef TARVELIN_APP_SUMMARY_H_
 #define TARVELIN_APP_SUMMARY_H_
 
+#include <cstdint>
 #include <string>
 
 #include "app/texts.h"
@@ -15,5 +16,8 @@
 // not known. Numbers are grouped by thousands; a time of an hour or more is
 // given in hours and minutes.
 std::string summaryLine(const Savings& savings, bool words, const Texts& texts);
+
+// Returns `number` with its digits grouped by thousands: "12,345".
+std::string grouped(uint64_t number);
 
 #endif  // TARVELIN_APP_SUMMARY_H_

@@ -94,6 +94,66 @@ struct Texts {
   Text seconds;         // %1
   Text minutesSeconds;  // %1: minutes, %2: seconds
   Text hoursMinutes;    // %1: hours, %2: minutes
+  // The explanation (--explain): what the rewrite of a file left alone, and
+  // why, a line for each group. In a group's line, %1 is the count (below),
+  // %2 the plunges' lines, and %3, %4 what else it names.
+  Text nothingLeftAlone;  // the word mode, when no plunge was left alone
+  Text noPlunge;          // the word mode, when it found no plunge at all
+  Text onePlungeLeft;     // the count of plunges left alone
+  Text plungesLeft;       // %1: the count
+  Text oneFirstOnly;      // the count of approaches that went only to the first height
+  Text firstOnly;         // %1: the count
+  Text oneLine;           // %1: a line's number
+  Text someLines;         // %1: line numbers
+  Text moreLines;         // %1: the first few line numbers of more
+  Text lineSeparator;     // between line numbers
+  Text afterDoubt;        // %3: what was not understood, one of the doubts below
+  Text fromStart;         // %3: the M99, %4: its line
+  Text fromStartUnread;   // a program that could not be read through first
+  Text notUnderstood;     // %1: the doubts no plunge was left alone after
+  Text doubtSeparator;    // between them
+  Text doubtMore;         // after them, where there were more
+  // What was not understood, in the lines above: %1 the word, %2 its lines,
+  // %3 and %4 the word that may jump and its line.
+  Text doubtUnknownCode;
+  Text doubtLetterOutOfContext;
+  Text doubtRepeatedWord;
+  Text doubtTwoMotions;
+  Text doubtNoNumber;
+  Text doubtExponent;
+  Text doubtNumberTooLong;
+  Text doubtPlaceTooFar;
+  Text doubtStrayCharacter;
+  Text doubtParameter;
+  Text doubtExpression;
+  Text doubtKeyword;
+  Text doubtProgramNumber;
+  Text doubtJump;
+  Text doubtCall;
+  Text doubtReturns;
+  Text doubtLineTooLong;
+  Text doubtReachedByJump;        // %3, %4: the word that may jump, and its line
+  Text doubtReachedByJumpUnread;  // a program that could not be read through first
+  Text doubtOthers;               // the lines past those named
+  Text wordsLike;                 // %1: the first of different words doubted alike
+  // Plunges left alone, or approaches that went only to the first height, by reason.
+  Text leftNoClearance;
+  Text leftNoRapidXY;
+  Text leftNotAbovePlunge;
+  Text leftIncremental;
+  Text leftInverseTime;
+  Text leftCompensation;
+  Text leftLineChangesModes;
+  Text leftHeightUnknown;
+  Text leftNotGoingDown;
+  Text leftStockTopAbove;  // %3: the line that fed above the first height
+  Text leftNotFedThere;
+  Text leftWithoutPoint;
+  Text leftTiltedTool;
+  // The compact mode.
+  Text oneOtherStyle;  // %1: 1, %2: its line, %3: the plunge
+  Text otherStyle;     // %1: the count, %2: the lines, %3: the first plunge
+  Text noOtherStyle;
 };
 
 // Returns the table of `language`.

@@ -27,19 +27,20 @@ Heights inMillionths(const Heights& heights);
 enum class PlungeReason : uint8_t {
   none,
   // No approach:
-  noClearance,       // no retract or move to the XY origin since the last plunge
-  noRapidXY,         // no rapid move in X or Y since the last plunge
-  notAbovePlunge,    // the approach would not end above the plunge's own depth
-  incremental,       // G91: the plunge has no depth of its own
-  distanceUnknown,   // absolute or incremental is not known since a line not understood
-  inverseTime,       // G93: F says how long the plunge takes
-  feedModeUnknown,   // how F is read is not known since a line not understood
-  compensation,      // radius compensation is or may be on, or not yet led off
-  lineChangesModes,  // the line changes the distance mode, units, an offset, compensation or the
-                     // tool
-  heightUnknown,     // where the tool is in Z is not known
-  notGoingDown,      // the tool is already at or below where the approach would end
-  stockTopAbove,     // the program has fed sideways above the first height: the stock is there
+  noClearance,          // no retract or move to the XY origin since the last plunge
+  noRapidXY,            // no rapid move in X or Y since the last plunge
+  notAbovePlunge,       // the approach would not end above the plunge's own depth
+  incremental,          // G91: the plunge has no depth of its own
+  distanceUnknown,      // absolute or incremental is not known since a line not understood
+  inverseTime,          // G93: F says how long the plunge takes
+  feedModeUnknown,      // how F is read is not known since a line not understood
+  compensation,         // radius compensation is on (G41, G42), or not yet led off after G40
+  compensationUnknown,  // compensation may be on since a line not understood
+  lineChangesModes,     // the line changes the distance mode, units, an offset, compensation or the
+                        // tool
+  heightUnknown,        // where the tool is in Z is not known
+  notGoingDown,         // the tool is already at or below where the approach would end
+  stockTopAbove,        // the program has fed sideways above the first height: the stock is there
   // Only to the first height:
   notFedThere,   // no point fed that deep at that spot
   withoutPoint,  // fed that deep there only to a Z written without a decimal point

@@ -5,6 +5,7 @@
 #include <optional>
 #include <type_traits>
 
+#include "rewrite/explanation.h"
 #include "rewrite/plunge_scanner.h"
 #include "rewrite/word_scanner.h"
 
@@ -143,9 +144,12 @@ PassResult explained(PassResult result, FileSource& source, const FileSink& sink
 
 // Writes a run of whole lines as rewritten: approach lines go in front of
 // their plunges, and everything else is copied in long stretches, given CR LF
-// line ends where `crLfOnly` does not promise them.
+// line ends where `crLfOnly` does not promise them. Gathers what the scanner
+// tells of the lines in `*explanation`, if given; without one, the scanner
+// is asked for nothing more than the approaches.
 template <typename Scanner>
-void rewriteLines(std::string_view lines, bool crLfOnly, Scanner& scanner, TextWriter& writer) {
+void rewriteLines(std::string_view lines, bool crLfOnly, Scanner& scanner, TextWriter& writer,
+                  Explanation* explanation) {
   const auto copy = [&](std::string_view text) {
     if (crLfOnly) {
       writer.write(text);
@@ -154,12 +158,22 @@ void rewriteLines(std::string_view lines, bool crLfOnly, Scanner& scanner, TextW
     }
   };
   size_t copied = 0;
-  scanner.scanRun(lines, [&](size_t lineStart, std::string_view approach) {
+  const auto onApproach = [&](size_t lineStart, std::string_view approach) {
     copy(lines.substr(copied, lineStart - copied));
     writer.write(approach);
     writer.writeLineEnd();
     copied = lineStart;
-  });
+  };
+  if (explanation == nullptr) {
+    scanner.scanRun(lines, onApproach);
+  } else if constexpr (std::is_same_v<Scanner, WordScanner>) {
+    scanner.scanRun(lines, onApproach, [&](size_t, std::string_view line, const LineNote& note) {
+      explanation->take(note, line);
+    });
+  } else {
+    explanation->lookAtCompactRun(lines);
+    scanner.scanRun(lines, onApproach);
+  }
   copy(lines.substr(copied));
 }
 
@@ -213,13 +227,15 @@ PassResult failureOf(ReadResult read) {
 }
 
 // Writes the header line and the program read from `source`, its moves read
-// by `scanner`, to `sink`, telling `progress` (if any) of each run read. A
-// word scanner whose outlook fails stops the writing there.
+// by `scanner`, to `sink`, telling `progress` (if any) of each run read and
+// `explanation` (if any) what the scanner tells of the lines. A word scanner
+// whose outlook fails stops the writing there.
 // (PassResult's enumerators are spelt out in it: GCC 12 fails on `using enum`
 // names in a template.)
 template <typename Scanner>
 Attempt rewriteWith(Scanner& scanner, ByteSource& source, ByteSink& sink,
-                    const RewriteSettings& settings, ProgressMeter* progress) {
+                    const RewriteSettings& settings, ProgressMeter* progress,
+                    Explanation* explanation) {
   // One thread beside this one reads ahead and writes behind, and checks CR
   // LF text for line ends to convert while this one scans.
   Background background;
@@ -231,7 +247,7 @@ Attempt rewriteWith(Scanner& scanner, ByteSource& source, ByteSink& sink,
   // to start after it; the word mode puts the header there.
   const size_t markEnd = settings.words && read == ReadResult::lines ? endOfMarkLine(lines) : 0;
   if (markEnd != 0) {
-    rewriteLines(lines.substr(0, markEnd), !reader.bareLineFeeds(), scanner, writer);
+    rewriteLines(lines.substr(0, markEnd), !reader.bareLineFeeds(), scanner, writer, explanation);
     lines.remove_prefix(markEnd);
   }
   writer.write(headerLine(settings));
@@ -241,7 +257,7 @@ Attempt rewriteWith(Scanner& scanner, ByteSource& source, ByteSink& sink,
     // The compact scan on text that needs no converting leaves this thread
     // time to write some of its chunks itself.
     writer.shareWriting(!settings.words && !reader.bareLineFeeds());
-    rewriteLines(lines, !reader.bareLineFeeds(), scanner, writer);
+    rewriteLines(lines, !reader.bareLineFeeds(), scanner, writer, explanation);
     if constexpr (std::is_same_v<Scanner, WordScanner>) {
       if (!scanner.outlookHolds()) {
         // Nothing more is written. The reading on is the first of two now.
@@ -293,7 +309,7 @@ ReadResult lookAhead(ByteSource& source, Outlook* outlook, ProgressMeter* progre
 // cannot go back to its start (a pipe), the program is read through first,
 // and nothing is written before that.
 PassResult rewriteWords(ByteSource& source, ByteSink& sink, const RewriteSettings& settings,
-                        Savings* savings, ProgressMeter* progress) {
+                        Savings* savings, ProgressMeter* progress, Explanation* explanation) {
   Outlook outlook;
   if (!sink.canStartOver() || !source.rewind()) {
     if (progress != nullptr) progress->startPass(0, 2);
@@ -302,7 +318,7 @@ PassResult rewriteWords(ByteSource& source, ByteSink& sink, const RewriteSetting
     if (progress != nullptr) progress->startPass(1, 2);
   }
   WordScanner scanner(settings.heights, outlook);
-  Attempt attempt = rewriteWith(scanner, source, sink, settings, progress);
+  Attempt attempt = rewriteWith(scanner, source, sink, settings, progress, explanation);
   if (!attempt.whole) {
     if (savings != nullptr) *savings = scanner.savings();
     return attempt.result;
@@ -310,8 +326,10 @@ PassResult rewriteWords(ByteSource& source, ByteSink& sink, const RewriteSetting
   if (!source.rewind()) return PassResult::readFailed;
   if (!sink.startOver()) return PassResult::writeFailed;
   if (progress != nullptr) progress->startPass(1, 2);
+  // What the void rewrite gathered was gathered in the belief that was void.
+  if (explanation != nullptr) *explanation = Explanation();
   WordScanner again(settings.heights, *attempt.whole);
-  attempt = rewriteWith(again, source, sink, settings, progress);
+  attempt = rewriteWith(again, source, sink, settings, progress, explanation);
   // Told all the program shows, it can be surprised only by one that changed meanwhile.
   if (attempt.whole) return PassResult::inputChanged;
   if (savings != nullptr) *savings = again.savings();
@@ -352,17 +370,18 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
 }
 
 PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings,
-                         Savings* savings, ProgressMeter* progress) {
-  if (settings.words) return rewriteWords(source, sink, settings, savings, progress);
+                         Savings* savings, ProgressMeter* progress, Explanation* explanation) {
+  if (settings.words) return rewriteWords(source, sink, settings, savings, progress, explanation);
   PlungeScanner scanner(settings.heights);
-  const Attempt attempt = rewriteWith(scanner, source, sink, settings, progress);
+  const Attempt attempt = rewriteWith(scanner, source, sink, settings, progress, explanation);
   if (savings != nullptr) *savings = scanner.savings();
   return attempt.result;
 }
 
 PassResult processFile(FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings,
-                       Savings* savings, const ProgressMeter::Report& report) {
+                       Savings* savings, const ProgressMeter::Report& report,
+                       Explanation* explanation) {
   // An output name that leads to the input (a link to it) would have the
   // program replaced by its own rewrite.
   const std::string outputPath = outputPathFor(path, rules);
@@ -382,7 +401,7 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
   FileSink sink(fileSystem, output, true);
   const PassResult result =
       explained(input.judge(rewriteStream(source, sink, settings, savings,
-                                          progress ? &progress.value() : nullptr)),
+                                          progress ? &progress.value() : nullptr, explanation)),
                 source, sink, Subject::output);
   if (result != PassResult::done) {
     fileSystem.discard(output);
@@ -402,7 +421,7 @@ PassResult processFile(FileSystem& fileSystem, const std::string& path,
 
 PassResult streamFile(FileSystem& fileSystem, const std::string& path,
                       const RewriteSettings& settings, Savings* savings,
-                      const ProgressMeter::Report& report) {
+                      const ProgressMeter::Report& report, Explanation* explanation) {
   // Standard output that goes into the input would be read back without end.
   const FileSystem::Handle output = fileSystem.standardOutput();
   Input input(fileSystem);
@@ -414,6 +433,6 @@ PassResult streamFile(FileSystem& fileSystem, const std::string& path,
   FileSource source(fileSystem, input.file());
   FileSink sink(fileSystem, output, false);
   return explained(input.judge(rewriteStream(source, sink, settings, savings,
-                                             progress ? &progress.value() : nullptr)),
+                                             progress ? &progress.value() : nullptr, explanation)),
                    source, sink, Subject::standardOutput);
 }

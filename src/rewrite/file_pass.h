@@ -11,6 +11,8 @@
 #include "stream/progress_meter.h"
 #include "stream/text_stream.h"
 
+struct Explanation;
+
 // Reads an open file through `fileSystem`, keeping why it last failed.
 class FileSource : public ByteSource {
  public:
@@ -74,9 +76,12 @@ std::string_view echoNameFor(std::string_view path, const platform::PathRules& r
 // line, then every line with approach moves in front of qualifying plunges,
 // all with CR LF line ends. Stores what the approaches save in `*savings`,
 // if given, and tells `progress`, if given, how many bytes of the source have
-// been read, once per run of lines and at the end.
+// been read, once per run of lines and at the end. Gathers what the rewrite
+// left alone, and why, in `*explanation`, if given, which changes nothing
+// that is written.
 PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettings& settings = {},
-                         Savings* savings = nullptr, ProgressMeter* progress = nullptr);
+                         Savings* savings = nullptr, ProgressMeter* progress = nullptr,
+                         Explanation* explanation = nullptr);
 
 // Rewrites the file at `path` into outputPathFor(path). The output appears
 // only when complete; on failure nothing of it is left and an earlier output
@@ -84,19 +89,22 @@ PassResult rewriteStream(ByteSource& source, ByteSink& sink, const RewriteSettin
 // and why. An output name that leads to the input itself is refused as one
 // that cannot be opened. Stores what the approaches save in `*savings`, if
 // given. With a `report`, the reading is reported through it in percent (see
-// ProgressMeter).
+// ProgressMeter). Gathers what the rewrite left alone in `*explanation`, if given.
 PassResult processFile(platform::FileSystem& fileSystem, const std::string& path,
                        const platform::PathRules& rules, const RewriteSettings& settings = {},
-                       Savings* savings = nullptr, const ProgressMeter::Report& report = nullptr);
+                       Savings* savings = nullptr, const ProgressMeter::Report& report = nullptr,
+                       Explanation* explanation = nullptr);
 
 // Rewrites the file at `path` to standard output; refuses, as a file that
 // cannot be opened, standard output that is the input itself. A failure names
 // the file and why, as processFile()'s does. Stores what
 // the approaches save in `*savings`, if given. With a `report`, a regular
 // file's reading is reported through it in percent (see ProgressMeter);
-// input of unknown size, such as a pipe, reports nothing.
+// input of unknown size, such as a pipe, reports nothing. Gathers what the
+// rewrite left alone in `*explanation`, if given.
 PassResult streamFile(platform::FileSystem& fileSystem, const std::string& path,
                       const RewriteSettings& settings, Savings* savings = nullptr,
-                      const ProgressMeter::Report& report = nullptr);
+                      const ProgressMeter::Report& report = nullptr,
+                      Explanation* explanation = nullptr);
 
 #endif  // TARVELIN_REWRITE_FILE_PASS_H_

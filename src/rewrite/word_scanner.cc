@@ -117,7 +117,8 @@ void WordScanner::applyModes(const Block& block) {
   // that was to end it; it stays in force until the move after G40 has led
   // the tool back onto the programmed path.
   if (block.compensation == 1) compensation_ = Compensation::on;
-  if (block.compensation == 0 && compensation_ == Compensation::on) {
+  if (block.compensation == 0 &&
+      (compensation_ == Compensation::on || compensation_ == Compensation::unknown)) {
     compensation_ = Compensation::ending;
   }
   if (block.motion >= 0) motion_ = motionOf(block.motion);
@@ -213,16 +214,19 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
           // Under inverse time the F word says how long the plunge takes: a
           // shorter one would be fed faster.
           const PlungeReason barred =
-              !keepsModes                          ? PlungeReason::lineChangesModes
-              : compensation_ != Compensation::off ? PlungeReason::compensation
-              : feedMode_ == FeedMode::inverseTime ? PlungeReason::inverseTime
-              : feedMode_ == FeedMode::none        ? PlungeReason::feedModeUnknown
-                                                   : PlungeReason::none;
+              !keepsModes                              ? PlungeReason::lineChangesModes
+              : compensation_ == Compensation::unknown ? PlungeReason::compensationUnknown
+              : compensation_ != Compensation::off     ? PlungeReason::compensation
+              : feedMode_ == FeedMode::inverseTime     ? PlungeReason::inverseTime
+              : feedMode_ == FeedMode::none            ? PlungeReason::feedModeUnknown
+                                                       : PlungeReason::none;
           approach = plunge(static_cast<double>(block.axis('Z')) / 1e6, barred, from);
         }
       }
       // The stock's top is at least as high as the program feeds sideways.
-      if ((hasX || hasY) && (!tool_.zKnown || tool_.z > firstHeight_)) fedAboveFirst_ = true;
+      if ((hasX || hasY) && (!tool_.zKnown || tool_.z > firstHeight_) && fedAboveFirstOn_ == 0) {
+        fedAboveFirstOn_ = note_.line;
+      }
       // A tool change or a stop on the line runs after its move, on many
       // controllers: the point it reaches was cut by the tool before. With
       // the tool tilted, its shank did not stand over the point it cut.
@@ -252,14 +256,16 @@ bool WordScanner::plunge(double depth, PlungeReason barred, const Place& from) {
   const auto& height = decision.height;
   // Only ever down: where the tool already is at or below the approach's
   // end, or may be, the plunge is left as it is.
+  const bool stockTopAbove = decision.first && fedAboveFirstOn_ != 0;
   const PlungeReason refused = !height                                 ? decision.reason
                                : barred != PlungeReason::none          ? barred
-                               : decision.first && fedAboveFirst_      ? PlungeReason::stockTopAbove
+                               : stockTopAbove                         ? PlungeReason::stockTopAbove
                                : !from.zKnown                          ? PlungeReason::heightUnknown
                                : std::llround(*height * 1e6) >= from.z ? PlungeReason::notGoingDown
                                                                        : PlungeReason::none;
   if (refused != PlungeReason::none) {
     note_.plunge = refused;
+    note_.stockTopShownOn = fedAboveFirstOn_;
     return false;
   }
   note_.plunge = decision.reason;  // none, or why the approach goes only to the first height
@@ -310,6 +316,6 @@ void WordScanner::beUnsure() {
   feedMode_ = FeedMode::none;
   feedRate_ = 0;
   units_ = Units::none;
-  compensation_ = Compensation::on;
+  compensation_ = Compensation::unknown;
   tilted_ |= rotaryNamed_;
 }

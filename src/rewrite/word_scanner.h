@@ -80,6 +80,9 @@ struct LineNote {
   // program number after the program's start).
   WordSpan doubted;
   PlungeReason plunge = PlungeReason::none;
+  // For stockTopAbove: the line that first fed sideways above the first
+  // height, or at a height not known.
+  uint64_t stockTopShownOn = 0;
 };
 
 class WordScanner {
@@ -127,9 +130,10 @@ class WordScanner {
   bool outlookHolds() const { return shown_.within(assumed_); }
 
  private:
-  // Radius compensation: off; on (or may be); or ending, after G40 and
-  // before the move that leads the tool back onto its programmed path.
-  enum class Compensation { off, on, ending };
+  // Radius compensation: off; on; unknown, as good as on, after a line not
+  // understood; or ending, after G40 and before the move that leads the tool
+  // back onto its programmed path.
+  enum class Compensation { off, on, unknown, ending };
   // Where the tool is, in millionths, as far as it is known.
   struct Place {
     int64_t x = 0, y = 0, z = 0;
@@ -193,9 +197,10 @@ class WordScanner {
   Compensation compensation_ = Compensation::off;  // where it is not off, the tool is not at X Y
   Place tool_;
   int64_t firstHeight_;  // in millionths
-  // The program has fed sideways above the first height, or at a height not
-  // known: the stock's top may be above it, and no approach goes to it.
-  bool fedAboveFirst_ = false;
+  // The line on which the program first fed sideways above the first height,
+  // or at a height not known, or 0: once it has, the stock's top may be above
+  // it, and no approach goes to it.
+  uint64_t fedAboveFirstOn_ = 0;
   uint32_t rotaryNamed_ = 0;   // the rotary axes (A B C, as letter bits) the program has named
   uint32_t tilted_ = 0;        // of them, those that may stand off 0: no point is learned
   bool retractWatch_ = false;  // an approach was just inserted: watch the next line

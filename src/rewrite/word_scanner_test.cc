@@ -510,10 +510,11 @@ TEST(WordScanner, LearnsPointsOnlyWhileEveryRotaryAxisNamedStandsAt0) {
 
 // The names of the reasons, in the order they are declared.
 constexpr const char* kPlungeReasons[] = {
-    "none",          "noClearance",      "noRapidXY",     "notAbovePlunge",
-    "incremental",   "distanceUnknown",  "inverseTime",   "feedModeUnknown",
-    "compensation",  "lineChangesModes", "heightUnknown", "notGoingDown",
-    "stockTopAbove", "notFedThere",      "withoutPoint",  "tiltedTool"};
+    "none",         "noClearance",         "noRapidXY",        "notAbovePlunge",
+    "incremental",  "distanceUnknown",     "inverseTime",      "feedModeUnknown",
+    "compensation", "compensationUnknown", "lineChangesModes", "heightUnknown",
+    "notGoingDown", "stockTopAbove",       "notFedThere",      "withoutPoint",
+    "tiltedTool"};
 static_assert(std::size(kPlungeReasons) == static_cast<size_t>(PlungeReason::tiltedTool) + 1);
 constexpr const char* kDoubts[] = {"none",           "unknownCode",   "letterOutOfContext",
                                    "repeatedWord",   "twoMotions",    "noNumber",
@@ -550,6 +551,8 @@ TEST(WordScanner, TellsWhy) {
       {{"G93", "G0 Z5", "G0 X1 Y1", "G1 Z-1. F2"}, "plunge=inverseTime"},
       {{"M50", "G90 G40", "G0 Z5", "G0 X1 Y1", "G1 Z-1."}, "plunge=feedModeUnknown"},
       {{"G41 D1", "G0 Z5", "G0 X1 Y1", "G1 Z-1."}, "plunge=compensation"},
+      {{"M50", "G90 G94", "G0 Z5", "G0 X1 Y1", "G1 Z-1."}, "plunge=compensationUnknown"},
+      {{"M50", "G90 G94 G41 D1", "G0 Z5", "G0 X1 Y1", "G1 Z-1."}, "plunge=compensation"},
       {{"G0 Z5", "G0 X1 Y1", "G55 G1 Z-1."}, "plunge=lineChangesModes"},
       {{"G0 X0 Y0", "G1 Z-1."}, "plunge=heightUnknown"},
       {{"G0 Z5", "G0 X1 Y1", "G0 Z0", "G1 Z-1."}, "plunge=notGoingDown"},
@@ -560,7 +563,7 @@ TEST(WordScanner, TellsWhy) {
       {{"G0 Z5", "G0 X1 Y1", "G1 Z-1", "G1 X2", "G1 X1", "G0 Z5", "G0 X1 Y1", "G1 Z-2"},
        "plunge=withoutPoint"},
       {{"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G1 X5", "G0 Z20", "G0 X1 Y1", "G1 Z-1."},
-       "plunge=stockTopAbove"},
+       "plunge=stockTopAbove shown on 4"},
       {{"G0 Z5", "M50 (pallet)"}, "doubt=unknownCode M50"},
       {{"G0 Z5", "G1 X1 H2 E3"}, "doubt=letterOutOfContext H2"},
       {{"G0 Z5", "#1 = 2 GOTO 5"}, "doubt=jump GOTO"},
@@ -589,6 +592,9 @@ TEST(WordScanner, TellsWhy) {
           if (note.plunge != PlungeReason::none) {
             if (!said.empty()) said += ' ';
             said.append("plunge=").append(kPlungeReasons[static_cast<size_t>(note.plunge)]);
+            if (note.plunge == PlungeReason::stockTopAbove) {
+              said += " shown on " + std::to_string(note.stockTopShownOn);
+            }
           }
         });
     if (lastLine != c.program.size()) said.clear();
