@@ -60,6 +60,10 @@ class Outlook {
   bool within(const Outlook& assumed) const {
     return (!jumps_ || assumed.jumps_) && (!returns_ || assumed.returns_);
   }
+  // Returns what it and `other` show together, of a program read from its start.
+  Outlook with(const Outlook& other) const {
+    return {jumps_ || other.jumps_, returns_ || other.returns_};
+  }
 
  private:
   Outlook(bool jumps, bool returns) : jumps_(jumps), returns_(returns) {}
