@@ -161,7 +161,7 @@ class WordScanner {
   bool plunge(double depth, PlungeReason barred, const Place& from);
   // Returns none iff this tool has been fed to `depth` or deeper at the X Y
   // of `at`, else why it is not known to have been.
-  PlungeReason fedThere(const Place& at, double depth) const;
+  PlungeReason fedThere(const Place& at, double depth);
   // Notes that nothing is assumed from this line on, for `doubt`, because of
   // the word at `doubted`.
   void noteDoubt(Doubt doubt, WordSpan doubted) {
