@@ -11,17 +11,26 @@ void FedPoints::add(int64_t x, int64_t y, int64_t z, bool withoutPoint) {
   int32_t qy = 0;
   if (!tenThousandths(x, &qx) || !tenThousandths(y, &qy)) return;
   if (count_ == UINT32_MAX) startAfresh();
-  const uint32_t slot = slotFor(qx, qy);
-  const size_t at = count_ & (kSize - 1);
-  points_[at] = Point{qx, qy, z, withoutPoint ? 1u : 0u};
-  before_[at] = slots_[slot];
-  slots_[slot] = ++count_;
+  points_[count_ & (kSize - 1)] = Point{qx, qy, z, withoutPoint ? 1u : 0u};
+  ++count_;
 }
 
-FedPoints::Reach FedPoints::reached(int64_t x, int64_t y, double depth) const {
+void FedPoints::link() {
+  // Points that later ones replaced are never looked at.
+  if (count_ - linked_ > kSize) linked_ = count_ - static_cast<uint32_t>(kSize);
+  for (; linked_ < count_; ++linked_) {
+    const size_t at = linked_ & (kSize - 1);
+    const uint32_t slot = slotFor(points_[at].x, points_[at].y);
+    before_[at] = slots_[slot];
+    slots_[slot] = linked_ + 1;
+  }
+}
+
+FedPoints::Reach FedPoints::reached(int64_t x, int64_t y, double depth) {
   int32_t qx = 0;
   int32_t qy = 0;
   if (!tenThousandths(x, &qx) || !tenThousandths(y, &qy)) return Reach::no;
+  link();
   // Points up to this number are forgotten, or replaced by later ones.
   const uint32_t gone =
       std::max(kept_, count_ > kSize ? static_cast<uint32_t>(count_ - kSize) : 0u);
@@ -54,5 +63,5 @@ uint32_t FedPoints::slotFor(int32_t x, int32_t y) {
 
 void FedPoints::startAfresh() {
   std::fill_n(slots_.get(), kSlots, 0u);
-  count_ = kept_ = 0;
+  count_ = linked_ = kept_ = 0;
 }

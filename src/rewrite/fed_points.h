@@ -10,7 +10,10 @@
 // The end points of the latest kSize feed moves. Found through a table of
 // slots, in which each slot leads to the latest point that falls in it, and
 // each point to the one before it in its slot. Bounded: forgetting a point
-// only costs a deep approach.
+// only costs a deep approach. Points are put in their slots only when the
+// next look comes: by then the reading of many lines has pushed the slots
+// out of the processor's cache, and fetching them for many points at once
+// takes far less time than fetching them for one point at a time.
 class FedPoints {
  public:
   // How many of the latest points are kept.
@@ -32,9 +35,9 @@ class FedPoints {
   // Returns whether the tool was fed to `depth` or deeper at (`x`, `y`) in
   // one of the points kept, among the latest kLooks of its slot. Points that
   // match are less than 0.0001 apart.
-  Reach reached(int64_t x, int64_t y, double depth) const;
-  // Forgets every point.
-  void forget() { kept_ = count_; }
+  Reach reached(int64_t x, int64_t y, double depth);
+  // Forgets every point; those not yet in their slots need never be put there.
+  void forget() { kept_ = linked_ = count_; }
 
  private:
   // A point in ten-thousandths, and its Z in millionths (below a billion
@@ -57,6 +60,8 @@ class FedPoints {
   static uint32_t slotFor(int32_t x, int32_t y);
   // Empties the slots and starts counting afresh, before the count runs out.
   void startAfresh();
+  // Puts the points added since the last look in their slots.
+  void link();
 
   // Points are numbered from 1 in the order they came, and kept at their
   // number's place in points_ until kSize later ones replace them.
@@ -64,6 +69,7 @@ class FedPoints {
   std::unique_ptr<uint32_t[]> before_;  // the number of the point before each, in its slot
   std::unique_ptr<uint32_t[]> slots_;   // the number of each slot's latest point, 0 for none
   uint32_t count_ = 0;                  // the number of the latest point
+  uint32_t linked_ = 0;                 // points up to this number are in their slots
   uint32_t kept_ = 0;                   // points up to this number are forgotten
 };
 

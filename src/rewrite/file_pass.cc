@@ -189,25 +189,12 @@ size_t endOfMarkLine(std::string_view text) {
   return lineFeed + 1;
 }
 
-// Reads the rest of the program from `reader` into `*outlook`, telling
-// `progress` (if any) of each run read; returns how the reading ended.
-ReadResult readOn(TextReader& reader, Outlook* outlook, ProgressMeter* progress) {
-  std::string_view lines;
-  ReadResult read = ReadResult::end;
-  while ((read = reader.next(&lines)) == ReadResult::lines) {
-    if (progress != nullptr) progress->update(reader.bytesRead());
-    outlook->read(lines);
-  }
-  return read;
-}
-
-// What one rewrite of a program came to: how it ended, and `whole`, set when
-// it is void: the program showed more than the word scanner was told of it
-// (WordScanner::outlookHolds), and was read on to its end for what the whole
-// of it shows.
+// What one rewrite of a program came to: how it ended, unless it is void:
+// the program showed more than the word scanner was told of it
+// (WordScanner::outlookHolds), and the rewrite stopped there.
 struct Attempt {
   PassResult result = PassResult::done;
-  std::optional<Outlook> whole;
+  bool surprised = false;
 };
 
 // Returns the pass result for a reading that ended in `read`: an error, text
@@ -259,20 +246,13 @@ Attempt rewriteWith(Scanner& scanner, ByteSource& source, ByteSink& sink,
     writer.shareWriting(!settings.words && !reader.bareLineFeeds());
     rewriteLines(lines, !reader.bareLineFeeds(), scanner, writer, explanation);
     if constexpr (std::is_same_v<Scanner, WordScanner>) {
-      if (!scanner.outlookHolds()) {
-        // Nothing more is written. The reading on is the first of two now.
-        if (progress != nullptr) progress->startPass(0, 2);
-        Outlook whole = scanner.shown();
-        read = readOn(reader, &whole, progress);
-        if (read == ReadResult::end) return Attempt{PassResult::Ending::done, whole};
-        break;
-      }
+      if (!scanner.outlookHolds()) return Attempt{PassResult::Ending::done, true};
     }
   }
   if (progress != nullptr && read == ReadResult::end) progress->update(reader.bytesRead());
   // What is left in the writer's buffer is not written then.
-  if (read != ReadResult::lines && read != ReadResult::end) return Attempt{failureOf(read), {}};
-  return Attempt{writer.flush() ? PassResult::Ending::done : PassResult::Ending::writeFailed, {}};
+  if (read != ReadResult::lines && read != ReadResult::end) return Attempt{failureOf(read)};
+  return Attempt{writer.flush() ? PassResult::Ending::done : PassResult::Ending::writeFailed};
 }
 
 // Appends " <name>=<value>" to `header` when `value` is not the default.
@@ -294,7 +274,12 @@ ReadResult lookAhead(ByteSource& source, Outlook* outlook, ProgressMeter* progre
   }
   Background background;
   TextReader reader(source, background);
-  const ReadResult read = readOn(reader, outlook, progress);
+  std::string_view lines;
+  ReadResult read = ReadResult::end;
+  while ((read = reader.next(&lines)) == ReadResult::lines) {
+    if (progress != nullptr) progress->update(reader.bytesRead());
+    outlook->read(lines);
+  }
   if (read == ReadResult::end && !source.rewind()) return ReadResult::error;
   return read;
 }
@@ -303,11 +288,12 @@ ReadResult lookAhead(ByteSource& source, Outlook* outlook, ProgressMeter* progre
 // a call, a return) can change what a line near its start does, so the
 // scanner must know of it from the first line. Into a sink that can start
 // over (a temporary file nobody sees yet), the program is rewritten at once
-// as one that does none of these, as most programs; one that turns out to is
-// read on to its end, and rewritten again from its start with all of it
-// known. Into one that cannot (standard output), or from a source that
-// cannot go back to its start (a pipe), the program is read through first,
-// and nothing is written before that.
+// as one that does none of these, as most programs; where it turns out to,
+// the rewrite starts over from the program's start, knowing what it has
+// seen, until it sees nothing new: at most twice, for a jump and a return.
+// Into one that cannot (standard output), or from a source that cannot go
+// back to its start (a pipe), the program is read through first, and
+// nothing is written before that.
 PassResult rewriteWords(ByteSource& source, ByteSink& sink, const RewriteSettings& settings,
                         Savings* savings, ProgressMeter* progress, Explanation* explanation) {
   Outlook outlook;
@@ -317,23 +303,20 @@ PassResult rewriteWords(ByteSource& source, ByteSink& sink, const RewriteSetting
     if (ahead != ReadResult::end) return failureOf(ahead);
     if (progress != nullptr) progress->startPass(1, 2);
   }
-  WordScanner scanner(settings.heights, outlook);
-  Attempt attempt = rewriteWith(scanner, source, sink, settings, progress, explanation);
-  if (!attempt.whole) {
-    if (savings != nullptr) *savings = scanner.savings();
-    return attempt.result;
+  for (;;) {
+    WordScanner scanner(settings.heights, outlook);
+    const Attempt attempt = rewriteWith(scanner, source, sink, settings, progress, explanation);
+    if (!attempt.surprised) {
+      if (savings != nullptr) *savings = scanner.savings();
+      return attempt.result;
+    }
+    // Each new start knows more than the one before, so there are at most three.
+    outlook = outlook.with(scanner.shown());
+    if (!source.rewind()) return PassResult::readFailed;
+    if (!sink.startOver()) return PassResult::writeFailed;
+    // What the void rewrite gathered was gathered in the belief that was void.
+    if (explanation != nullptr) *explanation = Explanation();
   }
-  if (!source.rewind()) return PassResult::readFailed;
-  if (!sink.startOver()) return PassResult::writeFailed;
-  if (progress != nullptr) progress->startPass(1, 2);
-  // What the void rewrite gathered was gathered in the belief that was void.
-  if (explanation != nullptr) *explanation = Explanation();
-  WordScanner again(settings.heights, *attempt.whole);
-  attempt = rewriteWith(again, source, sink, settings, progress, explanation);
-  // Told all the program shows, it can be surprised only by one that changed meanwhile.
-  if (attempt.whole) return PassResult::inputChanged;
-  if (savings != nullptr) *savings = again.savings();
-  return attempt.result;
 }
 
 // Returns a meter of the reading of the open file `input` that reports

@@ -257,6 +257,7 @@ TEST(WordMode, OnePassOrReadThroughFirstGiveTheSame) {
         Case{"long", pocket + cutting + "M30\n", true, 1, 0},
         Case{"long, a GOTO at the end", pocket + cutting + "GOTO 100\n", true, 0, 1},
         Case{"long, M99 at the end", pocket + cutting + "M99\n", true, 1, 1},
+        Case{"a call, then M99 at the end", "M98 P1\n" + pocket + cutting + "M99\n", true, 0, 2},
         Case{"from a pipe", pocket + "M30\n", false, 0, 0}}) {
     std::string outputs[2];
     for (const bool file : {false, true}) {

@@ -279,7 +279,7 @@ bool WordScanner::plunge(double depth, PlungeReason barred, const Place& from) {
   return true;
 }
 
-PlungeReason WordScanner::fedThere(const Place& at, double depth) const {
+PlungeReason WordScanner::fedThere(const Place& at, double depth) {
   if (tilted_ != 0) return PlungeReason::tiltedTool;
   if (!(at.xKnown && at.yKnown)) return PlungeReason::notFedThere;
   switch (fed_.reached(at.x, at.y, depth)) {

@@ -60,6 +60,10 @@ class Outlook {
   bool within(const Outlook& assumed) const {
     return (!jumps_ || assumed.jumps_) && (!returns_ || assumed.returns_);
   }
+  // Returns what it and `other` show together, of a program read from its start.
+  Outlook with(const Outlook& other) const {
+    return {jumps_ || other.jumps_, returns_ || other.returns_};
+  }
 
  private:
   Outlook(bool jumps, bool returns) : jumps_(jumps), returns_(returns) {}
@@ -161,7 +165,7 @@ class WordScanner {
   bool plunge(double depth, PlungeReason barred, const Place& from);
   // Returns none iff this tool has been fed to `depth` or deeper at the X Y
   // of `at`, else why it is not known to have been.
-  PlungeReason fedThere(const Place& at, double depth) const;
+  PlungeReason fedThere(const Place& at, double depth);
   // Notes that nothing is assumed from this line on, for `doubt`, because of
   // the word at `doubted`.
   void noteDoubt(Doubt doubt, WordSpan doubted) {
