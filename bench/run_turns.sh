@@ -54,6 +54,6 @@ for program in "$@"; do
     IFS='|' read -r name times <<<"$row"
     read -r median fastest < <(tr ' ' '\n' <<<"$times" | stats)
     printf '  %-9s median %.3f s (%.2f GB/s), fastest %.3f s (%.2f GB/s)\n' "$name" \
-      "$median" "$(echo "$bytes / 1e9 / $median" | bc -l)" "$fastest" "$(echo "$bytes / 1e9 / $fastest" | bc -l)"
+      "$median" "$(echo "$bytes / 1000000000 / $median" | bc -l)" "$fastest" "$(echo "$bytes / 1000000000 / $fastest" | bc -l)"
   done
 done

@@ -272,6 +272,11 @@ class LineReader {
   uint32_t wordLength_[26];
 };
 
+// The keywords of macro languages that may jump (GOTO to REPEAT) or call
+// (CALL, PCALL, MCALL: those ending in L).
+constexpr std::string_view kJumpKeywords[] = {"GOTO",  "GOTOF",  "GOTOB", "GOTOC", "GOTOS", "IF",
+                                              "WHILE", "REPEAT", "CALL",  "PCALL", "MCALL"};
+
 // Returns true iff `doubt` is a word that may make the program go on elsewhere.
 bool mayGoElsewhere(Doubt doubt) {
   return doubt == Doubt::jump || doubt == Doubt::call || doubt == Doubt::returns;
@@ -349,8 +354,7 @@ void LineReader<kJumpsOnly>::readKeyword(const char* start) {
   const std::string_view keyword(start, static_cast<size_t>(p_ - start));
   bool jumps = false;
   bool calls = false;
-  for (const std::string_view word : {"GOTO", "GOTOF", "GOTOB", "GOTOC", "GOTOS", "IF", "WHILE",
-                                      "REPEAT", "CALL", "PCALL", "MCALL"}) {
+  for (const std::string_view word : kJumpKeywords) {
     bool same = keyword.size() == word.size();
     for (size_t i = 0; same && i < word.size(); ++i) same = upper(keyword[i]) == word[i];
     jumps = jumps || (same && word.back() != 'L');
@@ -532,7 +536,7 @@ Doubt LineReader<kJumpsOnly>::takeLetter(char letter, const char* start) {
     wordAt_[letter - 'A'] = word.at;
     wordLength_[letter - 'A'] = word.length;
   }
-  block_.toolChange = block_.toolChange || letter == 'T';
+  if (letter == 'T') block_.toolChange = true;
   return Doubt::none;
 }
 
