@@ -184,8 +184,10 @@ class Machine:
             if call.startswith(("STRAIGHT_FEED", "ARC_FEED")) and not any(self.rotary):
                 self.fed.add(self.machine(self.place), self.rotary)
             # The stock's top is at least as high as the program feeds sideways,
-            # in its own coordinates: where the tip was, whatever the tool.
-            if call.startswith(("STRAIGHT_FEED", "ARC_FEED")) and before[:2] != self.place[:2]:
+            # in its own coordinates: where the tip was, whatever the tool. An
+            # arc always does, a full circle too, though it ends where it started.
+            if call.startswith("ARC_FEED") or (call.startswith("STRAIGHT_FEED") and
+                                               before[:2] != self.place[:2]):
                 z = self.place[2] * self.unit
                 self.top = z if self.top is None else max(self.top, z)
 

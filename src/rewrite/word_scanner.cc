@@ -153,7 +153,10 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   const bool hasX = block.has('X');
   const bool hasY = block.has('Y');
   const bool hasZ = block.has('Z');
-  if (!(hasX || hasY || hasZ)) return false;
+  // An arc feeds sideways even where it has no X or Y: a helix, or a full
+  // circle written with its centre alone, which ends where it started.
+  const bool arc = motion_ == Motion::arc;
+  if (!(hasX || hasY || hasZ || (arc && (block.letters & letterBits("IJKR")) != 0))) return false;
   if (block.notAMove || block.movesOtherAxes()) {
     // Some controllers move the tool to the axis words of a dwell.
     losePosition();
@@ -224,7 +227,8 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
         }
       }
       // The stock's top is at least as high as the program feeds sideways.
-      if ((hasX || hasY) && (!tool_.zKnown || tool_.z > firstHeight_) && fedAboveFirstOn_ == 0) {
+      if ((hasX || hasY || arc) && (!tool_.zKnown || tool_.z > firstHeight_) &&
+          fedAboveFirstOn_ == 0) {
         fedAboveFirstOn_ = note_.line;
       }
       // A tool change or a stop on the line runs after its move, on many

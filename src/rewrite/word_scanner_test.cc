@@ -113,6 +113,13 @@ const Case kCases[] = {
       "G1 X1", "G0 Z20", "G0 X1 Y1", "G1 Z-2."},
      {"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G1 X5", "G0 Z20", "G0 X1 Y1", "G1 Z-1.", "G1 X5",
       "G1 X1", "G0 Z20", "G0 X1 Y1", "G00 Z0.050000", "G00 Z-0.980000", "G1 Z-2."}},
+    // So does an arc that names no X or Y: a full circle, or a helix.
+    {"AFullCircleAboveTheFirstHeightFeedsSideways",
+     {"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G2 I2", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
+     {"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G2 I2", "G0 Z20", "G0 X5 Y5", "G1 Z-1."}},
+    {"AHelixAboveTheFirstHeightFeedsSideways",
+     {"G0 Z20", "G0 X1 Y1", "G1 Z12 F100", "G3 J2 Z10", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
+     {"G0 Z20", "G0 X1 Y1", "G1 Z12 F100", "G3 J2 Z10", "G0 Z20", "G0 X5 Y5", "G1 Z-1."}},
     {"CommentsAreNotRead",
      {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1."},
      {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1."}},
