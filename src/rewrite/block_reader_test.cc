@@ -5,17 +5,9 @@
 #include <iterator>
 #include <string>
 
-namespace {
+#include "doubt_names.h"
 
-// The names of the doubts, in the order they are declared.
-constexpr const char* kDoubts[] = {"none",           "unknownCode",   "letterOutOfContext",
-                                   "repeatedWord",   "twoMotions",    "noNumber",
-                                   "exponent",       "numberTooLong", "placeTooFar",
-                                   "strayCharacter", "parameter",     "expression",
-                                   "keyword",        "programNumber", "jump",
-                                   "call",           "returns",       "lineTooLong",
-                                   "reachedByJump"};
-static_assert(std::size(kDoubts) == static_cast<size_t>(Doubt::reachedByJump) + 1);
+namespace {
 
 // Returns what a block read from `line` says, in the order of its fields:
 // for a line not understood, "?", the reason and the word doubted, and
@@ -25,7 +17,7 @@ std::string describe(const Block& b, std::string_view line) {
   std::string text;
   const auto add = [&](const std::string& word) { text += (text.empty() ? "" : " ") + word; };
   if (!b.understood()) {
-    add(std::string("? ") + kDoubts[static_cast<size_t>(b.doubt)] + " " +
+    add(std::string("? ") + doubtName(b.doubt) + " " +
         std::string(line.substr(b.doubted.at, b.doubted.length)));
     if (b.mayJump) add("mayJump");
     if (b.returns) add("returns");

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "doubt_names.h"
+
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -523,14 +525,6 @@ constexpr const char* kPlungeReasons[] = {
     "notGoingDown", "stockTopAbove",       "notFedThere",      "withoutPoint",
     "tiltedTool"};
 static_assert(std::size(kPlungeReasons) == static_cast<size_t>(PlungeReason::tiltedTool) + 1);
-constexpr const char* kDoubts[] = {"none",           "unknownCode",   "letterOutOfContext",
-                                   "repeatedWord",   "twoMotions",    "noNumber",
-                                   "exponent",       "numberTooLong", "placeTooFar",
-                                   "strayCharacter", "parameter",     "expression",
-                                   "keyword",        "programNumber", "jump",
-                                   "call",           "returns",       "lineTooLong",
-                                   "reachedByJump"};
-static_assert(std::size(kDoubts) == static_cast<size_t>(Doubt::reachedByJump) + 1);
 
 // What the scanner tells of the last line of a program: why nothing is
 // assumed from there (the reason and the word), and why its plunge gets no
@@ -593,7 +587,7 @@ TEST(WordScanner, TellsWhy) {
           said.clear();
           lastLine = note.line;
           if (note.doubt != Doubt::none) {
-            said = std::string("doubt=") + kDoubts[static_cast<size_t>(note.doubt)] + " " +
+            said = std::string("doubt=") + doubtName(note.doubt) + " " +
                    std::string(line.substr(note.doubted.at, note.doubted.length));
           }
           if (note.plunge != PlungeReason::none) {
