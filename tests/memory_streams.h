@@ -78,9 +78,8 @@ inline std::string textModeRead(std::string data) {
 // UTF-16 or UTF-32, or the header of a Windows shortcut.
 inline bool startsAsNoText(std::string_view data) {
   using namespace std::string_view_literals;
-  for (const std::string_view start :
-       {"\xFF\xFE"sv, "\xFE\xFF"sv, "\0\0\xFE\xFF"sv,
-        "\x4C\0\0\0\x01\x14\x02\0\0\0\0\0\xC0\0\0\0\0\0\0\x46"sv}) {
+  for (const std::string_view start : {"\xFF\xFE"sv, "\xFE\xFF"sv, "\0\0\xFE\xFF"sv,
+                                       "\x4C\0\0\0\x01\x14\x02\0\0\0\0\0\xC0\0\0\0\0\0\0\x46"sv}) {
     if (data.substr(0, start.size()) == start) return true;
   }
   return false;

@@ -123,9 +123,8 @@ static void rewriteAll(const std::vector<std::string>& names, const RunSettings&
     ProgressLine progress(secondsNow, platform::printOnStandardError);
     ProgressMeter::Report report = nullptr;
     if (terminal) report = [&progress](int percent) { progress.show(percent); };
-    const PassResult result =
-        processFile(fileSystem, file.path, rules, settings.rewrite, &savings, report,
-                    settings.explain ? &explanation : nullptr);
+    const PassResult result = processFile(fileSystem, file.path, rules, settings.rewrite, &savings,
+                                          report, settings.explain ? &explanation : nullptr);
     progress.clear();
     if (result != PassResult::done) stopWith(result, file.path);
     reportDone(echoNameFor(file.path, rules), savings, explanation, settings);
