@@ -1,5 +1,6 @@
 #include "rewrite/word_scanner.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -146,7 +147,34 @@ void WordScanner::changeFeed(const Block& block) {
     feedRate_ = 0;
   }
   if (block.feedMode != FeedMode::none) feedMode_ = block.feedMode;
-  if (block.units != Units::none) units_ = block.units;
+  if (block.units != Units::none) changeUnits(block.units);
+}
+
+void WordScanner::changeUnits(Units units) {
+  if (sidewaysTop_ > -kFarthest && sidewaysTopUnits_ != units) {
+    // Rounded up, and no higher than kFarthest, which is above any first height.
+    const auto up = [](int64_t z, int64_t times, int64_t by) {
+      const int64_t scaled = std::min(z, kFarthest) * times;
+      return scaled / by + (scaled % by > 0 ? 1 : 0);
+    };
+    const int64_t converted =
+        units == Units::millimetres ? up(sidewaysTop_, 254, 10) : up(sidewaysTop_, 10, 254);
+    // A height fed to in units not named may have been in either.
+    sidewaysTop_ = sidewaysTopUnits_ == Units::none ? std::max(sidewaysTop_, converted) : converted;
+    sidewaysTopUnits_ = units;
+    if (sidewaysTop_ > firstHeight_ && fedAboveFirstOn_ == 0) fedAboveFirstOn_ = note_.line;
+  }
+  units_ = units;
+}
+
+void WordScanner::showStockTop(bool known, int64_t z) {
+  if (known) {
+    // Heights in units other than the highest's make one that may be in either.
+    if (sidewaysTop_ == -kFarthest) sidewaysTopUnits_ = units_;
+    if (sidewaysTopUnits_ != units_) sidewaysTopUnits_ = Units::none;
+    sidewaysTop_ = std::max(sidewaysTop_, std::min(z, kFarthest));
+  }
+  if ((!known || z > firstHeight_) && fedAboveFirstOn_ == 0) fedAboveFirstOn_ = note_.line;
 }
 
 bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) {
@@ -158,7 +186,10 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   const bool arc = motion_ == Motion::arc;
   if (!(hasX || hasY || hasZ || (arc && (block.letters & letterBits("IJKR")) != 0))) return false;
   if (block.notAMove || block.movesOtherAxes()) {
-    // Some controllers move the tool to the axis words of a dwell.
+    // Some controllers move the tool to the axis words of a dwell. A feed
+    // with other axes may go sideways at any height.
+    const bool feeds = motion_ != Motion::rapid && motion_ != Motion::cycle;
+    if (!block.notAMove && feeds && (hasX || hasY || arc)) showStockTop(false, 0);
     losePosition();
     return false;
   }
@@ -227,10 +258,7 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
         }
       }
       // The stock's top is at least as high as the program feeds sideways.
-      if ((hasX || hasY || arc) && (!tool_.zKnown || tool_.z > firstHeight_) &&
-          fedAboveFirstOn_ == 0) {
-        fedAboveFirstOn_ = note_.line;
-      }
+      if (hasX || hasY || arc) showStockTop(tool_.zKnown, tool_.z);
       // A tool change or a stop on the line runs after its move, on many
       // controllers: the point it reaches was cut by the tool before. With
       // the tool tilted, its shank did not stand over the point it cut.
@@ -241,8 +269,13 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
       endCompensation();
       return approach;
     }
-    case Motion::cycle:
     case Motion::none:
+      // With no motion known to be in force (after a line not understood, or
+      // G80, which leaves G1 in force on many controllers), a move may be a
+      // feed, sideways too.
+      if (hasX || hasY) showStockTop(tool_.zKnown, tool_.z);
+      [[fallthrough]];
+    case Motion::cycle:
       // A canned cycle ends at its R plane or where it started, and may be
       // repeated (L, K): where it leaves the tool is not written; nor is
       // where a move goes with no motion known to be in force.

@@ -122,6 +122,19 @@ const Case kCases[] = {
     {"AHelixAboveTheFirstHeightFeedsSideways",
      {"G0 Z20", "G0 X1 Y1", "G1 Z12 F100", "G3 J2 Z10", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
      {"G0 Z20", "G0 X1 Y1", "G1 Z12 F100", "G3 J2 Z10", "G0 Z20", "G0 X5 Y5", "G1 Z-1."}},
+    // So may a move with no motion known in force (G80 leaves G1 in force on
+    // many controllers), a feed with a rotary axis, and a feed in inches
+    // below the first height but above it in millimetres.
+    {"AMoveInAMotionNotKnownMayFeedSideways",
+     {"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G80", "X5", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
+     {"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G80", "X5", "G0 Z20", "G0 X5 Y5", "G1 Z-1."}},
+    {"AFeedWithARotaryAxisMayFeedSideways",
+     {"G0 Z20", "G0 X1 Y1", "G1 Z-1 F100", "G1 X5 A0", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
+     {"G0 Z20", "G0 X1 Y1", "G00 Z0.050000", "G1 Z-1 F100", "G1 X5 A0", "G0 Z20", "G0 X5 Y5",
+      "G1 Z-1."}},
+    {"FedSidewaysInInchesAboveTheFirstHeightInMillimetres",
+     {"G20", "G0 Z1", "G0 X1 Y1", "G1 Z0.04 F10", "G1 X2", "G21", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
+     {"G20", "G0 Z1", "G0 X1 Y1", "G1 Z0.04 F10", "G1 X2", "G21", "G0 Z20", "G0 X5 Y5", "G1 Z-1."}},
     {"CommentsAreNotRead",
      {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1."},
      {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1."}},
