@@ -5,6 +5,10 @@
 
 namespace {
 
+// The letters of words that may move the tool sideways against the stock:
+// X and Y, the other axes but W (which runs along Z), and an arc's.
+constexpr uint32_t kSidewaysLetters = letterBits("XYABCUVIJKR");
+
 // True iff `line` is too long to hold, or the rest of such a line: it comes in
 // pieces, which cannot be read as words. `*midLine` says whether `line`
 // continues one begun earlier, and is set to whether the next does.
@@ -70,8 +74,14 @@ bool WordScanner::follow(const Block& block) {
       noteDoubt(block.doubt, block.doubted);
     }
     started_ = true;
-    // A rotary axis named there may have turned anywhere.
+    // A rotary axis named there may have turned anywhere; and its move may
+    // be a feed sideways, unless the line itself says it is a rapid or a
+    // canned cycle: where it names Z or W, at any height.
     rotaryNamed_ |= block.letters & kRotaryAxes;
+    const Motion own = block.doubt == Doubt::twoMotions ? Motion::none : motionOf(block.motion);
+    if ((block.letters & kSidewaysLetters) != 0 && own != Motion::rapid && own != Motion::cycle) {
+      showStockTop(tool_.zKnown && (block.letters & letterBits("ZW")) == 0, tool_.z);
+    }
     beUnsure();
     return false;
   }
@@ -189,7 +199,9 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
     // Some controllers move the tool to the axis words of a dwell. A feed
     // with other axes may go sideways at any height.
     const bool feeds = motion_ != Motion::rapid && motion_ != Motion::cycle;
-    if (!block.notAMove && feeds && (hasX || hasY || arc)) showStockTop(false, 0);
+    if (!block.notAMove && feeds && (arc || (block.letters & kSidewaysLetters) != 0)) {
+      showStockTop(false, 0);
+    }
     losePosition();
     return false;
   }

@@ -132,6 +132,11 @@ const Case kCases[] = {
      {"G0 Z20", "G0 X1 Y1", "G1 Z-1 F100", "G1 X5 A0", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
      {"G0 Z20", "G0 X1 Y1", "G00 Z0.050000", "G1 Z-1 F100", "G1 X5 A0", "G0 Z20", "G0 X5 Y5",
       "G1 Z-1."}},
+    {"ALineNotUnderstoodMayFeedSideways",
+     {"G0 Z20", "G0 X1 Y1", "G1 X5 Z10 F100 M62 P0", "G90 G94 G40", "G0 X5 Y5", "G0 Z20",
+      "G1 Z-1."},
+     {"G0 Z20", "G0 X1 Y1", "G1 X5 Z10 F100 M62 P0", "G90 G94 G40", "G0 X5 Y5", "G0 Z20",
+      "G1 Z-1."}},
     {"FedSidewaysInInchesAboveTheFirstHeightInMillimetres",
      {"G20", "G0 Z1", "G0 X1 Y1", "G1 Z0.04 F10", "G1 X2", "G21", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
      {"G20", "G0 Z1", "G0 X1 Y1", "G1 Z0.04 F10", "G1 X2", "G21", "G0 Z20", "G0 X5 Y5", "G1 Z-1."}},
@@ -519,7 +524,7 @@ TEST(WordScanner, LearnsPointsOnlyWhileEveryRotaryAxisNamedStandsAt0) {
       {{"G28 G91 Z0", "G90"}, true},
       {{"M50", "G90 G40 G94"}, true},
       {{"G0 A0", "M50", "G90 G40 G94"}, false},
-      {{"M50 B10", "G90 G40 G94"}, false},
+      {{"G0 B10 M50", "G90 G40 G94"}, false},
   };
   for (const Case& c : cases) {
     Lines program = c.before;
