@@ -91,6 +91,9 @@ struct Block {
   // M99: the program is a subprogram, or runs again from its start, in modes
   // set elsewhere.
   bool returns = false;
+  // 1 for G66, G66.1 or MCALL with a call: a macro or subprogram then runs
+  // after each move, or each block, until 0: G67, or MCALL alone.
+  int8_t modalCall = -1;
   // A program number alone ("O1234"), which only names the program where it
   // starts it.
   bool programNumber = false;

@@ -67,6 +67,11 @@ bool WordScanner::follow(const Block& block) {
   const bool afterApproach = retractWatch_;
   retractWatch_ = false;
   mayJump_ = mayJump_ || block.mayJump;
+  // While a modal call is in force, a macro or subprogram runs after each
+  // line, which may leave the tool anywhere and in any modes; an approach
+  // line would run it too.
+  if (callsAfterMoves_ && block.modalCall < 0) beUnsure();
+  if (block.modalCall >= 0) callsAfterMoves_ = block.modalCall == 1;
   if (!block.understood() || (block.programNumber && started_)) {
     if (block.understood()) {
       noteDoubt(Doubt::programNumber, {});  // another program, run from anywhere

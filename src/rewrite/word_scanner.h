@@ -215,11 +215,12 @@ class WordScanner {
   // height known, or -kFarthest; and its units, none where it may be either.
   int64_t sidewaysTop_ = -kFarthest;
   Units sidewaysTopUnits_ = Units::none;
-  uint32_t rotaryNamed_ = 0;   // the rotary axes (A B C, as letter bits) the program has named
-  uint32_t tilted_ = 0;        // of them, those that may stand off 0: no point is learned
-  bool retractWatch_ = false;  // an approach was just inserted: watch the next line
-  bool started_ = false;       // a line with words was read
-  bool mayJump_ = false;       // the program may jump: a block number may be landed on
+  uint32_t rotaryNamed_ = 0;      // the rotary axes (A B C, as letter bits) the program has named
+  uint32_t tilted_ = 0;           // of them, those that may stand off 0: no point is learned
+  bool retractWatch_ = false;     // an approach was just inserted: watch the next line
+  bool started_ = false;          // a line with words was read
+  bool mayJump_ = false;          // the program may jump: a block number may be landed on
+  bool callsAfterMoves_ = false;  // G66 or MCALL: a macro runs after each move
   Savings savings_;
   LineNote note_;  // of the line scanned last
 };

@@ -137,6 +137,12 @@ const Case kCases[] = {
       "G1 Z-1."},
      {"G0 Z20", "G0 X1 Y1", "G1 X5 Z10 F100 M62 P0", "G90 G94 G40", "G0 X5 Y5", "G0 Z20",
       "G1 Z-1."}},
+    // After G66 a macro runs after each move, until G67; an approach would run it too.
+    {"NoApproachWhileAMacroRunsAfterEachMove",
+     {"G66 P9010 Z-5.", "G90 G94 G40", "G0 X1 Y1 Z5", "G1 Z-1.", "G0 Z5", "G0 X2 Y2", "G1 Z-1.",
+      "G67", "G90 G94 G40", "G0 Z5", "G0 X3 Y3", "G1 Z-1."},
+     {"G66 P9010 Z-5.", "G90 G94 G40", "G0 X1 Y1 Z5", "G1 Z-1.", "G0 Z5", "G0 X2 Y2", "G1 Z-1.",
+      "G67", "G90 G94 G40", "G0 Z5", "G0 X3 Y3", "G00 Z0.050000", "G1 Z-1."}},
     {"FedSidewaysInInchesAboveTheFirstHeightInMillimetres",
      {"G20", "G0 Z1", "G0 X1 Y1", "G1 Z0.04 F10", "G1 X2", "G21", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
      {"G20", "G0 Z1", "G0 X1 Y1", "G1 Z0.04 F10", "G1 X2", "G21", "G0 Z20", "G0 X5 Y5", "G1 Z-1."}},
