@@ -522,6 +522,7 @@ Doubt LineReader<kJumpsOnly>::takeM(int m) {
     case 80:
     case 90:  // coolant
       return Doubt::none;
+    case 960:  // Haas: a jump to a block number while an input is off
     case 970:  // a jump to a block number and back
       block_.mayJump = true;
       return Doubt::jump;

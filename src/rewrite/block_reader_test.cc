@@ -186,6 +186,7 @@ TEST(BlockReader, ReadsEachLine) {
       {"END1", "? keyword END"},
       {"M99 P10", "? jump M99 mayJump returns"},
       {"P10 M97", "? jump M97 mayJump"},
+      {"M96 P20 Q1", "? jump M96 mayJump"},
       {"M99", "? returns M99 returns"},
       {"GOTOF N200", "? jump GOTOF mayJump"},
       {"gotob label", "? jump gotob mayJump"},
