@@ -201,11 +201,14 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   const bool arc = motion_ == Motion::arc;
   if (!(hasX || hasY || hasZ || (arc && (block.letters & letterBits("IJKR")) != 0))) return false;
   if (block.notAMove || block.movesOtherAxes()) {
-    // Some controllers move the tool to the axis words of a dwell. A feed
-    // with other axes may go sideways at any height.
+    // Some controllers move the tool to the axis words of a dwell, and G53
+    // moves it in the machine's coordinates: in the motion in force, as a
+    // feed with other axes does, sideways; where it names Z or W, at any
+    // height. The axis words of new offsets and of a move home are no feed.
     const bool feeds = motion_ != Motion::rapid && motion_ != Motion::cycle;
-    if (!block.notAMove && feeds && (arc || (block.letters & kSidewaysLetters) != 0)) {
-      showStockTop(false, 0);
+    const bool moves = !block.notAMove || !block.forgetsPoints;
+    if (moves && feeds && (arc || (block.letters & kSidewaysLetters) != 0)) {
+      showStockTop(tool_.zKnown && (block.letters & letterBits("ZW")) == 0, tool_.z);
     }
     losePosition();
     return false;
