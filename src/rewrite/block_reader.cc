@@ -169,6 +169,7 @@ enum class Effect : uint8_t {
   home,         // G28 G30: every axis, rotary ones included, goes home or to a stored place
   newPlace,     // G28.1 G30.1 G53: the machine goes somewhere not written
   call,         // G65 G66 G66.1: a macro call, which may return to a block number here
+  callEnd,      // G67: G66 and G66.1 end
   units,        // G20 G21
   frame,        // tool length offsets, coordinate systems
   absolute,     // G90
@@ -192,6 +193,7 @@ constexpr std::array<Effect, 1000> makeEffects() {
   set(Effect::home, {280, 300});
   set(Effect::newPlace, {281, 301, 530});
   set(Effect::call, {650, 660, 661});
+  set(Effect::callEnd, {670});
   set(Effect::units, {200, 210});
   set(Effect::frame, {430, 440, 490, 540, 541, 550, 560, 570, 580, 590, 591, 592, 593});
   set(Effect::absolute, {900});
@@ -361,6 +363,13 @@ void LineReader<kJumpsOnly>::readKeyword(const char* start) {
     calls = calls || (same && word.back() == 'L');
   }
   block_.mayJump = block_.mayJump || jumps || calls;
+  if (calls && upper(keyword[0]) == 'M') {
+    // MCALL with a call makes it modal; alone, it ends the modal call.
+    const char* next = p_;
+    while (next < end_ && isBlank(*next)) ++next;
+    const bool alone = next == end_ || *next == '\n' || *next == ';' || *next == '(';
+    block_.modalCall = alone ? 0 : 1;
+  }
   block_.hasWords = true;
   noteDoubt(jumps ? Doubt::jump : calls ? Doubt::call : Doubt::keyword, spanOf(start, p_));
 }
@@ -462,7 +471,11 @@ Doubt LineReader<kJumpsOnly>::takeG(int g) {
       return Doubt::none;
     case Effect::call:
       b.mayJump = true;
+      if (g != 650) b.modalCall = 1;
       return Doubt::call;
+    case Effect::callEnd:
+      b.modalCall = 0;
+      return Doubt::none;
     case Effect::newPlace:
       b.notAMove = b.losesPlace = true;
       return Doubt::none;
@@ -509,6 +522,7 @@ Doubt LineReader<kJumpsOnly>::takeM(int m) {
     case 80:
     case 90:  // coolant
       return Doubt::none;
+    case 960:  // Haas: a jump to a block number while an input is off
     case 970:  // a jump to a block number and back
       block_.mayJump = true;
       return Doubt::jump;

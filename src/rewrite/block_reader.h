@@ -62,7 +62,7 @@ enum class Doubt : uint8_t {
   expression,          // [#1 + 2]
   keyword,             // a word of a macro language (END1, THEN)
   programNumber,       // an O word that does not only name the program where it starts
-  jump,                // GOTO, IF, WHILE, REPEAT, M97, M99 with P: on at a block number
+  jump,                // GOTO, IF, WHILE, REPEAT, M96, M97, M99 with P: on at a block number
   call,     // M98, M198, G65, G66, CALL: a subprogram or macro, which may return anywhere
   returns,  // M99: the end of a subprogram, or a run again from the start
   // Found by the scanner, not in the line's words:
@@ -83,7 +83,7 @@ struct Block {
   Doubt doubt = Doubt::none;
   WordSpan doubted;  // the first word it doubts, or the one that may jump
   // A word that may jump or call: GOTO (and GOTOF, GOTOB, GOTOC, GOTOS), IF,
-  // WHILE, REPEAT, CALL, PCALL, MCALL, M97, M98, M198, M99 with a P word,
+  // WHILE, REPEAT, CALL, PCALL, MCALL, M96, M97, M98, M198, M99 with a P word,
   // G65, G66.
   // The program may then go on at any line with a block number, from a
   // subprogram or from later in the program.
@@ -91,6 +91,9 @@ struct Block {
   // M99: the program is a subprogram, or runs again from its start, in modes
   // set elsewhere.
   bool returns = false;
+  // 1 for G66, G66.1 or MCALL with a call: a macro or subprogram then runs
+  // after each move, or each block, until 0: G67, or MCALL alone.
+  int8_t modalCall = -1;
   // A program number alone ("O1234"), which only names the program where it
   // starts it.
   bool programNumber = false;

@@ -21,8 +21,10 @@ std::string describe(const Block& b, std::string_view line) {
         std::string(line.substr(b.doubted.at, b.doubted.length)));
     if (b.mayJump) add("mayJump");
     if (b.returns) add("returns");
+    if (b.modalCall >= 0) add("modalCall=" + std::to_string(b.modalCall));
     return text;
   }
+  if (b.modalCall >= 0) add("modalCall=" + std::to_string(b.modalCall));
   if (b.programNumber) add("program");
   if (b.motion >= 0) add("motion=" + std::to_string(b.motion));
   if (b.distance >= 0) add(b.distance == 0 ? "G90" : "G91");
@@ -150,6 +152,10 @@ TEST(BlockReader, ReadsEachLine) {
       {"G1.5", "? unknownCode G1.5"},
       {"G-1", "? unknownCode G-1"},
       {"G65 P9810", "? call G65 mayJump"},
+      {"G66 P9810 Z-5.", "? call G66 mayJump modalCall=1"},
+      {"G67", "modalCall=0"},
+      {"MCALL CYCLE81(10, 0, 2, -5)", "? call MCALL mayJump modalCall=1"},
+      {"MCALL ; off", "? call MCALL mayJump modalCall=0"},
       {"M6 T2", "toolChange T"},
       {"M0", "toolChange"},
       {"M61 Q2", "toolChange Q"},
@@ -180,6 +186,7 @@ TEST(BlockReader, ReadsEachLine) {
       {"END1", "? keyword END"},
       {"M99 P10", "? jump M99 mayJump returns"},
       {"P10 M97", "? jump M97 mayJump"},
+      {"M96 P20 Q1", "? jump M96 mayJump"},
       {"M99", "? returns M99 returns"},
       {"GOTOF N200", "? jump GOTOF mayJump"},
       {"gotob label", "? jump gotob mayJump"},

@@ -1,8 +1,13 @@
 #include "rewrite/word_scanner.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
+
+// The letters of words that may move the tool sideways against the stock:
+// X and Y, the other axes but W (which runs along Z), and an arc's.
+constexpr uint32_t kSidewaysLetters = letterBits("XYABCUVIJKR");
 
 // True iff `line` is too long to hold, or the rest of such a line: it comes in
 // pieces, which cannot be read as words. `*midLine` says whether `line`
@@ -62,6 +67,11 @@ bool WordScanner::follow(const Block& block) {
   const bool afterApproach = retractWatch_;
   retractWatch_ = false;
   mayJump_ = mayJump_ || block.mayJump;
+  // While a modal call is in force, a macro or subprogram runs after each
+  // line, which may leave the tool anywhere and in any modes; an approach
+  // line would run it too.
+  if (callsAfterMoves_ && block.modalCall < 0) beUnsure();
+  if (block.modalCall >= 0) callsAfterMoves_ = block.modalCall == 1;
   if (!block.understood() || (block.programNumber && started_)) {
     if (block.understood()) {
       noteDoubt(Doubt::programNumber, {});  // another program, run from anywhere
@@ -69,8 +79,14 @@ bool WordScanner::follow(const Block& block) {
       noteDoubt(block.doubt, block.doubted);
     }
     started_ = true;
-    // A rotary axis named there may have turned anywhere.
+    // A rotary axis named there may have turned anywhere; and its move may
+    // be a feed sideways, unless the line itself says it is a rapid or a
+    // canned cycle: where it names Z or W, at any height.
     rotaryNamed_ |= block.letters & kRotaryAxes;
+    const Motion own = block.doubt == Doubt::twoMotions ? Motion::none : motionOf(block.motion);
+    if ((block.letters & kSidewaysLetters) != 0 && own != Motion::rapid && own != Motion::cycle) {
+      showStockTop(tool_.zKnown && (block.letters & letterBits("ZW")) == 0, tool_.z);
+    }
     beUnsure();
     return false;
   }
@@ -146,7 +162,34 @@ void WordScanner::changeFeed(const Block& block) {
     feedRate_ = 0;
   }
   if (block.feedMode != FeedMode::none) feedMode_ = block.feedMode;
-  if (block.units != Units::none) units_ = block.units;
+  if (block.units != Units::none) changeUnits(block.units);
+}
+
+void WordScanner::changeUnits(Units units) {
+  if (sidewaysTop_ > -kFarthest && sidewaysTopUnits_ != units) {
+    // Rounded up, and no higher than kFarthest, which is above any first height.
+    const auto up = [](int64_t z, int64_t times, int64_t by) {
+      const int64_t scaled = std::min(z, kFarthest) * times;
+      return scaled / by + (scaled % by > 0 ? 1 : 0);
+    };
+    const int64_t converted =
+        units == Units::millimetres ? up(sidewaysTop_, 254, 10) : up(sidewaysTop_, 10, 254);
+    // A height fed to in units not named may have been in either.
+    sidewaysTop_ = sidewaysTopUnits_ == Units::none ? std::max(sidewaysTop_, converted) : converted;
+    sidewaysTopUnits_ = units;
+    if (sidewaysTop_ > firstHeight_ && fedAboveFirstOn_ == 0) fedAboveFirstOn_ = note_.line;
+  }
+  units_ = units;
+}
+
+void WordScanner::showStockTop(bool known, int64_t z) {
+  if (known) {
+    // Heights in units other than the highest's make one that may be in either.
+    if (sidewaysTop_ == -kFarthest) sidewaysTopUnits_ = units_;
+    if (sidewaysTopUnits_ != units_) sidewaysTopUnits_ = Units::none;
+    sidewaysTop_ = std::max(sidewaysTop_, std::min(z, kFarthest));
+  }
+  if ((!known || z > firstHeight_) && fedAboveFirstOn_ == 0) fedAboveFirstOn_ = note_.line;
 }
 
 bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) {
@@ -158,7 +201,15 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
   const bool arc = motion_ == Motion::arc;
   if (!(hasX || hasY || hasZ || (arc && (block.letters & letterBits("IJKR")) != 0))) return false;
   if (block.notAMove || block.movesOtherAxes()) {
-    // Some controllers move the tool to the axis words of a dwell.
+    // Some controllers move the tool to the axis words of a dwell, and G53
+    // moves it in the machine's coordinates: in the motion in force, as a
+    // feed with other axes does, sideways; where it names Z or W, at any
+    // height. The axis words of new offsets and of a move home are no feed.
+    const bool feeds = motion_ != Motion::rapid && motion_ != Motion::cycle;
+    const bool moves = !block.notAMove || !block.forgetsPoints;
+    if (moves && feeds && (arc || (block.letters & kSidewaysLetters) != 0)) {
+      showStockTop(tool_.zKnown && (block.letters & letterBits("ZW")) == 0, tool_.z);
+    }
     losePosition();
     return false;
   }
@@ -227,10 +278,7 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
         }
       }
       // The stock's top is at least as high as the program feeds sideways.
-      if ((hasX || hasY || arc) && (!tool_.zKnown || tool_.z > firstHeight_) &&
-          fedAboveFirstOn_ == 0) {
-        fedAboveFirstOn_ = note_.line;
-      }
+      if (hasX || hasY || arc) showStockTop(tool_.zKnown, tool_.z);
       // A tool change or a stop on the line runs after its move, on many
       // controllers: the point it reaches was cut by the tool before. With
       // the tool tilted, its shank did not stand over the point it cut.
@@ -241,8 +289,13 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
       endCompensation();
       return approach;
     }
-    case Motion::cycle:
     case Motion::none:
+      // With no motion known to be in force (after a line not understood, or
+      // G80, which leaves G1 in force on many controllers), a move may be a
+      // feed, sideways too.
+      if (hasX || hasY) showStockTop(tool_.zKnown, tool_.z);
+      [[fallthrough]];
+    case Motion::cycle:
       // A canned cycle ends at its R plane or where it started, and may be
       // repeated (L, K): where it leaves the tool is not written; nor is
       // where a move goes with no motion known to be in force.

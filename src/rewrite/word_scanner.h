@@ -172,6 +172,12 @@ class WordScanner {
     note_.doubt = doubt;
     note_.doubted = doubted;
   }
+  // Notes a feed that may go sideways and ends at `z`, or at a height not
+  // known: the stock's top is at least as high.
+  void showStockTop(bool known, int64_t z);
+  // Takes the change of units to `units`, in which the height fed sideways
+  // to may stand higher than the first height.
+  void changeUnits(Units units);
   // Adds what the approach to `height` from the place `from` saves.
   void save(double height, const Place& from);
   // Forgets where the tool is.
@@ -205,11 +211,16 @@ class WordScanner {
   // or at a height not known, or 0: once it has, the stock's top may be above
   // it, and no approach goes to it.
   uint64_t fedAboveFirstOn_ = 0;
-  uint32_t rotaryNamed_ = 0;   // the rotary axes (A B C, as letter bits) the program has named
-  uint32_t tilted_ = 0;        // of them, those that may stand off 0: no point is learned
-  bool retractWatch_ = false;  // an approach was just inserted: watch the next line
-  bool started_ = false;       // a line with words was read
-  bool mayJump_ = false;       // the program may jump: a block number may be landed on
+  // The highest Z, in millionths, to which the program has fed sideways at a
+  // height known, or -kFarthest; and its units, none where it may be either.
+  int64_t sidewaysTop_ = -kFarthest;
+  Units sidewaysTopUnits_ = Units::none;
+  uint32_t rotaryNamed_ = 0;      // the rotary axes (A B C, as letter bits) the program has named
+  uint32_t tilted_ = 0;           // of them, those that may stand off 0: no point is learned
+  bool retractWatch_ = false;     // an approach was just inserted: watch the next line
+  bool started_ = false;          // a line with words was read
+  bool mayJump_ = false;          // the program may jump: a block number may be landed on
+  bool callsAfterMoves_ = false;  // G66 or MCALL: a macro runs after each move
   Savings savings_;
   LineNote note_;  // of the line scanned last
 };

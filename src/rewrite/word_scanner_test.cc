@@ -122,6 +122,33 @@ const Case kCases[] = {
     {"AHelixAboveTheFirstHeightFeedsSideways",
      {"G0 Z20", "G0 X1 Y1", "G1 Z12 F100", "G3 J2 Z10", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
      {"G0 Z20", "G0 X1 Y1", "G1 Z12 F100", "G3 J2 Z10", "G0 Z20", "G0 X5 Y5", "G1 Z-1."}},
+    // So may a move with no motion known in force (G80 leaves G1 in force on
+    // many controllers), a feed with a rotary axis, and a feed in inches
+    // below the first height but above it in millimetres.
+    {"AMoveInAMotionNotKnownMayFeedSideways",
+     {"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G80", "X5", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
+     {"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G80", "X5", "G0 Z20", "G0 X5 Y5", "G1 Z-1."}},
+    {"AFeedWithARotaryAxisMayFeedSideways",
+     {"G0 Z20", "G0 X1 Y1", "G1 Z-1 F100", "G1 X5 A0", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
+     {"G0 Z20", "G0 X1 Y1", "G00 Z0.050000", "G1 Z-1 F100", "G1 X5 A0", "G0 Z20", "G0 X5 Y5",
+      "G1 Z-1."}},
+    {"ADwellsLineMayFeedSideways",
+     {"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G4 P0.1 G1 X5", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
+     {"G0 Z20", "G0 X1 Y1", "G1 Z10 F100", "G4 P0.1 G1 X5", "G0 Z20", "G0 X5 Y5", "G1 Z-1."}},
+    {"ALineNotUnderstoodMayFeedSideways",
+     {"G0 Z20", "G0 X1 Y1", "G1 X5 Z10 F100 M62 P0", "G90 G94 G40", "G0 X5 Y5", "G0 Z20",
+      "G1 Z-1."},
+     {"G0 Z20", "G0 X1 Y1", "G1 X5 Z10 F100 M62 P0", "G90 G94 G40", "G0 X5 Y5", "G0 Z20",
+      "G1 Z-1."}},
+    // After G66 a macro runs after each move, until G67; an approach would run it too.
+    {"NoApproachWhileAMacroRunsAfterEachMove",
+     {"G66 P9010 Z-5.", "G90 G94 G40", "G0 X1 Y1 Z5", "G1 Z-1.", "G0 Z5", "G0 X2 Y2", "G1 Z-1.",
+      "G67", "G90 G94 G40", "G0 Z5", "G0 X3 Y3", "G1 Z-1."},
+     {"G66 P9010 Z-5.", "G90 G94 G40", "G0 X1 Y1 Z5", "G1 Z-1.", "G0 Z5", "G0 X2 Y2", "G1 Z-1.",
+      "G67", "G90 G94 G40", "G0 Z5", "G0 X3 Y3", "G00 Z0.050000", "G1 Z-1."}},
+    {"FedSidewaysInInchesAboveTheFirstHeightInMillimetres",
+     {"G20", "G0 Z1", "G0 X1 Y1", "G1 Z0.04 F10", "G1 X2", "G21", "G0 Z20", "G0 X5 Y5", "G1 Z-1."},
+     {"G20", "G0 Z1", "G0 X1 Y1", "G1 Z0.04 F10", "G1 X2", "G21", "G0 Z20", "G0 X5 Y5", "G1 Z-1."}},
     {"CommentsAreNotRead",
      {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1."},
      {"(G0 Z5)", "G0 X10 Y10", "G1 Z-0.5 F100", "G0 Z5 ; G0 X1", "G1 Z-1."}},
@@ -506,7 +533,7 @@ TEST(WordScanner, LearnsPointsOnlyWhileEveryRotaryAxisNamedStandsAt0) {
       {{"G28 G91 Z0", "G90"}, true},
       {{"M50", "G90 G40 G94"}, true},
       {{"G0 A0", "M50", "G90 G40 G94"}, false},
-      {{"M50 B10", "G90 G40 G94"}, false},
+      {{"G0 B10 M50", "G90 G40 G94"}, false},
   };
   for (const Case& c : cases) {
     Lines program = c.before;
