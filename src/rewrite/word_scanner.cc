@@ -85,7 +85,7 @@ bool WordScanner::follow(const Block& block) {
     rotaryNamed_ |= block.letters & kRotaryAxes;
     const Motion own = block.doubt == Doubt::twoMotions ? Motion::none : motionOf(block.motion);
     if ((block.letters & kSidewaysLetters) != 0 && own != Motion::rapid && own != Motion::cycle) {
-      showStockTop(tool_.zKnown && (block.letters & letterBits("ZW")) == 0, tool_.z);
+      showStockTopOfUnfollowed(block);
     }
     beUnsure();
     return false;
@@ -182,6 +182,10 @@ void WordScanner::changeUnits(Units units) {
   units_ = units;
 }
 
+void WordScanner::showStockTopOfUnfollowed(const Block& block) {
+  showStockTop(tool_.zKnown && (block.letters & letterBits("ZW")) == 0, tool_.z);
+}
+
 void WordScanner::showStockTop(bool known, int64_t z) {
   if (known) {
     // Heights in units other than the highest's make one that may be in either.
@@ -206,9 +210,10 @@ bool WordScanner::move(const Block& block, bool afterApproach, bool keepsModes) 
     // feed with other axes does, sideways; where it names Z or W, at any
     // height. The axis words of new offsets and of a move home are no feed.
     const bool feeds = motion_ != Motion::rapid && motion_ != Motion::cycle;
-    const bool moves = !block.notAMove || !block.forgetsPoints;
-    if (moves && feeds && (arc || (block.letters & kSidewaysLetters) != 0)) {
-      showStockTop(tool_.zKnown && (block.letters & letterBits("ZW")) == 0, tool_.z);
+    // G10, G43.1, G52 and G92 (new offsets), G28 and G30 (home).
+    const bool newOffsetsOrHome = block.notAMove && block.forgetsPoints;
+    if (!newOffsetsOrHome && feeds && (arc || (block.letters & kSidewaysLetters) != 0)) {
+      showStockTopOfUnfollowed(block);
     }
     losePosition();
     return false;

@@ -175,6 +175,9 @@ class WordScanner {
   // Notes a feed that may go sideways and ends at `z`, or at a height not
   // known: the stock's top is at least as high.
   void showStockTop(bool known, int64_t z);
+  // Notes the move of `block`, which is not followed, as a feed that may go
+  // sideways: at the tool's height where it names no Z or W, else at any.
+  void showStockTopOfUnfollowed(const Block& block);
   // Takes the change of units to `units`, in which the height fed sideways
   // to may stand higher than the first height.
   void changeUnits(Units units);
